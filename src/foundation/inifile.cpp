@@ -18,9 +18,13 @@ CStr strToValue(const CStr& line) {
 }
 
 namespace {
-bool isHeader(const CStr& line) { return strToSection(line).length() > 0; }
+bool isHeader(const CStr& line) {
+    return strToSection(line).length() > 0;
+}
 
-bool sameName(const CStr& a, const CStr& b) { return a.upperCase() == b.upperCase(); }
+bool sameName(const CStr& a, const CStr& b) {
+    return a.upperCase() == b.upperCase();
+}
 
 // Index of the section's first header, or -1.
 int findSection(const CStringList& lines, const CStr& section) {
@@ -34,7 +38,8 @@ int findSection(const CStringList& lines, const CStr& section) {
 // Index of the next header after from, or the line count.
 int sectionEnd(const CStringList& lines, int from) {
     int i = from + 1;
-    while (i < lines.count() && !isHeader(lines.getStr(i))) i++;
+    while (i < lines.count() && !isHeader(lines.getStr(i)))
+        i++;
     return i;
 }
 
@@ -78,7 +83,8 @@ void CIniFile::writeString(const CStr& section, const CStr& ident, const CStr& v
             CStr line = lines.getStr(at);
             lines.setItem(at, line.sub(0, line.pos("=") + 1) + value);
         } else {
-            while (end > 1 && lines.getStr(end - 1).length() == 0) end--;
+            while (end > 1 && lines.getStr(end - 1).length() == 0)
+                end--;
             lines.insert(end, ident + "=" + value);
         }
     }
@@ -113,7 +119,8 @@ void CIniFile::eraseSection(const CStr& section) {
     int header = findSection(lines, section);
     if (header >= 0) {
         int end = sectionEnd(lines, header);
-        for (int i = end - 1; i >= header; i--) lines.del(i);
+        for (int i = end - 1; i >= header; i--)
+            lines.del(i);
     }
     lines.save(fileName);
 }

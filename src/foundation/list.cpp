@@ -1,11 +1,14 @@
 #include "foundation/list.h"
 
-CList::~CList() { clear(); }
+CList::~CList() {
+    clear();
+}
 
 CListItem* CList::nodeAt(int i) const {
     if (i < 0 || i >= count) return nullptr;
     CListItem* n = head;
-    while (i-- > 0) n = n->next;
+    while (i-- > 0)
+        n = n->next;
     return n;
 }
 
@@ -34,15 +37,19 @@ void CList::linkAt(CListItem* node, int at) {
 }
 
 void CList::unlink(CListItem* node, CListItem* before) {
-    if (before) before->next = node->next;
-    else head = node->next;
+    if (before)
+        before->next = node->next;
+    else
+        head = node->next;
     // The cursor must never point at a freed node: step it back to the predecessor.
     if (cursor == node) cursor = before;
     delete node;
     count--;
 }
 
-void CList::add(void* p) { linkAt(new CListItem{p, nullptr}, count); }
+void CList::add(void* p) {
+    linkAt(new CListItem{p, nullptr}, count);
+}
 
 void CList::addUnique(void* p) {
     if (indexed(p) < 0) add(p);
@@ -142,8 +149,10 @@ int CList::moveFrom(CList* src, void* p, int at) {
     CListItem* before = nullptr;
     CListItem* node = src->nodeOf(p, &before);
     if (!node) return 0;
-    if (before) before->next = node->next;
-    else src->head = node->next;
+    if (before)
+        before->next = node->next;
+    else
+        src->head = node->next;
     if (src->cursor == node) src->cursor = before;
     src->count--;
     linkAt(node, at < 0 || at >= count ? count : at);

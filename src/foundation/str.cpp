@@ -8,7 +8,9 @@
 #include <cstring>
 #include <utility>
 
-CStr::CStr() : buf(new char[1]), capacity(0) { buf[0] = 0; }
+CStr::CStr() : buf(new char[1]), capacity(0) {
+    buf[0] = 0;
+}
 
 CStr::CStr(const char* text) : buf(nullptr), capacity(0) {
     assign(text, text ? static_cast<int>(strlen(text)) : 0);
@@ -28,7 +30,9 @@ CStr::CStr(char c) : buf(new char[2]), capacity(1) {
     buf[1] = 0;
 }
 
-CStr::~CStr() { delete[] buf; }
+CStr::~CStr() {
+    delete[] buf;
+}
 
 CStr& CStr::operator=(const CStr& other) {
     if (this != &other) assign(other.buf, std::max(other.length(), 0));
@@ -53,7 +57,9 @@ void CStr::assign(const char* text, int n) {
     buf[n] = 0;
 }
 
-int CStr::length() const { return buf ? static_cast<int>(strlen(buf)) : -1; }
+int CStr::length() const {
+    return buf ? static_cast<int>(strlen(buf)) : -1;
+}
 
 char CStr::operator[](int i) const {
     if (i < 0 || i >= length()) return 0;
@@ -109,26 +115,32 @@ void CStr::ins(const CStr& s, int at) {
     *this = sub(0, at) + s + sub(at, -1);
 }
 
-static bool isBlank(char c) { return c == ' ' || c == '\n' || c == '\r'; }
+static bool isBlank(char c) {
+    return c == ' ' || c == '\n' || c == '\r';
+}
 
 CStr CStr::trim() const {
     int len = std::max(length(), 0);
     int first = 0;
-    while (first < len && isBlank(buf[first])) first++;
+    while (first < len && isBlank(buf[first]))
+        first++;
     int last = len;
-    while (last > first && isBlank(buf[last - 1])) last--;
+    while (last > first && isBlank(buf[last - 1]))
+        last--;
     return sub(first, last - first);
 }
 
 CStr CStr::upperCase() const {
     CStr r(*this);
-    for (char* p = r.buf; p && *p; p++) *p = static_cast<char>(toupper(static_cast<unsigned char>(*p)));
+    for (char* p = r.buf; p && *p; p++)
+        *p = static_cast<char>(toupper(static_cast<unsigned char>(*p)));
     return r;
 }
 
 CStr CStr::lowerCase() const {
     CStr r(*this);
-    for (char* p = r.buf; p && *p; p++) *p = static_cast<char>(tolower(static_cast<unsigned char>(*p)));
+    for (char* p = r.buf; p && *p; p++)
+        *p = static_cast<char>(tolower(static_cast<unsigned char>(*p)));
     return r;
 }
 
@@ -152,16 +164,26 @@ template <typename T> CStr formatted(const char* fmt, T v) {
     return CStr(text);
 }
 } // namespace
-CStr asStr(int v) { return formatted("%d", v); }
-CStr asStr(float v) { return formatted("%f", static_cast<double>(v)); }
-CStr asStr(double v) { return formatted("%lf", v); }
-CStr asStrFormat(int v, const CStr& fmt) { return formatted(fmt.asChar(), v); }
+CStr asStr(int v) {
+    return formatted("%d", v);
+}
+CStr asStr(float v) {
+    return formatted("%f", static_cast<double>(v));
+}
+CStr asStr(double v) {
+    return formatted("%lf", v);
+}
+CStr asStrFormat(int v, const CStr& fmt) {
+    return formatted(fmt.asChar(), v);
+}
 CStr asStrFormat(float v, const CStr& fmt) {
     return formatted(fmt.asChar(), static_cast<double>(v));
 }
 #pragma GCC diagnostic pop
 
-int strAsInt(const CStr& s) { return atoi(s.asChar()); }
+int strAsInt(const CStr& s) {
+    return atoi(s.asChar());
+}
 
 int strAsIntDef(const CStr& s, int def) {
     int len = s.length();
@@ -169,9 +191,12 @@ int strAsIntDef(const CStr& s, int def) {
     int minus = 0, separators = 0;
     for (int i = 0; i < len; i++) {
         char c = s[i];
-        if (c == '-') minus++;
-        else if (c == ',' || c == '.') separators++;
-        else if (c < '0' || c > '9') return def;
+        if (c == '-')
+            minus++;
+        else if (c == ',' || c == '.')
+            separators++;
+        else if (c < '0' || c > '9')
+            return def;
     }
     if (minus >= 2 || separators >= 2) return def;
     return atoi(s.asChar());
@@ -184,7 +209,9 @@ int asRound(double x) {
     return static_cast<int>(r);
 }
 
-void showStr(const CStr& fmt) { printf("%s\n", fmt.asChar()); }
+void showStr(const CStr& fmt) {
+    printf("%s\n", fmt.asChar());
+}
 
 // Index of the last '/' or '\\' at or above lowest; -1 when none.
 static int lastSeparator(const CStr& p, int lowest) {

@@ -55,8 +55,12 @@ int strAsInt(const CStr& s);
 /// atoi of s when it looks like a number, else def.
 int strAsIntDef(const CStr& s, int def);
 int asRound(double x);
-inline void inc(int& v, int n) { v += n; }
-inline void dec(int& v, int n) { v -= n; }
+inline void inc(int& v, int n) {
+    v += n;
+}
+inline void dec(int& v, int n) {
+    v -= n;
+}
 void showStr(const CStr& fmt);
 inline void dbg(const char*) {}
 

@@ -9,11 +9,13 @@ namespace {
 // Bytes are stored least significant first whatever the machine, so values are
 // assembled from bytes rather than copied.
 void putLE(unsigned char* b, uint64_t v, int n) {
-    for (int i = 0; i < n; i++) b[i] = static_cast<unsigned char>(v >> (8 * i));
+    for (int i = 0; i < n; i++)
+        b[i] = static_cast<unsigned char>(v >> (8 * i));
 }
 uint64_t getLE(const unsigned char* b, int n) {
     uint64_t v = 0;
-    for (int i = 0; i < n; i++) v |= static_cast<uint64_t>(b[i]) << (8 * i);
+    for (int i = 0; i < n; i++)
+        v |= static_cast<uint64_t>(b[i]) << (8 * i);
     return v;
 }
 uint32_t floatBits(float f) {
@@ -39,9 +41,13 @@ int swap4(int v) {
     return static_cast<int>(u);
 }
 
-float swapFloat(float v) { return bitsFloat(static_cast<uint32_t>(swap4(static_cast<int>(floatBits(v))))); }
+float swapFloat(float v) {
+    return bitsFloat(static_cast<uint32_t>(swap4(static_cast<int>(floatBits(v)))));
+}
 
-void swap3(unsigned char* rgb) { std::swap(rgb[0], rgb[2]); }
+void swap3(unsigned char* rgb) {
+    std::swap(rgb[0], rgb[2]);
+}
 
 // ---- CStream ----
 
@@ -71,9 +77,15 @@ void CStream::writeInt(int v) {
     write(b, 4);
 }
 
-void CStream::writeIntSwap(int v) { writeInt(swap4(v)); }
-void CStream::writeFloat(float v) { writeInt(static_cast<int>(floatBits(v))); }
-void CStream::writeFloatSwap(float v) { writeIntSwap(static_cast<int>(floatBits(v))); }
+void CStream::writeIntSwap(int v) {
+    writeInt(swap4(v));
+}
+void CStream::writeFloat(float v) {
+    writeInt(static_cast<int>(floatBits(v)));
+}
+void CStream::writeFloatSwap(float v) {
+    writeIntSwap(static_cast<int>(floatBits(v)));
+}
 
 void CStream::writeDouble(double v) {
     uint64_t u;
@@ -107,7 +119,9 @@ short CStream::readShort() {
     return static_cast<short>(static_cast<uint16_t>(getLE(b, 2)));
 }
 
-short CStream::readShortSwap() { return swap2(readShort()); }
+short CStream::readShortSwap() {
+    return swap2(readShort());
+}
 
 int CStream::readInt() {
     unsigned char b[4] = {};
@@ -115,9 +129,15 @@ int CStream::readInt() {
     return static_cast<int>(static_cast<uint32_t>(getLE(b, 4)));
 }
 
-int CStream::readIntSwap() { return swap4(readInt()); }
-float CStream::readFloat() { return bitsFloat(static_cast<uint32_t>(readInt())); }
-float CStream::readFloatSwap() { return bitsFloat(static_cast<uint32_t>(readIntSwap())); }
+int CStream::readIntSwap() {
+    return swap4(readInt());
+}
+float CStream::readFloat() {
+    return bitsFloat(static_cast<uint32_t>(readInt()));
+}
+float CStream::readFloatSwap() {
+    return bitsFloat(static_cast<uint32_t>(readIntSwap()));
+}
 
 double CStream::readDouble() {
     unsigned char b[8] = {};
@@ -166,7 +186,9 @@ void CStream::copyFrom(CStream* src, int n) {
 
 // ---- CMemoryStream ----
 
-CMemoryStream::~CMemoryStream() { SetCapacity(0); }
+CMemoryStream::~CMemoryStream() {
+    SetCapacity(0);
+}
 
 bool CMemoryStream::SetCapacity(int n) {
     if (n < 0 || n > INT_MAX - (capacityStep - 1)) return false;
@@ -237,8 +259,10 @@ bool CMemoryStream::saveToFile(const CStr& path) const {
 // ---- CFileStream ----
 
 CFileStream::CFileStream(const CStr& path, int mode) {
-    if (mode == 0) file = fopen(path.asChar(), "rb");
-    else if (mode == 1) file = fopen(path.asChar(), "w+b");
+    if (mode == 0)
+        file = fopen(path.asChar(), "rb");
+    else if (mode == 1)
+        file = fopen(path.asChar(), "w+b");
     if (file) size = getSize();
 }
 

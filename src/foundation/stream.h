@@ -107,9 +107,13 @@ private:
 };
 
 short swap2(short v);
-inline short swapShort(short v) { return swap2(v); }
+inline short swapShort(short v) {
+    return swap2(v);
+}
 int swap4(int v);
-inline int swapInt(int v) { return swap4(v); }
+inline int swapInt(int v) {
+    return swap4(v);
+}
 float swapFloat(float v);
 /// Exchanges the first and third byte (RGB to BGR).
 void swap3(unsigned char* rgb);

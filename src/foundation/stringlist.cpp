@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-CStringList::~CStringList() { clear(); }
+CStringList::~CStringList() {
+    clear();
+}
 
 void CStringList::add(const CStr& s) {
     auto* fresh = new CStringItem(s);
@@ -13,12 +15,17 @@ void CStringList::add(const CStr& s) {
     }
     CStr key = s.upperCase();
     int at = 0;
-    while (at < count() && strcmp(item(at)->text.upperCase().asChar(), key.asChar()) <= 0) at++;
-    if (at == count()) list.add(fresh);
-    else list.insert(at, fresh);
+    while (at < count() && strcmp(item(at)->text.upperCase().asChar(), key.asChar()) <= 0)
+        at++;
+    if (at == count())
+        list.add(fresh);
+    else
+        list.insert(at, fresh);
 }
 
-void CStringList::insert(int i, const CStr& s) { list.insert(i, new CStringItem(s)); }
+void CStringList::insert(int i, const CStr& s) {
+    list.insert(i, new CStringItem(s));
+}
 
 CStr CStringList::getStr(int i) const {
     CStringItem* it = item(i);
@@ -37,7 +44,8 @@ void CStringList::del(int i) {
 }
 
 void CStringList::clear() {
-    while (count() > 0) del(count() - 1);
+    while (count() > 0)
+        del(count() - 1);
 }
 
 void CStringList::save(const CStr& path) const {
@@ -55,6 +63,7 @@ void CStringList::open(const CStr& path) {
     if (!f) return;
     clear();
     char line[256];
-    while (fgets(line, sizeof line, f)) add(CStr(line).trim());
+    while (fgets(line, sizeof line, f))
+        add(CStr(line).trim());
     fclose(f);
 }

@@ -25,7 +25,9 @@ void order(int& a, int& b) {
     }
 }
 
-float asRand() { return static_cast<float>(static_cast<double>(rand()) / 2147483648.0); }
+float asRand() {
+    return static_cast<float>(static_cast<double>(rand()) / 2147483648.0);
+}
 
 void streamToStrs(CStream* stream, CStringList* lines) {
     if (!stream || !lines) return;

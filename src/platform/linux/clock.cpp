@@ -7,7 +7,8 @@
 int asTimeInMS() {
     timespec t{};
     clock_gettime(CLOCK_MONOTONIC, &t);
-    uint64_t ms = static_cast<uint64_t>(t.tv_sec) * 1000u + static_cast<uint64_t>(t.tv_nsec) / 1000000u;
+    uint64_t ms =
+        static_cast<uint64_t>(t.tv_sec) * 1000u + static_cast<uint64_t>(t.tv_nsec) / 1000000u;
     return static_cast<int>(static_cast<uint32_t>(ms));
 }
 

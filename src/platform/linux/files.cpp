@@ -14,7 +14,9 @@ extern char** environ;
 
 namespace {
 // A path that starts with '-' would be read as an option by the programs below.
-CStr asArgument(const CStr& path) { return path[0] == '-' ? "./" + path : path; }
+CStr asArgument(const CStr& path) {
+    return path[0] == '-' ? "./" + path : path;
+}
 
 bool runProgram(const char* const argv[]) {
     pid_t pid = 0;
@@ -26,10 +28,14 @@ bool runProgram(const char* const argv[]) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-int removeEntry(const char* path, const struct stat*, int, FTW*) { return ::remove(path); }
+int removeEntry(const char* path, const struct stat*, int, FTW*) {
+    return ::remove(path);
+}
 } // namespace
 
-void createDir(const CStr& path) { ::mkdir(path.asChar(), 0777); }
+void createDir(const CStr& path) {
+    ::mkdir(path.asChar(), 0777);
+}
 
 void copyFile(const CStr& from, const CStr& to) {
     FILE* in = fopen(from.asChar(), "rb");
@@ -60,8 +66,10 @@ void copyFile2(const CStr& from, const CStr& to) {
 }
 
 void CFileManager::deleteFile(const CStr& path) {
-    if (folderExists(path)) deleteFolder(path);
-    else ::remove(path.asChar());
+    if (folderExists(path))
+        deleteFolder(path);
+    else
+        ::remove(path.asChar());
 }
 
 void CFileManager::deleteFolder(const CStr& path) {

@@ -18,9 +18,13 @@ bool statOk(const CStr& path, struct stat& st) {
 }
 
 // Block devices hold the user's volumes; the rest of the mount table is kernel plumbing.
-bool isVolume(const mntent* m) { return strncmp(m->mnt_fsname, "/dev/", 5) == 0; }
+bool isVolume(const mntent* m) {
+    return strncmp(m->mnt_fsname, "/dev/", 5) == 0;
+}
 
-CStr volumeName(const CStr& dir) { return dir == "/" ? CStr("/") : extractFileName(dir); }
+CStr volumeName(const CStr& dir) {
+    return dir == "/" ? CStr("/") : extractFileName(dir);
+}
 
 // The mount entry whose folder is the longest prefix of path.
 CStr deviceOf(const CStr& path) {
@@ -96,12 +100,12 @@ void getDefaultFolders(CStringList* names, CStringList* paths) {
 }
 
 bool folderExists(const CStr& path) {
-    struct stat st{};
+    struct stat st {};
     return statOk(path, st) && S_ISDIR(st.st_mode);
 }
 
 bool fileExists(const CStr& path) {
-    struct stat st{};
+    struct stat st {};
     return statOk(path, st) && (st.st_mode & (S_IFREG | S_IFDIR | S_IFCHR)) != 0;
 }
 
@@ -123,7 +127,7 @@ bool isRemovable(const CStr& path) {
 }
 
 int getFileSize(const CStr& path) {
-    struct stat st{};
+    struct stat st {};
     if (!statOk(path, st) || S_ISDIR(st.st_mode)) return -1;
     return st.st_size > INT_MAX ? INT_MAX : static_cast<int>(st.st_size);
 }

@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "foundation/inifile.h"
+
+class IniFileTest : public ::testing::Test {
+protected:
+    std::string path = ::testing::TempDir() + "inifile_test.ini";
+    void SetUp() override { std::remove(path.c_str()); }
+    void TearDown() override { std::remove(path.c_str()); }
+    void put(const char* text) {
+        FILE* f = fopen(path.c_str(), "wb");
+        fputs(text, f);
+        fclose(f);
+    }
+    std::string contents() {
+        std::string s;
+        FILE* f = fopen(path.c_str(), "rb");
+        for (int ch; f && (ch = fgetc(f)) != EOF;)
+            s += static_cast<char>(ch);
+        if (f) fclose(f);
+        return s;
+    }
+};
+
+TEST_F(IniFileTest, MissingFileGivesDefaultsAndWritingCreatesIt) {
+    CIniFile ini(path.c_str());
+    EXPECT_EQ(ini.readString("Main", "Size", "none"), CStr("none"));
+    EXPECT_EQ(ini.readInteger("Main", "Size", 5), 5);
+    ini.writeInteger("Main", "Size", 12);
+    EXPECT_EQ(contents(), "[Main]\r\nSize=12");
+    EXPECT_EQ(ini.readInteger("MAIN", "size", 5), 12);
+}
+
+TEST_F(IniFileTest, NamesAreCaseInsensitiveAndValuesTrimmed) {
+    put("[Main]\nSize = 10\nName =  Mixed Case \n[Other]\nSize=3\n");
+    CIniFile ini(path.c_str());
+    EXPECT_EQ(ini.readString("main", "SIZE", ""), CStr("10"));
+    EXPECT_EQ(ini.readString("Main", "name", ""), CStr("Mixed Case"));
+    EXPECT_EQ(ini.readInteger("other", "size", 0), 3);
+    EXPECT_EQ(ini.readInteger("Main", "Missing", -1), -1);
+}
+
+TEST_F(IniFileTest, RewritingKeepsTheStoredSpelling) {
+    put("[Main]\r\nSize = 10\r\n");
+    CIniFile ini(path.c_str());
+    ini.writeString("MAIN", "size", "20");
+    EXPECT_EQ(contents(), "[Main]\r\nSize =20");
+}
+
+TEST_F(IniFileTest, NewEntryLandsBeforeTheBlankLineOfTheNextSection) {
+    put("[A]\r\nx=1\r\n\r\n[B]\r\ny=2");
+    CIniFile ini(path.c_str());
+    ini.writeString("A", "z", "3");
+    EXPECT_EQ(contents(), "[A]\r\nx=1\r\nz=3\r\n\r\n[B]\r\ny=2");
+    ini.writeString("B", "w", "4");
+    EXPECT_EQ(contents(), "[A]\r\nx=1\r\nz=3\r\n\r\n[B]\r\ny=2\r\nw=4");
+}
+
+TEST_F(IniFileTest, EmptyBracketsAreNotAHeader) {
+    put("[]\r\n[S]\r\nk=v");
+    CIniFile ini(path.c_str());
+    EXPECT_EQ(ini.readString("", "k", "d"), CStr("d"));
+    EXPECT_EQ(strToSection("[]"), CStr(""));
+    EXPECT_EQ(strToSection("  [S] "), CStr("S"));
+    EXPECT_EQ(strToIdent("novalue"), CStr(""));
+    EXPECT_EQ(strToValue("a = b = c"), CStr("b = c"));
+}
+
+TEST_F(IniFileTest, ReadIntegerRejectsNonNumbers) {
+    put("[M]\nv=12abc\nw=-4");
+    CIniFile ini(path.c_str());
+    EXPECT_EQ(ini.readInteger("M", "v", 9), 9);
+    EXPECT_EQ(ini.readInteger("M", "w", 9), -4);
+}
+
+TEST_F(IniFileTest, SectionsAreReadAndErased) {
+    put("[A]\r\nx=1\r\n\r\ny=2\r\n[B]\r\nz=3");
+    CIniFile ini(path.c_str());
+    CStringList lines;
+    lines.add("kept");
+    ini.readSection("a", &lines);
+    ASSERT_EQ(lines.count(), 3);
+    EXPECT_EQ(lines.getStr(1), CStr("x=1"));
+    EXPECT_EQ(lines.getStr(2), CStr("y=2"));
+    ini.eraseValue("A", "X");
+    EXPECT_EQ(contents(), "[A]\r\n\r\ny=2\r\n[B]\r\nz=3");
+    ini.eraseSection("a");
+    EXPECT_EQ(contents(), "[B]\r\nz=3");
+}
