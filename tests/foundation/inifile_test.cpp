@@ -4,10 +4,11 @@
 #include <string>
 
 #include "foundation/inifile.h"
+#include "temp_path.h"
 
 class IniFileTest : public ::testing::Test {
 protected:
-    std::string path = ::testing::TempDir() + "inifile_test.ini";
+    std::string path = uniqueTempPath(".ini");
     void SetUp() override { std::remove(path.c_str()); }
     void TearDown() override { std::remove(path.c_str()); }
     void put(const char* text) {

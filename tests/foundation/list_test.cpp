@@ -5,6 +5,7 @@
 
 #include "foundation/list.h"
 #include "foundation/stringlist.h"
+#include "temp_path.h"
 
 namespace {
 int a = 1, b = 2, c = 3, d = 4;
@@ -107,7 +108,7 @@ TEST(List, MoveFromAnotherList) {
 
 class StringListFile : public ::testing::Test {
 protected:
-    std::string path = ::testing::TempDir() + "stringlist_test.txt";
+    std::string path = uniqueTempPath(".txt");
     void TearDown() override { std::remove(path.c_str()); }
     std::string contents() {
         std::string s;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "foundation/stream.h"
+#include "temp_path.h"
 
 namespace {
 std::vector<unsigned char> bytesOf(CMemoryStream& s) {
@@ -170,7 +171,7 @@ TEST(MemoryStream, CopyAndCopyFrom) {
 
 class FileStreamTest : public ::testing::Test {
 protected:
-    std::string path = ::testing::TempDir() + "stream_test.bin";
+    std::string path = uniqueTempPath(".bin");
     void TearDown() override { std::remove(path.c_str()); }
 };
 
