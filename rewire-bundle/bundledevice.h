@@ -1,0 +1,96 @@
+// A device of our ReWire library: its audio channels, its MIDI buses, the test behaviours a
+// registry entry can give it, and the drive call that every kind of device shares.
+#pragma once
+
+#include <atomic>
+#include <vector>
+
+#include "foundation/str.h"
+#include "rewire/rewire.h"
+
+/// The MIDI side of a device: buses with their used channels and names.
+struct CBusLayout {
+    struct Bus {
+        CStr name;
+        uint32_t channelsInUse = 0;
+        CStr channelNames[kReWireEventChannelCount];
+    };
+    std::vector<Bus> buses;
+
+    void addBus(const CStr& name, const std::vector<CStr>& channelNames);
+    const Bus* getBus(int bus) const;
+    bool hasTarget(const ReWireEventTarget& target) const;
+};
+
+/// What a registry entry can ask of a device besides its sound.
+struct CDeviceBehaviour {
+    bool refuseOpen = false;
+    /// Close requests answered "not now" before one is allowed; -1 refuses for good.
+    int refuseClose = 0;
+    bool failDrive = false;
+    /// Blocks after which the MIDI targets change and the device announces it; 0 never.
+    int targetsChangeAfter = 0;
+    uint32_t outputEventLimit = 16;
+};
+
+class CBundleDevice {
+public:
+    static const int kMaxChannels = kReWireAudioChannelCount;
+
+    CBundleDevice(const CStr& deviceName, int channels);
+    virtual ~CBundleDevice() = default;
+    CBundleDevice(const CBundleDevice&) = delete;
+    CBundleDevice& operator=(const CBundleDevice&) = delete;
+
+    CStr getName() const { return name; }
+    int getChannelCount() const { return channelCount; }
+    CStr getChannelName(int n) const;
+    void setChannelName(int n, const CStr& text);
+    void fillDeviceInfo(ReWireDeviceInfo* info) const;
+
+    /// Replaces the MIDI buses; the second layout takes over once the targets change.
+    void setLayouts(const CBusLayout& first, const CBusLayout& changed);
+    /// The buses in use now; safe to call while the audio thread drives the device.
+    const CBusLayout& getLayout() const;
+    CDeviceBehaviour behaviour;
+
+    bool open();
+    /// True once the device may close; counts refusals.
+    bool askClose();
+    void close();
+    bool isOpen() const { return opened.load(); }
+    void setPanelLaunched(bool launched) { panelLaunched.store(launched); }
+    bool isPanelLaunched() const { return panelLaunched.load(); }
+
+    /// One audio block: MIDI in, audio into the wanted channels' buffers, events out.
+    ReWireError drive(const ReWireDriveAudioInputParams& input,
+                      ReWireDriveAudioOutputParams& output, int sampleRate);
+
+protected:
+    /// Sample rate of the block being driven.
+    int rate = 44100;
+
+    /// Clears the sound state before the device is opened again.
+    virtual void reset() = 0;
+    virtual void midiEvent(const ReWireMIDIEvent& event) = 0;
+    /// Writes frames [first, first + count) of the block into every channel whose buffer is
+    /// non-null (buffers point at the block's first frame).
+    virtual void render(const ReWireDriveAudioInputParams& input, float* const* buffers, int first,
+                        int count, int sampleRate) = 0;
+
+private:
+    int prepareBuffers(const ReWireDriveAudioInputParams& input);
+    void renderWithMIDI(const ReWireDriveAudioInputParams& input, int frames, int sampleRate);
+    void announceTargetsChanged(ReWireDriveAudioOutputParams& output);
+
+    CStr name;
+    int channelCount;
+    std::vector<CStr> channelNames;
+    CBusLayout layouts[2];
+    std::atomic<int> currentLayout{0};
+    std::atomic<bool> opened{false};
+    std::atomic<bool> panelLaunched{false};
+    int closeRefusals = 0;
+    int blocksDriven = 0;
+    float* channelBuffers[kMaxChannels];
+};

@@ -1,0 +1,61 @@
+// The state of our ReWire library between the mixer's open and close: its devices, read from
+// the registry file next to the library or made from the built-in demo set.
+//
+// Registry file "devices.ini" in the library's folder:
+//
+//     [Library]
+//     Devices=2              ; number of [DeviceN] sections, N from 0
+//     RefuseClose=0          ; mixer close requests refused first; -1 refuses for good
+//     [Device0]
+//     Name=Lead Synth
+//     Kind=Synth             ; Synth, Drums or Tone
+//     Channels=8             ; audio channels (Tone only; the others are stereo)
+//     Buses=1                ; MIDI buses replacing the kind's own; names from Bus0=...
+//     Bus0=Main              ; a bus name, may be empty
+//     Bus0Channels=A,B       ; channel names of bus 0; without it BusChannels unnamed channels
+//     BusChannels=2
+//     RefuseOpen=1
+//     RefuseClose=3          ; device close requests refused first; -1 refuses for good
+//     FailDrive=1
+//     TargetsChangeAfter=4   ; blocks until the MIDI targets change (one bus "Changed" added)
+//     EventLimit=16          ; events the device may return per block
+#pragma once
+
+#include <atomic>
+#include <vector>
+
+#include "bundledevice.h"
+
+class CReWireLibrary {
+public:
+    static const int kMaxDevices = 64;
+
+    /// Builds the devices from the registry in folder, or the demo set without one.
+    explicit CReWireLibrary(const CStr& folder);
+    ~CReWireLibrary();
+    CReWireLibrary(const CReWireLibrary&) = delete;
+    CReWireLibrary& operator=(const CReWireLibrary&) = delete;
+
+    int getDeviceCount() const { return int(devices.size()); }
+    CBundleDevice* getDevice(int index) const;
+    /// The device behind a handle given out by this library, or null.
+    CBundleDevice* fromHandle(TRWMDeviceHandle handle) const;
+    bool askClose();
+    void closeAllDevices();
+
+    void setAudioInfo(int sampleRate, int maxFrames);
+    int getSampleRate() const { return sampleRate.load(); }
+    int getMaxFrames() const { return maxFrames.load(); }
+    void idle() { idleCount.fetch_add(1); }
+
+private:
+    void readRegistry(const CStr& path);
+    void addDemoDevices();
+
+    std::vector<CBundleDevice*> devices;
+    int refuseClose = 0;
+    int closeRefusals = 0;
+    std::atomic<int> sampleRate{44100};
+    std::atomic<int> maxFrames{1024};
+    std::atomic<int> idleCount{0};
+};

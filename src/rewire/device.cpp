@@ -1,0 +1,238 @@
+#include "rewire/device.h"
+
+#include <cmath>
+#include <new>
+
+#include "rewire/midi.h"
+#include "rewire/mixer.h"
+#include "rewire/rewiremixerapi.h"
+
+namespace {
+// One input event array for every device: only one mixer per process can be open, and it
+// drives its devices one after another.
+ReWireEvent gInputEvents[CReWireDevice::kMaxInputEvents];
+
+int32_t asPulses(double quarterNotes) {
+    return int32_t(quarterNotes * kReWirePPQ);
+}
+
+// Fills status and data of a MIDI event from a packed message; false for messages that are
+// not sent (system messages).
+bool convertMessage(int message, ReWireMIDIEvent* event) {
+    int d1 = asByte1(message) & 0x7F;
+    int d2 = asByte2(message) & 0x7F;
+    int status = 0;
+    if (noteOn(message)) {
+        status = kMIDINoteOn;
+    } else if (noteOff(message)) {
+        status = kMIDINoteOff;
+        d2 = 0;
+    } else {
+        switch (statusByte(message)) {
+        case kMIDIControlChange:
+        case kMIDIPitchBend:
+        case kMIDIPolyPressure:
+            status = statusByte(message);
+            break;
+        case kMIDIProgramChange:
+        case kMIDIChannelPressure:
+            status = statusByte(message);
+            d2 = 0;
+            break;
+        default:
+            return false;
+        }
+    }
+    event->fStatus = uint16_t(status);
+    event->fData1 = uint16_t(d1);
+    event->fData2 = uint16_t(d2);
+    return true;
+}
+} // namespace
+
+CReWireDevice::CReWireDevice(CReWireMixer* owner, int deviceIndex, CStr name)
+    : mixer(owner), index(deviceIndex) {
+    setId(name);
+    ReWirePrepareDriveAudioInputParams(&inputParams, 0, nullptr);
+    ReWirePrepareDriveAudioOutputParams(&outputParams, 0, nullptr);
+}
+
+CReWireDevice::~CReWireDevice() {
+    close();
+    // A device that refused to close keeps its handle; its events stay with it until here.
+    freeOutputEvents();
+}
+
+void CReWireDevice::freeOutputEvents() {
+    delete[] outputEvents;
+    outputEvents = nullptr;
+    outputCapacity = 0;
+}
+
+void CReWireDevice::open() {
+    if (isActive()) return;
+    TRWMDeviceHandle opened = nullptr;
+    if (RWMOpenDevice(index, &opened) != kReWireError_NoError || !opened) return;
+
+    ReWireDeviceInfo info;
+    ReWirePrepareDeviceInfo(&info);
+    RWMGetDeviceInfo(index, &info);
+    uint32_t capacity = info.fOutputEventLimit;
+    if (capacity > uint32_t(kMaxOutputEvents)) capacity = kMaxOutputEvents;
+    freeOutputEvents();
+    if (capacity > 0) outputEvents = new (std::nothrow) ReWireEvent[capacity];
+    outputCapacity = outputEvents ? capacity : 0;
+
+    ReWirePrepareDriveAudioInputParams(&inputParams, kMaxInputEvents, gInputEvents);
+    ReWirePrepareDriveAudioOutputParams(&outputParams, outputCapacity, outputEvents);
+    handle = opened;
+    RWMLaunchPanelApp(handle);
+    getBusInfo();
+}
+
+void CReWireDevice::close() {
+    if (!isActive()) return;
+    RWMQuitPanelApp(handle);
+    ReWireBool ok = 0;
+    if (RWMIsCloseDeviceOK(handle, &ok) != kReWireError_NoError || !ok) return;
+    if (RWMCloseDevice(handle) != kReWireError_NoError) return;
+    handle = nullptr;
+}
+
+void CReWireDevice::setChannels(int count) {
+    channelCount = count < 0 ? 0 : (count > kMaxChannels ? kMaxChannels : count);
+}
+
+void CReWireDevice::setChannelName(int n, const CStr& name) {
+    if (n >= 0 && n < kMaxChannels) channelNames[n] = name;
+}
+
+CStr CReWireDevice::getChannelName(int n) const {
+    return n >= 0 && n < channelCount ? channelNames[n] : CStr();
+}
+
+CStr CReWireDevice::getBusName(int n) const {
+    const CMIDIBus* target = getTarget(n);
+    return target ? target->name : CStr();
+}
+
+const CMIDIBus* CReWireDevice::getTarget(int n) const {
+    return n >= 0 && n < getBusses() ? &targets[n] : nullptr;
+}
+
+void CReWireDevice::getBusInfo() {
+    targetCount.store(0, std::memory_order_release);
+    if (!isActive()) return;
+    ReWireEventInfo info;
+    ReWirePrepareEventInfo(&info);
+    RWMGetEventInfo(handle, &info);
+    int count = 0;
+    for (uint16_t bus = 0; bus < kReWireReservedEventBusIndex; bus++)
+        if (ReWireIsBitInBitFieldSet(info.fBusesInUse, bus)) readTargetsOfBus(bus, count);
+    targetCount.store(count, std::memory_order_release);
+}
+
+void CReWireDevice::readTargetsOfBus(uint16_t bus, int& count) {
+    ReWireEventBusInfo busInfo;
+    ReWirePrepareEventBusInfo(&busInfo);
+    if (RWMGetEventBusInfo(handle, bus, &busInfo) != kReWireError_NoError) return;
+    busInfo.fBusName[kReWireNameSize - 1] = 0;
+    CStr busName(busInfo.fBusName);
+    for (uint16_t channel = 0; channel < kReWireEventChannelCount; channel++) {
+        if (count >= kMaxTargets) return;
+        if (!ReWireIsBitInBitFieldSet(busInfo.fChannelsInUse, channel)) continue;
+        CMIDIBus& target = targets[count];
+        ReWirePrepareEventTarget(&target.target, bus, channel);
+        ReWireEventChannelInfo channelInfo;
+        ReWirePrepareEventChannelInfo(&channelInfo);
+        if (RWMGetEventChannelInfo(handle, &target.target, &channelInfo) != kReWireError_NoError)
+            continue;
+        channelInfo.fChannelName[kReWireNameSize - 1] = 0;
+        CStr channelName(channelInfo.fChannelName);
+        target.bus = bus;
+        target.channel = channel;
+        target.name = busName.length() > 0 ? busName + ": " + channelName : channelName;
+        count++;
+    }
+}
+
+void CReWireDevice::fillTransport(int frames, bool playChanged) {
+    inputParams.fPosition = asPulses(mixer->getPos());
+    inputParams.fFrames = frames;
+    if (!mixer->getPlaying())
+        inputParams.fTransportMode = kReWireTransportStopped;
+    else if (playChanged)
+        inputParams.fTransportMode = kReWireTransportPlayStarted;
+    else
+        inputParams.fTransportMode = kReWireTransportPlaying;
+    inputParams.fTempo = uint32_t(mixer->getTempo()) * 1000u;
+    inputParams.fBeatsPerBar = 4;
+    inputParams.fBeatUnit = 4;
+    inputParams.fLoopActive = uint32_t(mixer->getLoop());
+    inputParams.fLoopFrom = asPulses(mixer->getLoopStart());
+    inputParams.fLoopTo = asPulses(mixer->getLoopEnd());
+}
+
+void CReWireDevice::requestOutputs() {
+    ReWireClearBitField(outputParams.fRenderedChannels, kReWireAudioChannelCount);
+    ReWireClearBitField(inputParams.fWantedChannels, kReWireAudioChannelCount);
+    for (int n = 0; n < CAudioOuts::kCount; n++) {
+        if (!mixer->outs.enabled[n] || !mixer->getBuffer(n)) continue;
+        ReWireSetBitInBitField(inputParams.fWantedChannels, uint16_t(n));
+        inputParams.fBufferPointers[n] = mixer->getBuffer(n);
+    }
+}
+
+void CReWireDevice::fillMIDIEvents(int eventCount, const CMIDIDATA* events) {
+    ReWireEventBuffer& buffer = inputParams.fInputEvents;
+    buffer.fCount = 0;
+    if (!events) return;
+    int targetsKnown = getBusses();
+    for (int i = 0; i < eventCount && buffer.fCount < buffer.fCapacity; i++) {
+        const CMIDIDATA& data = events[i];
+        if (data.target < 0 || data.target >= targetsKnown) continue;
+        ReWireEvent* event = &buffer.fEvents[buffer.fCount];
+        ReWireMIDIEvent* midi = ReWireConvertToMIDIEvent(event, &targets[data.target].target);
+        if (!convertMessage(data.data, midi)) continue;
+        midi->fFrameOffset = uint32_t(data.frame < 0 ? 0 : data.frame);
+        buffer.fCount++;
+    }
+}
+
+void CReWireDevice::mixRenderedChannels(float** outputs, int frames) {
+    for (int n = 0; n < CAudioOuts::kCount; n++) {
+        if (!ReWireIsBitInBitFieldSet(outputParams.fRenderedChannels, uint16_t(n))) continue;
+        const float* rendered = inputParams.fBufferPointers[n];
+        float* out = outputs[n];
+        if (!rendered || !out) continue;
+        float peak = 0;
+        for (int f = 0; f < frames; f++) {
+            out[f] += rendered[f];
+            float level = std::fabs(rendered[f]);
+            if (level > peak) peak = level;
+        }
+        if (peak > mixer->outs.peak[n]) mixer->outs.peak[n] = peak;
+    }
+}
+
+void CReWireDevice::readOutputEvents() {
+    const ReWireEventBuffer& buffer = outputParams.fOutputEvents;
+    // A library that claims more events than fit is not believed beyond the buffer.
+    uint32_t count = buffer.fCount < outputCapacity ? buffer.fCount : outputCapacity;
+    for (uint32_t i = 0; i < count; i++)
+        if (outputEvents[i].fEventType == kReWireEventTargetChangedEvent)
+            mixer->setTargetsChanged(true);
+}
+
+void CReWireDevice::process(float** outputs, int frames, int eventCount, const CMIDIDATA* events,
+                            bool playChanged) {
+    if (!isActive() || !outputs || frames <= 0) return;
+    if (frames > mixer->getMaxFrames()) frames = mixer->getMaxFrames();
+    fillTransport(frames, playChanged);
+    requestOutputs();
+    fillMIDIEvents(eventCount, events);
+    outputParams.fOutputEvents.fCount = 0;
+    if (RWMDriveAudio(handle, &inputParams, &outputParams) != kReWireError_NoError) return;
+    mixRenderedChannels(outputs, frames);
+    readOutputEvents();
+}

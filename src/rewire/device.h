@@ -1,0 +1,97 @@
+// One ReWire device as the mixer sees it: names and channels from the library's device list,
+// its MIDI targets, and while open the handle through which each audio block is driven.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "foundation/object.h"
+#include "rewire/rewire.h"
+
+class CReWireMixer;
+
+/// One queued MIDI message: frame offset in the block, packed short message, target index.
+struct CMIDIDATA {
+    int32_t frame;
+    int32_t data;
+    int32_t target;
+};
+static_assert(sizeof(CMIDIDATA) == 12, "CMIDIDATA is three 32-bit values");
+
+/// One MIDI event target of a device: a bus and a channel on it, with a name to show.
+class CMIDIBus : public CObject {
+public:
+    CStr name;
+    int bus = 0;
+    int channel = 0;
+    ReWireEventTarget target{0, 0};
+};
+
+class CReWireDevice : public CObject {
+public:
+    static const int kMaxChannels = kReWireAudioChannelCount;
+    static const int kMaxTargets = 1024;
+    /// MIDI events handed to the library per block.
+    static const int kMaxInputEvents = 1000;
+    /// Largest output event buffer we keep, whatever the library asks for.
+    static const int kMaxOutputEvents = 4096;
+
+    CReWireDevice(CReWireMixer* owner, int deviceIndex, CStr name);
+    ~CReWireDevice() override;
+    CReWireDevice(const CReWireDevice&) = delete;
+    CReWireDevice& operator=(const CReWireDevice&) = delete;
+
+    bool isActive() const { return handle != nullptr; }
+    int getIndex() const { return index; }
+    void open();
+    void close();
+
+    void setChannels(int count);
+    int getChannels() const { return channelCount; }
+    void setChannelName(int n, const CStr& name);
+    CStr getChannelName(int n) const;
+
+    /// Re-reads the device's MIDI targets from the library, in order of bus, then channel.
+    void getBusInfo();
+    int getBusses() const { return targetCount.load(std::memory_order_acquire); }
+    /// Name of target n; empty outside the target list.
+    CStr getBusName(int n) const;
+    /// Target n; null outside the target list.
+    const CMIDIBus* getTarget(int n) const;
+    void setBus(int bus) { selectedBus = bus; }
+    int getBus() const { return selectedBus; }
+    void setChs(int chs) { channelsToUse = chs; }
+    int getChs() const { return channelsToUse; }
+
+    /// Renders one block into the outputs (adding to them) with the mixer's transport and the
+    /// given MIDI; allocates nothing and makes no call but the library's drive call.
+    void process(float** outputs, int frames, int eventCount, const CMIDIDATA* events,
+                 bool playChanged);
+
+    /// The records of the last block, for inspection.
+    const ReWireDriveAudioInputParams& getInputParams() const { return inputParams; }
+    const ReWireDriveAudioOutputParams& getOutputParams() const { return outputParams; }
+
+private:
+    void fillTransport(int frames, bool playChanged);
+    void requestOutputs();
+    void fillMIDIEvents(int eventCount, const CMIDIDATA* events);
+    void mixRenderedChannels(float** outputs, int frames);
+    void readOutputEvents();
+    void readTargetsOfBus(uint16_t bus, int& count);
+    void freeOutputEvents();
+
+    CReWireMixer* mixer;
+    int index;
+    TRWMDeviceHandle handle = nullptr;
+    CStr channelNames[kMaxChannels];
+    int channelCount = 0;
+    ReWireDriveAudioInputParams inputParams;
+    ReWireDriveAudioOutputParams outputParams;
+    CMIDIBus targets[kMaxTargets];
+    int selectedBus = 0;
+    std::atomic<int> targetCount{0};
+    int channelsToUse = 2;
+    ReWireEvent* outputEvents = nullptr;
+    uint32_t outputCapacity = 0;
+};

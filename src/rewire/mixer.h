@@ -1,0 +1,102 @@
+// The plug-in's side of a ReWire connection: opens the library's mixer interface, lists the
+// installed devices, owns the channel buffers devices render into, and hands each block with
+// the host's transport and MIDI to every open device.
+#pragma once
+
+#include <atomic>
+
+#include "foundation/list.h"
+#include "foundation/object.h"
+#include "rewire/device.h"
+
+/// The eight plug-in outputs: requested or not, stereo pairs, and peak levels for the meters.
+class CAudioOuts : public CObject {
+public:
+    static const int kCount = 8;
+
+    CAudioOuts();
+
+    int enabled[kCount];
+    /// Non-zero when output n is the left channel of a pair with output n + 1.
+    int stereo[kCount];
+    /// Largest absolute sample sent to output n since the editor last lowered it.
+    float peak[kCount];
+};
+
+class CReWireMixer : public CObject {
+public:
+    static const int kDefaultCloseTimeoutMS = 120000;
+
+    CReWireMixer(int sampleRate, int maxFrames);
+    ~CReWireMixer() override;
+    CReWireMixer(const CReWireMixer&) = delete;
+    CReWireMixer& operator=(const CReWireMixer&) = delete;
+
+    void open(int sampleRate, int maxFrames);
+    /// Waits up to the close time-out for the library to allow closing; stays open otherwise.
+    void close();
+    bool isActive() const { return isOpen; }
+    void setCloseTimeout(int ms) { closeTimeoutMS = ms; }
+
+    int deviceCount() const { return devices.getCount(); }
+    CStr deviceName(int i) const;
+    CReWireDevice* getDevice(int i) const;
+    bool openDevice(int i);
+    void closeDevice(int i);
+
+    void setFormat(int sampleRate, int maxFrames);
+    int getSampleRate() const { return rate; }
+    int getMaxFrames() const { return frames; }
+    float* getBuffer(int n) const;
+
+    void setPlaying(bool playing);
+    bool getPlaying() const { return isPlaying; }
+    void setPos(double quarterNotes) { pos = quarterNotes; }
+    double getPos() const { return pos; }
+    void setTempo(int bpm) { tempo = bpm; }
+    int getTempo() const { return tempo; }
+    void setLoop(int looping) { loop = looping; }
+    int getLoop() const { return loop; }
+    void setLocators(double start, double end);
+    double getLoopStart() const { return loopStart; }
+    double getLoopEnd() const { return loopEnd; }
+
+    /// Set by a device whose library announced changed MIDI targets; cleared by the engine.
+    bool getTargetsChanged() const { return targetsChanged.load(std::memory_order_acquire); }
+    void setTargetsChanged(bool changed) { targetsChanged.store(changed); }
+
+    void idle();
+    /// Drives every open device for one block; frames beyond the buffer size are not rendered.
+    void process(float** outputs, int frameCount, int eventCount, const CMIDIDATA* events);
+
+    /// Keeps process() out while the caller changes buffers or devices; waits for a running
+    /// block to end. Calls nest; process() renders nothing while suspended.
+    void suspendProcessing();
+    void resumeProcessing();
+
+    CAudioOuts outs;
+
+private:
+    void createBuffers();
+    void deleteBuffers();
+    void readDevices();
+    void deleteDevices();
+    bool waitForCloseOK();
+
+    int rate;
+    int frames;
+    int tempo = 120;
+    int loop = 0;
+    double loopStart = 0;
+    double loopEnd = 0;
+    double pos = 0;
+    bool isOpen = false;
+    CList devices;
+    bool isPlaying = false;
+    float* buffers[CAudioOuts::kCount] = {};
+    std::atomic<bool> playChanged{false};
+    std::atomic<bool> targetsChanged{false};
+    int closeTimeoutMS = kDefaultCloseTimeoutMS;
+    std::atomic<int> processUsers{0};
+    std::atomic<int> suspended{0};
+};
