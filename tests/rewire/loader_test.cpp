@@ -1,0 +1,168 @@
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+#include "rewire/bundle.h"
+#include "rewire/mixer.h"
+#include "rewire/rewireapi.h"
+#include "rewire/rewiremixerapi.h"
+#include "testinstall.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+// Registry naming the one device after the bundle, so a test can tell which bundle opened.
+std::string registryNaming(const std::string& name) {
+    return "[Library]\nDevices=1\n[Device0]\nName=" + name + "\nKind=Tone\nChannels=2\n";
+}
+
+std::string loadedFileName() {
+    return fs::path(ReWireGetLoadedLibraryPath().asChar()).filename().string();
+}
+
+std::string firstDeviceOfOpenedMixer() {
+    CReWireMixer mixer(44100, 64);
+    mixer.open(44100, 64);
+    return mixer.deviceName(0).asChar();
+}
+
+ReWireError openInterface() {
+    ReWireOpenInfo info;
+    ReWirePrepareOpenInfo(&info, 44100, 64);
+    return RWMOpen(&info);
+}
+} // namespace
+
+TEST(BundleVersion, TextBecomesTheNumericLayout) {
+    EXPECT_EQ(asBundleVersion("1.8.0"), 0x01800000u);
+    EXPECT_EQ(asBundleVersion("1.9.3"), 0x01930000u);
+    EXPECT_EQ(asBundleVersion("2.0"), 0x02000000u);
+    EXPECT_EQ(asBundleVersion("1"), 0x01000000u);
+    EXPECT_EQ(asBundleVersion(""), 0u);
+    EXPECT_EQ(asBundleVersion("1.16.0"), 0u);
+    EXPECT_EQ(asBundleVersion("1.8.0.1"), 0u);
+    EXPECT_EQ(asBundleVersion("1.8beta"), 0u);
+    EXPECT_TRUE(ReWireIsAcceptedVersion(asBundleVersion("1.8.0")));
+    EXPECT_TRUE(ReWireIsAcceptedVersion(asBundleVersion("1.15.15")));
+    EXPECT_FALSE(ReWireIsAcceptedVersion(asBundleVersion("1.7.9")));
+    EXPECT_FALSE(ReWireIsAcceptedVersion(asBundleVersion("2.0.0")));
+}
+
+TEST(ReWireLoader, FileNamesAreTriedInOrderBeforeDomains) {
+    CTestInstall install;
+    EXPECT_EQ(ReWireLoadReWireSharedLibrary(), kReWireError_DLLNotFound);
+
+    install.addBundle(0, "ReWire.bundle", "1.8.0", registryNaming("deployment"));
+    install.addBundle(1, "ReWire Testing.bundle", "1.8.0", registryNaming("testing"));
+    EXPECT_EQ(firstDeviceOfOpenedMixer(), "testing");
+
+    install.addBundle(1, "ReWire Debugging.bundle", "1.8.0", registryNaming("debugging"));
+    EXPECT_EQ(firstDeviceOfOpenedMixer(), "debugging");
+    EXPECT_FALSE(IsReWireLoadedByThisInstance());
+}
+
+TEST(ReWireLoader, LocalDomainComesBeforeNetworkDomain) {
+    CTestInstall install;
+    install.addBundle(1, "ReWire.bundle", "1.8.0", registryNaming("network"));
+    EXPECT_EQ(firstDeviceOfOpenedMixer(), "network");
+    install.addBundle(0, "ReWire.bundle", "1.8.0", registryNaming("local"));
+    EXPECT_EQ(firstDeviceOfOpenedMixer(), "local");
+}
+
+TEST(ReWireLoader, SymbolicLinksAreFollowedToTheirEnd) {
+    CTestInstall install;
+    // Vendor folder / "ReWire" is a link to a folder elsewhere holding a link to the bundle.
+    std::string elsewhere = install.root() + "/elsewhere";
+    fs::create_directories(elsewhere + "/real");
+    CTestInstall::writeBundle(elsewhere + "/real/Real.bundle", "1.8.0", registryNaming("linked"),
+                              "");
+    fs::create_directory_symlink(elsewhere + "/real", elsewhere + "/hop");
+    fs::create_symlink(elsewhere + "/hop/Real.bundle", elsewhere + "/real/ReWire.bundle");
+    std::string vendor = install.domain(0) + "/Propellerhead Software";
+    fs::create_directories(vendor);
+    fs::create_directory_symlink(elsewhere + "/hop", vendor + "/ReWire");
+
+    ASSERT_EQ(ReWireLoadReWireSharedLibrary(), kReWireError_NoError);
+    EXPECT_EQ(loadedFileName(), "Real.bundle");
+    ReWireUnloadReWireSharedLibrary();
+    EXPECT_EQ(firstDeviceOfOpenedMixer(), "linked");
+}
+
+TEST(ReWireLoader, DanglingLinkFailsThatDomainOnly) {
+    CTestInstall install;
+    fs::create_directories(install.rewireFolder(0));
+    fs::create_symlink(install.root() + "/missing", install.rewireFolder(0) + "/ReWire.bundle");
+    EXPECT_EQ(ReWireLoadReWireSharedLibrary(), kReWireError_DLLNotFound);
+    install.addBundle(1, "ReWire.bundle", "1.8.0", registryNaming("network"));
+    EXPECT_EQ(firstDeviceOfOpenedMixer(), "network");
+}
+
+TEST(ReWireLoader, AFileThatIsNoBundleGives9) {
+    CTestInstall install;
+    std::ofstream(install.rewireFolder(0) + "/ReWire.bundle") << "not a folder";
+    EXPECT_EQ(ReWireLoadReWireSharedLibrary(), kReWireError_UnableToOpenDLL);
+    EXPECT_FALSE(IsReWireLoadedByThisInstance());
+}
+
+TEST(ReWireLoader, OnlyMajorOneWithMinorEightOrLaterIsAccepted) {
+    for (const char* refused : {"1.7.0", "2.0.0", "0.9.0", "garbage"}) {
+        CTestInstall install;
+        install.addBundle(0, "ReWire.bundle", refused);
+        EXPECT_EQ(ReWireLoadReWireSharedLibrary(), kReWireError_DLLTooOld) << refused;
+        EXPECT_FALSE(IsReWireLoadedByThisInstance()) << refused;
+        EXPECT_EQ(ReWireGetLoadCount(), 0) << refused;
+        EXPECT_EQ(openInterface(), kReWireError_DLLTooOld) << refused;
+        EXPECT_FALSE(RWMIsOpen());
+    }
+    for (const char* accepted : {"1.8.0", "1.9.0"}) {
+        CTestInstall install;
+        install.addBundle(0, "ReWire.bundle", accepted);
+        EXPECT_EQ(ReWireLoadReWireSharedLibrary(), kReWireError_NoError) << accepted;
+        EXPECT_EQ(ReWireUnloadReWireSharedLibrary(), kReWireError_NoError);
+        EXPECT_FALSE(IsReWireLoadedByThisInstance());
+    }
+}
+
+TEST(ReWireLoader, LoadsAreCountedAndTheLastUnloadReleases) {
+    CTestInstall install;
+    install.addBundle(0, "ReWire.bundle");
+    ASSERT_EQ(ReWireLoadReWireSharedLibrary(), kReWireError_NoError);
+    ASSERT_EQ(ReWireLoadReWireSharedLibrary(), kReWireError_NoError);
+    EXPECT_EQ(ReWireGetLoadCount(), 2);
+    EXPECT_NE(ReWireFindReWireSharedLibraryFunction("RWM2DriveAudioImp"), nullptr);
+    EXPECT_EQ(ReWireFindReWireSharedLibraryFunction("RWM2NoSuchImp"), nullptr);
+    ReWireUnloadReWireSharedLibrary();
+    EXPECT_TRUE(IsReWireLoadedByThisInstance());
+    ReWireUnloadReWireSharedLibrary();
+    EXPECT_FALSE(IsReWireLoadedByThisInstance());
+    EXPECT_EQ(ReWireFindReWireSharedLibraryFunction("RWM2DriveAudioImp"), nullptr);
+    // An unbalanced unload leaves the count at zero.
+    ReWireUnloadReWireSharedLibrary();
+    EXPECT_EQ(ReWireGetLoadCount(), 0);
+}
+
+TEST(ReWireMixerInterface, MissingExportGives101AndReleasesTheLibrary) {
+    CTestInstall install;
+    install.addBundle(0, "ReWire.bundle", "1.8.0", "", libraryMissingExportPath());
+    EXPECT_EQ(openInterface(), kReWireError_DLLTooOld);
+    EXPECT_FALSE(RWMIsOpen());
+    EXPECT_FALSE(IsReWireLoadedByThisInstance());
+}
+
+TEST(ReWireMixerInterface, SecondOpenInOneProcessGives6) {
+    CTestInstall install;
+    install.addBundle(0, "ReWire.bundle");
+    ASSERT_EQ(openInterface(), kReWireError_NoError);
+    EXPECT_EQ(openInterface(), kReWireError_AlreadyOpen);
+    EXPECT_TRUE(RWMIsOpen());
+    EXPECT_EQ(ReWireGetLoadCount(), 1);
+    ReWireBool ok = 0;
+    EXPECT_EQ(RWMIsCloseOK(&ok), kReWireError_NoError);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(RWMClose(), kReWireError_NoError);
+    EXPECT_FALSE(IsReWireLoadedByThisInstance());
+    // Calls on a closed interface fail instead of jumping through a null pointer.
+    int32_t count = -1;
+    EXPECT_NE(RWMGetDeviceCount(&count), kReWireError_NoError);
+    EXPECT_EQ(count, -1);
+}
