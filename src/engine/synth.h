@@ -1,0 +1,97 @@
+// The engine between the plug-in class and the ReWire host: transport, the MIDI queue, the
+// device choice, the sync switch, the mapping and the library's idle service.
+#pragma once
+
+#include <atomic>
+
+#include "foundation/object.h"
+#include "foundation/processgate.h"
+#include "rewire/device.h"
+#include "rewire/mapping.h"
+#include "rewire/mixer.h"
+
+class CMemoryStream;
+
+class CSynth : public CObject {
+public:
+    static constexpr int kMaxQueuedMidi = 1024;
+    /// idleFlags bit: the editor rebuilds its MIDI mapping rows.
+    static constexpr int kIdleRebuildMapping = 1;
+
+    CSynth();
+    ~CSynth() override;
+    CSynth(const CSynth&) = delete;
+    CSynth& operator=(const CSynth&) = delete;
+
+    // ---- audio side: called from the host's processing call, between beginBlock/endBlock ----
+
+    /// False while the UI side is changing shared state: the block then stays silent.
+    bool beginBlock() { return gate.enter(); }
+    void endBlock() { gate.leave(); }
+    void setTempo(int bpm) { tempo = bpm; }
+    void setPos(double quarterNotes) { pos = quarterNotes; }
+    void setLoop(int looping) { loop = looping; }
+    void setLocators(double left, double right);
+    void setPlaying(bool isPlaying) { playing = isPlaying; }
+    /// Queues a packed MIDI message for the start of the next slice, routed by the mapping.
+    void midiInput(int message);
+    /// Renders one slice into the 8 outputs (adding to them) with the queued MIDI.
+    void process(float** outputs, int frames);
+
+    // ---- UI side ----
+
+    void setRate(int sampleRate);
+    void setFrames(int maxFrames);
+    int getRate() const { return rate; }
+    int getFrames() const { return frames; }
+    /// Closes the open device and opens the one at index; a negative index only closes.
+    void setDevice(int index);
+    int getDeviceIndex() const { return deviceIndex; }
+    CReWireDevice* getDevice() const { return device; }
+    CReWireMixer* getMixer() const { return mixer; }
+    void idle();
+    void updateIdle(int bits, bool clear);
+    int getIdleFlags() const { return idleFlags; }
+
+    int getSync() const { return sync.load(); }
+    void setSync(int value) { sync.store(value); }
+    const CMIDIMapping& getMapping() const { return mapping; }
+    void addMapRow(int target);
+    void removeMapRow();
+    void setMapTarget(int row, int target);
+    void resetMapping();
+
+    void setParam(int, float, bool) {}
+    float getParam(int) const { return 0.0f; }
+    CStr getParamName(int) const { return CStr(); }
+    CStr getParamValue(int) const { return CStr(); }
+
+    void saveToStream(CMemoryStream* stream) const;
+    /// Applies a saved chunk; damaged records end the reading, what came before them holds.
+    void loadFromStream(CMemoryStream* stream);
+
+    /// Entries queued for the next slice (for inspection).
+    int getQueuedMidi() const { return midiCount; }
+
+private:
+    void readRecords(CMemoryStream* stream, int& deviceToSelect);
+
+    bool playing = false;
+    int tempo = 120;
+    int loop = 0;
+    double pos = 0.0;
+    double leftLocator = 0.0;
+    double rightLocator = 0.0;
+    int rate = 44100;
+    int frames = 1024;
+    int midiCount = 0;
+    CMIDIDATA midiData[kMaxQueuedMidi] = {};
+    std::atomic<bool> busesChanged{false};
+    int idleFlags = 0;
+    std::atomic<int> sync{1};
+    CReWireMixer* mixer = nullptr;
+    CReWireDevice* device = nullptr;
+    CMIDIMapping mapping;
+    int deviceIndex = -1;
+    CProcessGate gate;
+};

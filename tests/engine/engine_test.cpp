@@ -1,0 +1,364 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "engine/synth.h"
+#include "foundation/stream.h"
+#include "rewire/midi.h"
+#include "testinstall.h"
+
+namespace {
+using Bytes = std::vector<unsigned char>;
+
+struct Outputs {
+    explicit Outputs(int frames) {
+        for (int n = 0; n < 8; n++) {
+            data[n].assign(size_t(frames), 0.0f);
+            pointers[n] = data[n].data();
+        }
+    }
+    std::vector<float> data[8];
+    float* pointers[8];
+};
+
+Bytes chunkOf(const CSynth& synth) {
+    CMemoryStream s;
+    synth.saveToStream(&s);
+    return Bytes(s.getData(), s.getData() + s.getSize());
+}
+
+void loadChunk(CSynth& synth, const Bytes& bytes) {
+    CMemoryStream s;
+    s.write(bytes.data(), int(bytes.size()));
+    s.seek(0, 0);
+    synth.loadFromStream(&s);
+}
+
+// A chunk written record by record.
+struct ChunkWriter {
+    CMemoryStream s;
+    ChunkWriter& record(const char* tag, int size) {
+        s.writeStr(tag);
+        s.writeInt(size);
+        return *this;
+    }
+    ChunkWriter& value(int v) {
+        s.writeInt(v);
+        return *this;
+    }
+    Bytes bytes() { return Bytes(s.getData(), s.getData() + s.getSize()); }
+};
+
+const Bytes kFreshChunk = {0x03, 0,    0,    0,    'a', 'p', 'p',  0x04, 0,   0,   0,   0xFF,
+                           0xFF, 0xFF, 0xFF, 0x04, 0,   0,   0,    's',  'y', 'n', 'c', 0x04,
+                           0,    0,    0,    0x01, 0,   0,   0,    0x03, 0,   0,   0,   'm',
+                           'a',  'p',  0,    0,    0,   0,   0x05, 0,    0,   0,   'm', 'a',
+                           'p',  'c',  'h',  0x04, 0,   0,   0,    0,    0,   0,   0};
+
+const int kNoteOnCh1 = 0x643C90;
+const int kNoteOnCh2 = 0x643C91;
+} // namespace
+
+class EngineTest : public ::testing::Test {
+protected:
+    void install(const std::string& registry = std::string()) {
+        library.addBundle(0, "ReWire.bundle", "1.8.0", registry);
+    }
+    CSynth& engine() {
+        if (!synth) {
+            synth = std::make_unique<CSynth>();
+            synth->getMixer()->setCloseTimeout(500);
+        }
+        return *synth;
+    }
+    void process(int frames = 64) {
+        Outputs out(frames);
+        engine().process(out.pointers, frames);
+    }
+
+    CTestInstall library;
+    std::unique_ptr<CSynth> synth;
+};
+
+TEST_F(EngineTest, FreshEngineDefaultsAndItsChunk) {
+    install();
+    CSynth& s = engine();
+    EXPECT_EQ(s.getSync(), 1);
+    EXPECT_EQ(s.getDeviceIndex(), -1);
+    EXPECT_EQ(s.getRate(), 44100);
+    EXPECT_EQ(s.getFrames(), 1024);
+    EXPECT_EQ(s.getMapping().getCount(), 1);
+    EXPECT_EQ(s.getMapping().getChannel(0), 0);
+    EXPECT_EQ(s.getMixer()->getTempo(), 120);
+    EXPECT_EQ(s.getMixer()->deviceCount(), 3);
+    EXPECT_EQ(chunkOf(s), kFreshChunk);
+    s.addMapRow(-1);
+    EXPECT_EQ(chunkOf(s).size(), kFreshChunk.size() + 28);
+    EXPECT_EQ(strAsInt(s.getId()) + 1, strAsInt(CSynth().getId()));
+}
+
+TEST_F(EngineTest, MidiIsRoutedByTheMappingAndTheQueueIsBounded) {
+    install();
+    CSynth& s = engine();
+    s.midiInput(kNoteOnCh1);
+    s.midiInput(kNoteOnCh2); // no row for channel 2
+    EXPECT_EQ(s.getQueuedMidi(), 1);
+    s.resetMapping();
+    s.midiInput(kNoteOnCh1);
+    EXPECT_EQ(s.getQueuedMidi(), 1);
+    s.addMapRow(0);
+    for (int i = 0; i < 2000; i++)
+        s.midiInput(kNoteOnCh1);
+    EXPECT_EQ(s.getQueuedMidi(), CSynth::kMaxQueuedMidi);
+    process();
+    EXPECT_EQ(s.getQueuedMidi(), 0);
+}
+
+TEST_F(EngineTest, QueuedMessagesReachTheDeviceWithTheNextSlice) {
+    install();
+    CSynth& s = engine();
+    s.setDevice(0);
+    ASSERT_NE(s.getDevice(), nullptr);
+    s.midiInput(kNoteOnCh1);
+    s.midiInput(0x003C80);
+    s.midiInput(0x0040B0);
+    process(32);
+    const ReWireEventBuffer& sent = s.getDevice()->getInputParams().fInputEvents;
+    ASSERT_EQ(sent.fCount, 3u);
+    for (unsigned i = 0; i < sent.fCount; i++)
+        EXPECT_EQ(ReWireCastToMIDIEvent(&sent.fEvents[i])->fFrameOffset, 0u);
+    process(32);
+    EXPECT_EQ(s.getDevice()->getInputParams().fInputEvents.fCount, 0u);
+}
+
+TEST_F(EngineTest, SyncOffTellsTheDeviceItIsStoppedButKeepsPosition) {
+    install();
+    CSynth& s = engine();
+    s.setDevice(1);
+    s.setPlaying(true);
+    s.setPos(1.5);
+    s.setTempo(90);
+    process();
+    EXPECT_NE(s.getDevice()->getInputParams().fTransportMode, 0);
+    s.setSync(0);
+    s.setPos(2.0);
+    process();
+    const ReWireDriveAudioInputParams& in = s.getDevice()->getInputParams();
+    EXPECT_EQ(in.fTransportMode, 0);
+    EXPECT_EQ(in.fPosition, 2 * 15360);
+    EXPECT_EQ(in.fTempo, 90000u);
+}
+
+TEST_F(EngineTest, FormatChangesOnlyWhenTheValuesDiffer) {
+    install();
+    CSynth& s = engine();
+    float* before = s.getMixer()->getBuffer(0);
+    s.setRate(44100);
+    s.setFrames(1024);
+    EXPECT_EQ(s.getMixer()->getBuffer(0), before);
+    s.setRate(48000);
+    EXPECT_EQ(s.getMixer()->getSampleRate(), 48000);
+    EXPECT_EQ(s.getMixer()->getMaxFrames(), 1024);
+    s.setFrames(256);
+    EXPECT_EQ(s.getMixer()->getMaxFrames(), 256);
+}
+
+TEST_F(EngineTest, DeviceSwitchingKeepsAtMostOneDeviceOpen) {
+    install();
+    CSynth& s = engine();
+    CReWireMixer* mixer = s.getMixer();
+    s.setDevice(2);
+    EXPECT_EQ(s.getDeviceIndex(), 2);
+    EXPECT_TRUE(mixer->getDevice(2)->isActive());
+    s.setDevice(0);
+    EXPECT_FALSE(mixer->getDevice(2)->isActive());
+    EXPECT_TRUE(mixer->getDevice(0)->isActive());
+    s.setDevice(-1);
+    EXPECT_EQ(s.getDeviceIndex(), -1);
+    EXPECT_EQ(s.getDevice(), nullptr);
+    EXPECT_FALSE(mixer->getDevice(0)->isActive());
+    s.setDevice(5);
+    EXPECT_EQ(s.getDeviceIndex(), -1);
+}
+
+TEST_F(EngineTest, RefusedOpenLeavesNoDevice) {
+    install("[Library]\nDevices=2\n[Device0]\nName=Fine\n[Device1]\nName=Shy\nRefuseOpen=1\n");
+    CSynth& s = engine();
+    s.setDevice(0);
+    s.setDevice(1);
+    EXPECT_EQ(s.getDeviceIndex(), -1);
+    EXPECT_FALSE(s.getMixer()->getDevice(0)->isActive());
+}
+
+TEST_F(EngineTest, ChangedTargetsAreReReadAtTheNextIdle) {
+    install("[Library]\nDevices=1\n[Device0]\nName=Changes\nTargetsChangeAfter=2\n");
+    CSynth& s = engine();
+    s.setDevice(0);
+    int before = s.getDevice()->getBusses();
+    s.updateIdle(CSynth::kIdleRebuildMapping, true);
+    process();
+    process();
+    s.idle();
+    EXPECT_EQ(s.getDevice()->getBusses(), before + 1);
+    EXPECT_TRUE(s.getIdleFlags() & CSynth::kIdleRebuildMapping);
+    s.updateIdle(CSynth::kIdleRebuildMapping, true);
+    s.idle();
+    EXPECT_FALSE(s.getIdleFlags() & CSynth::kIdleRebuildMapping);
+}
+
+TEST_F(EngineTest, ChunkRoundTripRestoresDeviceSyncAndMapping) {
+    install();
+    CSynth& s = engine();
+    s.setDevice(1);
+    s.setSync(0);
+    s.addMapRow(-1);
+    s.addMapRow(-1);
+    s.setMapTarget(2, 5);
+    Bytes saved = chunkOf(s);
+    synth.reset();
+    CSynth& fresh = engine();
+    loadChunk(fresh, saved);
+    EXPECT_EQ(fresh.getDeviceIndex(), 1);
+    EXPECT_EQ(fresh.getSync(), 0);
+    EXPECT_EQ(fresh.getMapping().getCount(), 3);
+    EXPECT_EQ(fresh.getMapping().getChannel(2), 5);
+    EXPECT_EQ(chunkOf(fresh), saved);
+    EXPECT_TRUE(fresh.getIdleFlags() & CSynth::kIdleRebuildMapping);
+}
+
+TEST_F(EngineTest, ChunkRecordsApplyAsTheyCome) {
+    install();
+    CSynth& s = engine();
+    s.setDevice(2);
+    // Only "sync": device reopened, no mapping rows left.
+    loadChunk(s, ChunkWriter().record("sync", 4).value(0).bytes());
+    EXPECT_EQ(s.getSync(), 0);
+    EXPECT_EQ(s.getDeviceIndex(), 2);
+    EXPECT_TRUE(s.getMixer()->getDevice(2)->isActive());
+    EXPECT_EQ(s.getMapping().getCount(), 0);
+    // An unknown record is skipped by its size; a "mapch" before any "map" is dropped.
+    loadChunk(s, ChunkWriter()
+                     .record("xyz", 8)
+                     .value(7)
+                     .value(8)
+                     .record("mapch", 4)
+                     .value(9)
+                     .record("sync", 4)
+                     .value(1)
+                     .record("map", 0)
+                     .record("mapch", 4)
+                     .value(3)
+                     .record("app", 4)
+                     .value(0)
+                     .bytes());
+    EXPECT_EQ(s.getSync(), 1);
+    EXPECT_EQ(s.getMapping().getCount(), 1);
+    EXPECT_EQ(s.getMapping().getChannel(0), 3);
+    EXPECT_EQ(s.getDeviceIndex(), 0);
+    EXPECT_FALSE(s.getMixer()->getDevice(2)->isActive());
+    // A device index the mixer cannot open leaves none.
+    loadChunk(s, ChunkWriter().record("app", 4).value(17).bytes());
+    EXPECT_EQ(s.getDeviceIndex(), -1);
+}
+
+TEST_F(EngineTest, DamagedChunksApplyWhatCameBeforeTheDamage) {
+    install();
+    CSynth& s = engine();
+    ChunkWriter good;
+    good.record("sync", 4).value(0).record("map", 0).record("mapch", 4).value(2);
+    // Unknown record whose size runs past the end, then one with a negative size.
+    for (int badSize : {1000, -8}) {
+        s.setSync(1);
+        ChunkWriter w;
+        w.record("sync", 4).value(0).record("map", 0).record("mapch", 4).value(2);
+        w.record("zzz", badSize).value(1);
+        w.record("sync", 4).value(1);
+        loadChunk(s, w.bytes());
+        EXPECT_EQ(s.getSync(), 0) << badSize;
+        EXPECT_EQ(s.getMapping().getChannel(0), 2) << badSize;
+    }
+    // Cut inside every possible place of the last record.
+    Bytes whole = good.record("app", 4).value(0).bytes();
+    for (size_t cut = whole.size() - 14; cut < whole.size(); cut++) {
+        s.setDevice(-1);
+        s.setSync(1);
+        loadChunk(s, Bytes(whole.begin(), whole.begin() + long(cut)));
+        EXPECT_EQ(s.getSync(), 0) << cut;
+        EXPECT_EQ(s.getMapping().getCount(), 1) << cut;
+        EXPECT_EQ(s.getDeviceIndex(), -1) << cut;
+    }
+    // A tag length that runs past the end.
+    ChunkWriter longTag;
+    longTag.s.writeInt(0x7FFFFFF0);
+    longTag.s.write("app", 3);
+    loadChunk(s, longTag.bytes());
+    EXPECT_EQ(s.getMapping().getCount(), 0);
+}
+
+TEST_F(EngineTest, MoreThan128MapRowsAreCapped) {
+    install();
+    CSynth& s = engine();
+    ChunkWriter w;
+    for (int row = 0; row < 300; row++)
+        w.record("map", 0).record("mapch", 4).value(row);
+    loadChunk(s, w.bytes());
+    ASSERT_EQ(s.getMapping().getCount(), 128);
+    EXPECT_EQ(s.getMapping().getChannel(127), 127);
+}
+
+TEST_F(EngineTest, NoLibraryLeavesTheEngineWorkingAndSilent) {
+    CSynth& s = engine();
+    EXPECT_EQ(s.getMixer()->deviceCount(), 0);
+    s.setDevice(0);
+    EXPECT_EQ(s.getDeviceIndex(), -1);
+    s.midiInput(kNoteOnCh1);
+    Outputs out(64);
+    s.process(out.pointers, 64);
+    for (auto& channel : out.data)
+        for (float v : channel)
+            EXPECT_EQ(v, 0.0f);
+    s.idle();
+    EXPECT_EQ(chunkOf(s), kFreshChunk);
+}
+
+TEST_F(EngineTest, UiChangesWhileAudioRunsNeverOverlapABlock) {
+    install();
+    CSynth& s = engine();
+    std::atomic<bool> stop{false};
+    std::atomic<int> blocks{0}, skipped{0};
+    std::thread audio([&] {
+        Outputs out(256);
+        while (!stop.load()) {
+            if (!s.beginBlock()) {
+                skipped++;
+                continue;
+            }
+            s.midiInput(kNoteOnCh1);
+            s.process(out.pointers, 256);
+            s.endBlock();
+            blocks++;
+        }
+    });
+    for (int i = 0; i < 40; i++) {
+        s.setDevice(i % 4 - 1);
+        s.setFrames(i % 2 ? 512 : 256);
+        s.addMapRow(-1);
+        s.setMapTarget(0, i % 3);
+        s.removeMapRow();
+        loadChunk(s, chunkOf(s));
+        s.idle();
+    }
+    // The last switch (i = 39) opened device 2; run blocks until the audio thread saw it.
+    int seen = blocks.load();
+    while (blocks.load() < seen + 2)
+        std::this_thread::yield();
+    stop = true;
+    audio.join();
+    EXPECT_EQ(s.getDeviceIndex(), 2);
+    EXPECT_TRUE(s.getMixer()->getDevice(2)->isActive());
+    EXPECT_EQ(s.getMapping().getCount(), 1);
+    EXPECT_GT(s.getMixer()->outs.peak[0] + s.getMixer()->outs.peak[7], 0.0f);
+}
