@@ -60,6 +60,8 @@ public:
     int height = 0;
     int depth = 0;
     int fontSize = 12;
+    /// Set by a paint pass whose clip is the whole window.
+    bool wholeArea = false;
 
 private:
     // Platform half: these touch the context and live with the platform code.

@@ -260,6 +260,28 @@ TEST(Shapes, ArrowHasSizePlusOneLinesWidestAtItsBase) {
     EXPECT_TRUE(none.lit().empty());
 }
 
+TEST(Shapes, CheckMarkAndCloseCrossAreTwoAndThreePixelsThick) {
+    TestSurface check(20, 20);
+    drawCheck(check.g(), clBlack, asRect(0, 0, 20, 20));
+    PixelSet stroke = {{5, 11}, {6, 12}, {7, 13}, {8, 12}, {9, 11}, {10, 10}, {11, 9}};
+    PixelSet expected = stroke;
+    for (auto p : stroke)
+        expected.insert({p.first, p.second - 1});
+    EXPECT_EQ(check.lit(), expected);
+
+    TestSurface cross(16, 16);
+    drawCloseButton(cross.g(), asRect(0, 0, 16, 16), clBlack);
+    // three diagonals each way between 3 and 12: the left-out end pixels stay inside r - 3
+    PixelSet bands;
+    for (int y = 0; y < 16; y++)
+        for (int x = 0; x < 16; x++) {
+            bool down = x - y >= -1 && x - y <= 1 && x >= 3 && y >= 3 && x <= 12 && y <= 12;
+            bool up = x + y >= 14 && x + y <= 16 && x >= 3 && x <= 12 && y >= 3 && y <= 12;
+            if (down || up) bands.insert({x, y});
+        }
+    EXPECT_EQ(cross.lit(), bands);
+}
+
 TEST(Shapes, RoundedBoxAndOutlineLeaveTheCornersOut) {
     const CRect r = asRect(2, 3, 12, 11);
     const PixelSet corners = {{2, 3}, {11, 3}, {2, 10}, {11, 10}};
