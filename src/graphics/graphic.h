@@ -53,8 +53,11 @@ public:
     void pushPlatformClip(CRect r);
     void popPlatformClip();
 
+    /// Added to every coordinate an operation receives (local to surface coordinates).
     CPoint origin{0, 0};
+    /// Surface coordinates; fillRect and frameRect keep inside it, lines and text do not.
     CRect clip{0, 0, 0, 0};
+    /// When its right or bottom is positive, caps the platform clip a control paints through.
     CRect bounds{0, 0, 0, 0};
     int width = 0;
     int height = 0;

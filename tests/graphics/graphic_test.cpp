@@ -40,15 +40,10 @@ TEST(Colour, PackingClampsAndUnpacks) {
     EXPECT_EQ(r, 12);
     EXPECT_EQ(g, 34);
     EXPECT_EQ(b, 56);
-    EXPECT_EQ(fadeCol(asColor(0, 100, 200), asColor(100, 200, 0), 0.0f), asColor(0, 100, 200));
-    EXPECT_EQ(fadeCol(asColor(0, 100, 200), asColor(100, 200, 0), 1.0f), asColor(100, 200, 0));
     EXPECT_EQ(fadeCol(asColor(0, 100, 200), asColor(100, 200, 0), 0.5f), asColor(50, 150, 100));
     EXPECT_EQ(fadeCol(asColor(0, 0, 0), clWhite, 2.0f), clWhite);
     EXPECT_EQ(addBrightness(asColor(250, 10, 100), 10), asColor(255, 20, 110));
     EXPECT_EQ(addBrightness(asColor(250, 10, 100), -20), asColor(230, 0, 80));
-    EXPECT_EQ(asMinMax(-3, 0, 10), 0);
-    EXPECT_EQ(asMinMax(30, 0, 10), 10);
-    EXPECT_FLOAT_EQ(fLimit(1.5f, 0.0f, 1.0f), 1.0f);
 }
 
 TEST(Line, EndPixelIsLeftOut) {
@@ -81,14 +76,6 @@ TEST(Line, DegenerateLinesLightTheStartInTheFillColour) {
     s.g()->setFillCol(clBlue);
     s.g()->drawLine(0, 5, 6, 5);
     EXPECT_EQ(s.litIn(clRed), block(0, 5, 6, 6));
-}
-
-TEST(Line, DiagonalLightsOnePixelPerStepAndHonoursOrigin) {
-    TestSurface s(12, 12);
-    s.g()->origin = asPoint(2, 1);
-    s.g()->setLineCol(clBlack);
-    s.g()->drawLine(0, 0, 4, 4);
-    EXPECT_EQ(s.lit(), PixelSet({{2, 1}, {3, 2}, {4, 3}, {5, 4}}));
 }
 
 TEST(FillRect, NormalisesClipsAndTranslates) {
