@@ -5,6 +5,7 @@
 
 #include "graphics/bitmap.h"
 #include "graphics/draw.h"
+#include "platform/cairo/cairo_text.h"
 #include "surface_fixture.h"
 
 namespace {
@@ -197,6 +198,13 @@ TEST(Text, MeasuresHelveticaAndSitsOnTheBaseline) {
         lowest = std::max(lowest, p.second);
     int baseline = 12 / 3 + (r.bottom - r.top) / 2 + r.top;
     EXPECT_EQ(lowest, baseline - 1);
+}
+
+TEST(Text, EightBitTextIsMacRoman) {
+    EXPECT_EQ(macRomanToUtf8("A\x80z"), "A\xC3\x84z");                             // Ä
+    EXPECT_EQ(macRomanToUtf8("\xDB\xA5\xFF"), "\xE2\x82\xAC\xE2\x80\xA2\xCB\x87"); // € • ˇ
+    TestSurface s(60, 20);
+    EXPECT_EQ(s.g()->textWidth("\x80"), s.g()->textWidth("A")); // Ä takes A's advance
 }
 
 TEST(NoContext, EveryOperationDrawsNothing) {
