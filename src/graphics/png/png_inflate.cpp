@@ -1,0 +1,437 @@
+#include "graphics/png/png_inflate.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+// Format notes
+// - Bits are packed LSB first, but Huffman codes are sent most significant bit first, so a
+//   table is indexed by the bit-reversed code.
+// - The bit buffer is 64 bits wide. Refilling loads 8 bytes at once and counts only the
+//   whole bytes that fit; the bytes above the count are the same input bytes that the next
+//   refill ORs in again, so they never disturb the value.
+// - Near the end of the input the buffer is refilled byte by byte and padded with zero bits.
+//   Consuming any padding means the stream was cut short.
+// - Output goes to a buffer that keeps the last 32 KiB as history in front of the fresh
+//   bytes, so every back-reference is a plain forward copy. When the buffer fills, the fresh
+//   bytes go to the sink and the history slides to the front.
+
+namespace {
+
+// Table entry: bits 0-3 code length, 4-7 kind, 8-15 extra bits (or sub-table index bits),
+// 16-31 value (literal, length or distance base, or sub-table offset).
+enum EntryKind : uint32_t {
+    kValue = 0, // a literal byte, a distance or a code-length symbol
+    kLength = 1,
+    kEndOfBlock = 2,
+    kSubTable = 3,
+    kInvalid = 4,
+    kIgnored = 5, // literal/length symbols 286 and 287
+};
+
+constexpr uint32_t entry(uint32_t kind, uint32_t value, uint32_t extra, uint32_t length) {
+    return length | (kind << 4) | (extra << 8) | (value << 16);
+}
+inline uint32_t entryLength(uint32_t e) {
+    return e & 15;
+}
+inline uint32_t entryKind(uint32_t e) {
+    return (e >> 4) & 15;
+}
+inline uint32_t entryExtra(uint32_t e) {
+    return (e >> 8) & 255;
+}
+inline uint32_t entryValue(uint32_t e) {
+    return e >> 16;
+}
+
+constexpr uint16_t lengthBase[29] = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
+                                     15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
+                                     67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr uint8_t lengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                     2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+constexpr uint16_t distanceBase[30] = {
+    1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+    193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr uint8_t distanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
+                                       6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+constexpr uint8_t codeLengthOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                         11, 4,  12, 3, 13, 2, 14, 1, 15};
+
+constexpr int litPrimaryBits = 10;
+constexpr int distPrimaryBits = 8;
+constexpr int codeLengthPrimaryBits = 7;
+constexpr int maxCodeLength = 15;
+constexpr int maxMatch = 258;
+// Match copies move 8 bytes at a time and may write up to 7 bytes past the match.
+constexpr int copySlack = 8;
+// Fresh output gathered between two hand-overs to the sink.
+constexpr int chunkSize = 1 << 18;
+constexpr int bufferSize = QoPngUncompressor::maxWindow + chunkSize + maxMatch + copySlack;
+
+uint32_t symbolEntry(int kind, int symbol, int length) {
+    auto len = static_cast<uint32_t>(length);
+    auto sym = static_cast<uint32_t>(symbol);
+    if (kind == 0) {
+        if (symbol < 256) return entry(kValue, sym, 0, len);
+        if (symbol == 256) return entry(kEndOfBlock, 0, 0, len);
+        if (symbol <= 285)
+            return entry(kLength, lengthBase[sym - 257], lengthExtra[sym - 257], len);
+        return entry(kIgnored, 0, 0, len);
+    }
+    if (kind == 1) {
+        if (symbol < 30) return entry(kValue, distanceBase[sym], distanceExtra[sym], len);
+        return entry(kInvalid, 0, 0, len);
+    }
+    return entry(kValue, sym, 0, len);
+}
+
+uint32_t reverseBits(uint32_t code, int length) {
+    uint32_t r = 0;
+    for (int i = 0; i < length; i++) {
+        r = (r << 1) | (code & 1);
+        code >>= 1;
+    }
+    return r;
+}
+
+inline uint64_t loadLE64(const unsigned char* p) {
+    uint64_t v;
+    memcpy(&v, p, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    v = __builtin_bswap64(v);
+#endif
+    return v;
+}
+
+} // namespace
+
+bool QoBuildHuffmanTable(QoHuffmanTable& table, const unsigned char* lengths, int count, int kind) {
+    const int primary = kind == 0   ? litPrimaryBits
+                        : kind == 1 ? distPrimaryBits
+                                    : codeLengthPrimaryBits;
+    int lengthCount[maxCodeLength + 1] = {};
+    for (int i = 0; i < count; i++)
+        lengthCount[lengths[i] & 15]++;
+    lengthCount[0] = 0;
+
+    int left = 1;
+    int longest = 0;
+    for (int len = 1; len <= maxCodeLength; len++) {
+        left = (left << 1) - lengthCount[len];
+        if (left < 0) return false;
+        if (lengthCount[len]) longest = len;
+    }
+
+    int nextCode[maxCodeLength + 2] = {};
+    for (int len = 1, code = 0; len <= maxCodeLength; len++) {
+        code = (code + lengthCount[len - 1]) << 1;
+        nextCode[len] = code;
+    }
+
+    const int primarySize = 1 << primary;
+    const int subBits = std::max(0, longest - primary);
+    const int subSize = 1 << subBits;
+    table.primaryBits = primary;
+    std::fill(table.entries, table.entries + primarySize,
+              entry(kInvalid, 0, 0, static_cast<uint32_t>(primary)));
+    int used = primarySize;
+
+    for (int symbol = 0; symbol < count; symbol++) {
+        const int len = lengths[symbol] & 15;
+        if (len == 0) continue;
+        const uint32_t rev = reverseBits(static_cast<uint32_t>(nextCode[len]++), len);
+        const uint32_t e = symbolEntry(kind, symbol, len);
+        if (len <= primary) {
+            for (uint32_t i = rev; i < static_cast<uint32_t>(primarySize); i += 1u << len)
+                table.entries[i] = e;
+            continue;
+        }
+        const uint32_t prefix = rev & static_cast<uint32_t>(primarySize - 1);
+        uint32_t link = table.entries[prefix];
+        if (entryKind(link) != kSubTable) {
+            if (used + subSize > QoHuffmanTable::maxEntries) return false;
+            std::fill(table.entries + used, table.entries + used + subSize,
+                      entry(kInvalid, 0, 0, static_cast<uint32_t>(primary + subBits)));
+            link = entry(kSubTable, static_cast<uint32_t>(used), static_cast<uint32_t>(subBits),
+                         static_cast<uint32_t>(primary));
+            table.entries[prefix] = link;
+            used += subSize;
+        }
+        uint32_t* sub = table.entries + entryValue(link);
+        for (uint32_t i = rev >> primary; i < static_cast<uint32_t>(subSize);
+             i += 1u << (len - primary))
+            sub[i] = e;
+    }
+    return true;
+}
+
+struct QoPngUncompressor::Bits {
+    const unsigned char* next;
+    const unsigned char* end;
+    uint64_t buf = 0;
+    unsigned count = 0; // valid bits in buf, padding included
+    unsigned pad = 0;   // zero bits appended after the end of the input
+
+    /// Needs 8 readable bytes at next; leaves 56 to 63 bits in the buffer.
+    void refillFast() {
+        buf |= loadLE64(next) << count;
+        next += (63 - count) >> 3;
+        count |= 56;
+    }
+    void refillSlow() {
+        while (count < 56) {
+            if (next < end)
+                buf |= static_cast<uint64_t>(*next++) << count;
+            else
+                pad += 8;
+            count += 8;
+        }
+    }
+    bool canRefillFast() const { return end - next >= 8; }
+    uint32_t peek(unsigned n) const { return static_cast<uint32_t>(buf & ((1ull << n) - 1)); }
+    void consume(unsigned n) {
+        buf >>= n;
+        count -= n;
+    }
+    uint32_t take(unsigned n) {
+        uint32_t v = peek(n);
+        consume(n);
+        return v;
+    }
+    bool overrun() const { return count < pad; }
+
+    uint32_t decode(const QoHuffmanTable& t) {
+        uint32_t e = t.entries[peek(static_cast<unsigned>(t.primaryBits))];
+        if (entryKind(e) == kSubTable) {
+            uint32_t sub =
+                static_cast<uint32_t>(buf >> t.primaryBits) & ((1u << entryExtra(e)) - 1);
+            e = t.entries[entryValue(e) + sub];
+        }
+        consume(entryLength(e));
+        return e;
+    }
+};
+
+QoPngUncompressor::QoPngUncompressor() = default;
+
+QoPngUncompressor::~QoPngUncompressor() {
+    delete[] buffer;
+    delete litTable;
+    delete distTable;
+    delete fixedLit;
+    delete fixedDist;
+}
+
+bool QoPngUncompressor::flush() {
+    if (out > pending && !stopped) {
+        int n = static_cast<int>(out - pending);
+        produced += n;
+        if (sink->Write(pending, n) != 1) stopped = true;
+    }
+    if (out - buffer > maxWindow) {
+        memmove(buffer, out - maxWindow, maxWindow);
+        out = buffer + maxWindow;
+    }
+    pending = out;
+    return !stopped;
+}
+
+QoInflateResult QoPngUncompressor::Uncompress(const unsigned char* data, int size,
+                                              QoInflateSink* target) {
+    produced = 0;
+    stopped = false;
+    sink = target;
+    if (!buffer) buffer = new (std::nothrow) unsigned char[bufferSize];
+    if (!litTable) litTable = new (std::nothrow) QoHuffmanTable;
+    if (!distTable) distTable = new (std::nothrow) QoHuffmanTable;
+    if (!buffer || !litTable || !distTable) return QoInflateResult::OutOfMemory;
+    out = pending = buffer;
+
+    if (!data || size < 2) return QoInflateResult::Truncated;
+    const int method = data[0] & 15;
+    const int info = data[0] >> 4;
+    const bool presetDictionary = (data[1] & 0x20) != 0;
+    if (method != 8 || presetDictionary) return QoInflateResult::BadHeader;
+    // Distances never exceed 32 KiB, so a larger declared window changes nothing.
+    window = info >= 7 ? maxWindow : 1 << (info + 8);
+
+    Bits in{data + 2, data + size};
+    QoInflateResult result = inflateBlocks(in);
+    if (!flush() && result == QoInflateResult::Done) result = QoInflateResult::Stopped;
+    return result;
+}
+
+QoInflateResult QoPngUncompressor::inflateBlocks(Bits& in) {
+    for (;;) {
+        in.refillSlow();
+        const uint32_t final = in.take(1);
+        const uint32_t type = in.take(2);
+        if (in.overrun()) return QoInflateResult::Truncated;
+
+        QoInflateResult r;
+        if (type == 0) {
+            r = storedBlock(in);
+        } else if (type == 1) {
+            if (!fixedLit) {
+                fixedLit = new (std::nothrow) QoHuffmanTable;
+                fixedDist = fixedLit ? new (std::nothrow) QoHuffmanTable : nullptr;
+                if (!fixedDist) return QoInflateResult::OutOfMemory;
+                unsigned char lengths[288];
+                std::fill(lengths, lengths + 144, 8);
+                std::fill(lengths + 144, lengths + 256, 9);
+                std::fill(lengths + 256, lengths + 280, 7);
+                std::fill(lengths + 280, lengths + 288, 8);
+                QoBuildHuffmanTable(*fixedLit, lengths, 288, 0);
+                std::fill(lengths, lengths + 32, 5);
+                QoBuildHuffmanTable(*fixedDist, lengths, 32, 1);
+            }
+            r = huffmanBlock(in, *fixedLit, *fixedDist);
+        } else if (type == 2) {
+            r = readDynamicTables(in);
+            if (r == QoInflateResult::Done) r = huffmanBlock(in, *litTable, *distTable);
+        } else {
+            return QoInflateResult::BadBlockType;
+        }
+        if (r != QoInflateResult::Done) return r;
+        if (final) return QoInflateResult::Done;
+    }
+}
+
+QoInflateResult QoPngUncompressor::storedBlock(Bits& in) {
+    // Give back the whole bytes still held in the bit buffer, then read bytes directly.
+    in.consume(in.count & 7);
+    if (in.overrun()) return QoInflateResult::Truncated;
+    in.next -= (in.count - in.pad) / 8;
+    in.buf = 0;
+    in.count = 0;
+    in.pad = 0;
+
+    if (in.end - in.next < 4) return QoInflateResult::Truncated;
+    const int len = in.next[0] | (in.next[1] << 8);
+    const int nlen = in.next[2] | (in.next[3] << 8);
+    in.next += 4;
+    if (len != (~nlen & 0xffff)) return QoInflateResult::BadStoredLength;
+
+    int left = len;
+    while (left > 0 && in.next < in.end) {
+        const unsigned char* limit = buffer + maxWindow + chunkSize;
+        if (out >= limit) {
+            if (!flush()) return QoInflateResult::Stopped;
+            continue;
+        }
+        int n = static_cast<int>(std::min<std::ptrdiff_t>({left, limit - out, in.end - in.next}));
+        memcpy(out, in.next, static_cast<size_t>(n));
+        out += n;
+        in.next += n;
+        left -= n;
+    }
+    return left > 0 ? QoInflateResult::Truncated : QoInflateResult::Done;
+}
+
+QoInflateResult QoPngUncompressor::readDynamicTables(Bits& in) {
+    in.refillSlow();
+    const int litCount = static_cast<int>(in.take(5)) + 257;
+    const int distCount = static_cast<int>(in.take(5)) + 1;
+    const int codeLengthCount = static_cast<int>(in.take(4)) + 4;
+    if (in.overrun()) return QoInflateResult::Truncated;
+
+    unsigned char lengths[288 + 32] = {};
+    for (int i = 0; i < codeLengthCount; i++) {
+        in.refillSlow();
+        lengths[codeLengthOrder[i]] = static_cast<unsigned char>(in.take(3));
+    }
+    if (in.overrun()) return QoInflateResult::Truncated;
+    if (!QoBuildHuffmanTable(*litTable, lengths, 19, 2)) return QoInflateResult::BadCodeLengths;
+
+    // Literal/length and distance code lengths form one sequence; repeats may cross over.
+    const int total = litCount + distCount;
+    unsigned char all[288 + 32] = {};
+    for (int n = 0; n < total;) {
+        in.refillSlow();
+        const uint32_t e = in.decode(*litTable);
+        if (in.overrun()) return QoInflateResult::Truncated;
+        if (entryKind(e) != kValue) return QoInflateResult::BadCodeLengths;
+        const uint32_t symbol = entryValue(e);
+        if (symbol < 16) {
+            all[n++] = static_cast<unsigned char>(symbol);
+            continue;
+        }
+        unsigned char value = 0;
+        int repeat;
+        if (symbol == 16) {
+            if (n == 0) return QoInflateResult::BadCodeLengths;
+            value = all[n - 1];
+            repeat = 3 + static_cast<int>(in.take(2));
+        } else if (symbol == 17) {
+            repeat = 3 + static_cast<int>(in.take(3));
+        } else {
+            repeat = 11 + static_cast<int>(in.take(7));
+        }
+        if (in.overrun()) return QoInflateResult::Truncated;
+        if (n + repeat > total) return QoInflateResult::BadCodeLengths;
+        std::fill(all + n, all + n + repeat, value);
+        n += repeat;
+    }
+    if (!QoBuildHuffmanTable(*litTable, all, litCount, 0) ||
+        !QoBuildHuffmanTable(*distTable, all + litCount, distCount, 1))
+        return QoInflateResult::BadCodeLengths;
+    return QoInflateResult::Done;
+}
+
+QoInflateResult QoPngUncompressor::huffmanBlock(Bits& in, const QoHuffmanTable& lit,
+                                                const QoHuffmanTable& dist) {
+    // Room for one more match and its copy slack in front of the hand-over limit.
+    unsigned char* const outLimit = buffer + maxWindow + chunkSize;
+    for (;;) {
+        if (out >= outLimit) {
+            if (!flush()) return QoInflateResult::Stopped;
+        }
+        // A literal/length code with its extra bits and a distance code with its extra bits
+        // take at most 48 bits, so one refill serves a whole symbol.
+        const bool fast = in.canRefillFast();
+        if (fast)
+            in.refillFast();
+        else
+            in.refillSlow();
+
+        const uint32_t e = in.decode(lit);
+        const uint32_t kind = entryKind(e);
+        if (kind == kValue) {
+            if (!fast && in.overrun()) return QoInflateResult::Truncated;
+            *out++ = static_cast<unsigned char>(entryValue(e));
+            continue;
+        }
+        if (kind == kLength) {
+            const uint32_t length = entryValue(e) + in.take(entryExtra(e));
+            const uint32_t d = in.decode(dist);
+            const uint32_t distance = entryValue(d) + in.take(entryExtra(d));
+            if (!fast && in.overrun()) return QoInflateResult::Truncated;
+            if (entryKind(d) != kValue) return QoInflateResult::BadSymbol;
+            if (distance > static_cast<uint32_t>(out - buffer) ||
+                distance > static_cast<uint32_t>(window))
+                return QoInflateResult::DistanceTooFar;
+
+            const unsigned char* src = out - distance;
+            unsigned char* const end = out + length;
+            if (distance >= 8) {
+                do {
+                    memcpy(out, src, 8);
+                    out += 8;
+                    src += 8;
+                } while (out < end);
+            } else if (distance == 1) {
+                memset(out, *src, length);
+            } else {
+                while (out < end)
+                    *out++ = *src++;
+            }
+            out = end;
+            continue;
+        }
+        if (!fast && in.overrun()) return QoInflateResult::Truncated;
+        if (kind == kEndOfBlock) return QoInflateResult::Done;
+        if (kind == kIgnored) continue;
+        return QoInflateResult::BadSymbol;
+    }
+}
