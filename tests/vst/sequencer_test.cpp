@@ -57,7 +57,7 @@ TEST(Sequencer, EventsLandOnTheirFrameAtTheDefaultTempo) {
     s.sampleRate = rate;
     CSequencer seq(song, s);
     std::vector<VstTimeInfo> times;
-    const auto played = play(seq, 80, 64, &times);
+    const auto played = play(seq, 400, 64, &times);
     ASSERT_EQ(played.size(), 3u);
     EXPECT_EQ(played[0].frame, 0);
     EXPECT_EQ(played[1].frame, 24000);
@@ -72,6 +72,7 @@ TEST(Sequencer, EventsLandOnTheirFrameAtTheDefaultTempo) {
         EXPECT_EQ(t.tempo, 120.0);
     }
     EXPECT_NEAR(times[47].ppqPos, 47.0 * block / 24000.0, 1e-9);
+    EXPECT_EQ(times[375].ppqPos, 8.0); // frame 192000, with no rounding drift after 375 blocks
 }
 
 TEST(Sequencer, FollowsTheTempoMapUnlessTheTempoIsFixed) {

@@ -1,5 +1,6 @@
 #include "testsynth.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -122,8 +123,9 @@ void CTestSynth::renderClicks(float* out, int frames) {
     if (time->tempo <= 0.0) return;
     const double beatsPerFrame = time->tempo / 60.0 / sampleRate;
     // every whole quarter note from the block's position on gets one full-scale sample
-    for (double beat = std::ceil(time->ppqPos);; beat += 1.0) {
-        const double at = std::ceil((beat - time->ppqPos) / beatsPerFrame - 1e-6);
+    // a position a hair past a whole quarter still counts as on it
+    for (double beat = std::ceil(time->ppqPos - 1e-9);; beat += 1.0) {
+        const double at = std::max(0.0, std::ceil((beat - time->ppqPos) / beatsPerFrame - 1e-6));
         if (at >= frames) break;
         out[static_cast<int>(at)] = 1.0f;
     }

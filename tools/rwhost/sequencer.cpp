@@ -102,7 +102,7 @@ void CSequencer::releaseHeldNotes(int offset, BlockEvent* out, size_t capacity, 
 }
 
 void CSequencer::jumpTo(double quarter) {
-    position = quarter;
+    position = anchorQuarter = quarter;
     cursor = 0;
     while (cursor < events.size() && eventQuarter(cursor) < quarter)
         ++cursor;
@@ -111,33 +111,42 @@ void CSequencer::jumpTo(double quarter) {
 size_t CSequencer::advance(int frames, BlockEvent* out, size_t capacity) {
     size_t count = 0;
     bool jumped = false;
-    double frame = 0.0;
-    while (frame < frames) {
-        const double quartersPerFrame = tempoAt(position) / 60.0 / settings.sampleRate;
-        double segmentEnd = nextTempoChange(position);
+    const double blockStart = clock;
+    const double blockEnd = clock + frames;
+    while (clock < blockEnd) {
+        // positions are measured from the anchor, where the current tempo took over, so that
+        // whole frames land on exact quarter positions instead of accumulating rounding
+        const double bpm = tempoAt(anchorQuarter);
+        const double framesPerMinute = 60.0 * settings.sampleRate;
+        double segmentEnd = nextTempoChange(anchorQuarter);
         const bool looping = settings.playing && settings.loop && position < settings.loopEnd;
         if (looping) segmentEnd = std::min(segmentEnd, settings.loopEnd);
-        const double segmentFrames =
-            std::min((segmentEnd - position) / quartersPerFrame, frames - frame);
-        const double end = position + segmentFrames * quartersPerFrame;
-        const double limit = frame + segmentFrames - frameTolerance;
+        const double boundary = anchorFrame + (segmentEnd - anchorQuarter) * framesPerMinute / bpm;
+        const double segmentEndFrame = std::min(blockEnd, boundary);
         // events held back by a full buffer come first, at the start of this segment; when
         // the buffer is full the transport still moves and the rest wait for the next block
         while (cursor < events.size() && count < capacity) {
-            const double at =
-                frame + std::max(0.0, eventQuarter(cursor) - position) / quartersPerFrame;
-            if (at >= limit) break;
-            const int offset = std::min(frames - 1, static_cast<int>(at + frameTolerance));
+            double at =
+                anchorFrame + (eventQuarter(cursor) - anchorQuarter) * framesPerMinute / bpm;
+            at = std::max(at, clock);
+            if (at >= segmentEndFrame - frameTolerance) break;
+            const int offset =
+                std::min(frames - 1, static_cast<int>(at - blockStart + frameTolerance));
             emit(offset, events[cursor].data, out, capacity, count);
             ++cursor;
         }
-        frame += segmentFrames;
-        position = end;
-        if (looping && position >= settings.loopEnd - 1e-9) {
-            releaseHeldNotes(std::min(frames - 1, static_cast<int>(frame)), out, capacity, count);
+        clock = segmentEndFrame;
+        position = anchorQuarter + (clock - anchorFrame) * bpm / framesPerMinute;
+        if (clock < boundary - frameTolerance) continue; // the block ended first
+        if (looping && segmentEnd >= settings.loopEnd) {
+            const int offset = std::min(frames - 1, static_cast<int>(clock - blockStart));
+            releaseHeldNotes(offset, out, capacity, count);
             jumpTo(settings.loopStart);
             jumped = true;
+        } else {
+            anchorQuarter = position = segmentEnd;
         }
+        anchorFrame = clock;
     }
     updateTimeInfo(jumped);
     return count;

@@ -63,7 +63,10 @@ private:
     std::vector<Step> tempoMap;
     TransportSettings settings;
     double position = 0.0; ///< where the song is read; the transport while playing
-    size_t cursor = 0;     ///< first event not yet sent
+    double clock = 0.0;    ///< frames rendered so far
+    double anchorQuarter = 0.0;
+    double anchorFrame = 0.0; ///< the frame at which the song was at anchorQuarter
+    size_t cursor = 0;        ///< first event not yet sent
     std::vector<Note> held;
     VstTimeInfo time{};
 };
