@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "sequencer.h"
+
+namespace {
+
+constexpr double rate = 48000.0;
+constexpr int block = 512;
+
+MidiFileEvent note(uint64_t tick, unsigned char status, unsigned char key, unsigned char vel) {
+    return MidiFileEvent{tick, {status, key, vel}, 3};
+}
+
+struct Played {
+    long frame; ///< absolute frame of the render
+    unsigned char status;
+    unsigned char key;
+};
+
+/// Runs the transport for a number of blocks and collects every event at its absolute frame.
+std::vector<Played> play(CSequencer& seq, int blocks, size_t capacity = 64,
+                         std::vector<VstTimeInfo>* times = nullptr) {
+    std::vector<Played> played;
+    std::vector<BlockEvent> buffer(capacity);
+    for (int b = 0; b < blocks; ++b) {
+        if (times) times->push_back(seq.timeInfo());
+        const size_t n = seq.advance(block, buffer.data(), capacity);
+        for (size_t i = 0; i < n; ++i) {
+            EXPECT_GE(buffer[i].offset, 0);
+            EXPECT_LT(buffer[i].offset, block);
+            played.push_back(
+                {long(b) * block + buffer[i].offset, buffer[i].data[0], buffer[i].data[1]});
+        }
+    }
+    return played;
+}
+
+MidiSong songOf(std::vector<MidiFileEvent> events, std::vector<MidiTempo> tempos = {},
+                double ppq = 480) {
+    MidiSong song;
+    song.ticksPerQuarter = ppq;
+    song.events = std::move(events);
+    song.tempos = std::move(tempos);
+    song.endTick = song.events.empty() ? 0 : song.events.back().tick;
+    return song;
+}
+
+} // namespace
+
+TEST(Sequencer, EventsLandOnTheirFrameAtTheDefaultTempo) {
+    // 120 BPM: a quarter note is half a second, 24000 frames
+    const MidiSong song =
+        songOf({note(0, 0x90, 60, 100), note(480, 0x80, 60, 0), note(720, 0x91, 62, 90)});
+    TransportSettings s;
+    s.sampleRate = rate;
+    CSequencer seq(song, s);
+    std::vector<VstTimeInfo> times;
+    const auto played = play(seq, 400, 64, &times);
+    ASSERT_EQ(played.size(), 3u);
+    EXPECT_EQ(played[0].frame, 0);
+    EXPECT_EQ(played[1].frame, 24000);
+    EXPECT_EQ(played[2].frame, 36000);
+    EXPECT_DOUBLE_EQ(seq.songSeconds(), 0.75);
+
+    EXPECT_EQ(times[0].flags & kVstTransportChanged, kVstTransportChanged);
+    EXPECT_EQ(times[1].flags & kVstTransportChanged, 0);
+    for (const VstTimeInfo& t : times) {
+        EXPECT_TRUE(t.flags & kVstTransportPlaying);
+        EXPECT_TRUE(t.flags & kVstPpqPosValid);
+        EXPECT_EQ(t.tempo, 120.0);
+    }
+    EXPECT_NEAR(times[47].ppqPos, 47.0 * block / 24000.0, 1e-9);
+    EXPECT_EQ(times[375].ppqPos, 8.0); // frame 192000, with no rounding drift after 375 blocks
+}
+
+TEST(Sequencer, FollowsTheTempoMapUnlessTheTempoIsFixed) {
+    // 120 BPM for the first quarter (24000 frames), then 60 BPM: quarter 2 is 72000 frames in
+    const MidiSong song = songOf({note(960, 0x90, 64, 1)}, {{480, 1000000}});
+    TransportSettings s;
+    s.sampleRate = rate;
+    CSequencer mapped(song, s);
+    auto played = play(mapped, 200);
+    ASSERT_EQ(played.size(), 1u);
+    EXPECT_NEAR(played[0].frame, 72000, 1);
+    EXPECT_DOUBLE_EQ(mapped.songSeconds(), 1.5);
+    EXPECT_EQ(mapped.tempoAt(0.5), 120.0);
+    EXPECT_EQ(mapped.tempoAt(1.0), 60.0);
+
+    s.fixedTempo = 240.0; // a quarter is 12000 frames
+    CSequencer fixed(song, s);
+    played = play(fixed, 200);
+    ASSERT_EQ(played.size(), 1u);
+    EXPECT_EQ(played[0].frame, 24000);
+}
+
+TEST(Sequencer, LoopRepeatsItsEventsAndReleasesHeldNotes) {
+    // loop over quarters 1..2; a note starts at 1.5 and would end at 3
+    const MidiSong song =
+        songOf({note(240, 0x90, 50, 1), note(720, 0x90, 60, 1), note(1440, 0x80, 60, 0)});
+    TransportSettings s;
+    s.sampleRate = rate;
+    s.loop = true;
+    s.loopStart = 1.0;
+    s.loopEnd = 2.0;
+    CSequencer seq(song, s);
+    std::vector<VstTimeInfo> times;
+    const auto played = play(seq, 200, 64, &times); // 102400 frames: quarters 0..2, then 3 passes
+    std::vector<long> noteOns, noteOffs;
+    for (const Played& p : played) {
+        if (p.key != 60) continue;
+        (p.status == 0x90 ? noteOns : noteOffs).push_back(p.frame);
+    }
+    ASSERT_GE(noteOns.size(), 3u);
+    EXPECT_EQ(noteOns[0], 36000);
+    EXPECT_NEAR(noteOns[1], 36000 + 24000, 1);
+    EXPECT_NEAR(noteOns[2], 36000 + 48000, 1);
+    ASSERT_GE(noteOffs.size(), 2u);
+    EXPECT_NEAR(noteOffs[0], 47999, 1); // at the loop's end, before the jump back
+    EXPECT_LT(noteOffs[0], noteOns[1]);
+    EXPECT_EQ(played[0].key, 50); // the note before the loop plays once only
+    EXPECT_EQ(std::count_if(played.begin(), played.end(),
+                            [](const Played& p) { return p.key == 50 && p.status == 0x90; }),
+              1);
+
+    for (const VstTimeInfo& t : times) {
+        EXPECT_TRUE(t.flags & kVstTransportCycleActive);
+        EXPECT_TRUE(t.flags & kVstCyclePosValid);
+        EXPECT_EQ(t.cycleStartPos, 1.0);
+        EXPECT_EQ(t.cycleEndPos, 2.0);
+        EXPECT_LT(t.ppqPos, 2.0 + 1e-9);
+    }
+    // the block after each jump reports the changed transport
+    const long wrapBlock = 48000 / block + 1;
+    EXPECT_TRUE(times[wrapBlock].flags & kVstTransportChanged);
+    EXPECT_FALSE(times[wrapBlock + 1].flags & kVstTransportChanged);
+}
+
+TEST(Sequencer, StoppedTransportStaysPutWhileTheSongIsPlayedLive) {
+    const MidiSong song = songOf({note(480, 0x90, 60, 1)});
+    TransportSettings s;
+    s.sampleRate = rate;
+    s.playing = false;
+    s.loop = true;
+    s.loopStart = 0.0;
+    s.loopEnd = 0.5;
+    CSequencer seq(song, s);
+    std::vector<VstTimeInfo> times;
+    const auto played = play(seq, 60, 64, &times);
+    ASSERT_EQ(played.size(), 1u);
+    EXPECT_EQ(played[0].frame, 24000);
+    for (const VstTimeInfo& t : times) {
+        EXPECT_FALSE(t.flags & kVstTransportPlaying);
+        EXPECT_EQ(t.ppqPos, 0.0);
+    }
+}
+
+TEST(Sequencer, EventsBeyondTheBlocksRoomWaitForTheNextBlock) {
+    std::vector<MidiFileEvent> chord;
+    for (unsigned char k = 0; k < 10; ++k)
+        chord.push_back(note(4, 0x90, k, 1));
+    TransportSettings s;
+    s.sampleRate = rate;
+    CSequencer seq(songOf(chord), s);
+    const auto played = play(seq, 3, 4);
+    ASSERT_EQ(played.size(), 10u);
+    for (size_t i = 0; i < played.size(); ++i)
+        EXPECT_EQ(played[i].key, i);
+    EXPECT_EQ(played[3].frame, 200);
+    EXPECT_EQ(played[4].frame, block); // the rest start the next blocks
+    EXPECT_EQ(played[8].frame, 2 * block);
+}
+
+TEST(Sequencer, UnplayableLoopsAreIgnored) {
+    TransportSettings s;
+    s.sampleRate = rate;
+    s.loop = true;
+    s.loopStart = 2.0;
+    s.loopEnd = 2.0;
+    CSequencer seq(songOf({}), s);
+    EXPECT_FALSE(seq.timeInfo().flags & kVstTransportCycleActive);
+}

@@ -1,0 +1,5 @@
+#include "testsynth.h"
+
+AudioEffect* createEffectInstance(audioMasterCallback audioMaster) {
+    return new CTestSynth(audioMaster);
+}

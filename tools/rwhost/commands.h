@@ -1,0 +1,19 @@
+// The commands of rwhost. Each takes the arguments after its name and answers the process's
+// exit code: 0 done, 1 failed, 2 bad arguments.
+#pragma once
+
+constexpr int exitOk = 0;
+constexpr int exitFailed = 1;
+constexpr int exitUsage = 2;
+
+struct Command {
+    const char* name;
+    const char* summary;
+    int (*run)(int argc, char** argv);
+};
+
+int runInfo(int argc, char** argv);
+int runRender(int argc, char** argv);
+
+/// Prints "rwhost: " and the message to stderr.
+void report(const char* format, ...) __attribute__((format(printf, 1, 2)));
