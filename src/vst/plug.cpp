@@ -1,0 +1,198 @@
+#include "vst/plug.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "engine/synth.h"
+#include "foundation/stream.h"
+#include "vst/slicer.h"
+
+namespace {
+const VstInt32 kFlagsProgramChunks = 0x20;
+
+const VstInt32 kTimeInfoFilter = 0x600;
+const int kNameBytes = 24;
+
+// Copies a name into a fixed field, always leaving a terminator.
+void copyName(char* to, const char* from) {
+    size_t n = strnlen(from, kNameBytes - 1);
+    memcpy(to, from, n);
+    to[n] = 0;
+}
+} // namespace
+
+AudioEffect* createEffectInstance(audioMasterCallback host) {
+    return new CPlug(host);
+}
+
+CPlug::CPlug(audioMasterCallback host) : AudioEffectX(host, 1, 0) {
+    programs = new vstiProgram[1];
+    setProgram(0);
+    if (host) {
+        setNumInputs(0);
+        setNumOutputs(kOutputs);
+        setUniqueID(kUniqueID);
+        canProcessReplacing(true);
+        isSynth(true);
+        cEffect.flags |= kFlagsProgramChunks;
+        synth = new CSynth;
+        chunkStream = new CMemoryStream;
+    }
+    suspend();
+}
+
+CPlug::~CPlug() {
+    delete[] programs;
+    delete synth;
+    delete chunkStream;
+}
+
+VstIntPtr CPlug::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                            float opt) {
+    if (!synth) return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
+    switch (opcode) {
+    case effSetSampleRate:
+        // Some hosts send a rate of 0 before they know it; the engine keeps its last rate.
+        if (opt >= 1.0f && opt <= 1.0e7f) synth->setRate(static_cast<int>(opt));
+        return 0;
+    case effSetBlockSize:
+        if (value >= 1 && value <= kMaxBlockFrames) synth->setFrames(static_cast<int>(value));
+        return 0;
+    case effEditIdle:
+        synth->idle();
+        return 0;
+    case effGetChunk:
+        return getChunkBytes(static_cast<void**>(ptr));
+    case effSetChunk:
+        setChunkBytes(ptr, static_cast<VstInt32>(value));
+        return 0;
+    case effProcessEvents:
+        events.store(static_cast<VstEvents*>(ptr));
+        return 1;
+    default:
+        return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
+    }
+}
+
+VstInt32 CPlug::getChunkBytes(void** data) {
+    if (!data) return 0;
+    chunkStream->setSize(0);
+    chunkStream->seek(0, 0);
+    synth->saveToStream(chunkStream);
+    *data = const_cast<unsigned char*>(chunkStream->getData());
+    return chunkStream->getSize();
+}
+
+void CPlug::setChunkBytes(const void* data, VstInt32 size) {
+    if (!data || size < 0 || size > kMaxChunkBytes) return;
+    chunkStream->setSize(0);
+    chunkStream->seek(0, 0);
+    chunkStream->write(data, size);
+    chunkStream->seek(0, 0);
+    synth->loadFromStream(chunkStream);
+}
+
+void CPlug::readTransport() {
+    auto* time = reinterpret_cast<VstTimeInfo*>(callHost(hostOpGetTime, 0, kTimeInfoFilter));
+    if (!time) return;
+    VstInt32 flags = time->flags;
+    if ((flags & kVstTempoValid) && time->tempo > 0 && time->tempo < 1.0e6)
+        synth->setTempo(static_cast<int>(time->tempo));
+    if (flags & kVstPpqPosValid) synth->setPos(time->ppqPos);
+    if (flags & kVstTransportChanged) {
+        if (flags & kVstTransportCycleActive) {
+            synth->setLoop(1);
+            if (flags & kVstCyclePosValid)
+                synth->setLocators(time->cycleStartPos, time->cycleEndPos);
+        } else {
+            synth->setLoop(0);
+        }
+        synth->setPlaying((flags & kVstTransportPlaying) != 0);
+    }
+}
+
+void CPlug::processReplacing(float**, float** outputs, VstInt32 frames) {
+    VstEvents* pending = events.exchange(nullptr);
+    if (!outputs || frames <= 0) return;
+    for (int n = 0; n < kOutputs; n++)
+        if (outputs[n]) std::fill(outputs[n], outputs[n] + frames, 0.0f);
+    if (!synth) return;
+    for (int n = 0; n < kOutputs; n++)
+        if (!outputs[n]) return;
+    readTransport();
+    if (!synth->beginBlock()) return;
+    renderBlock(outputs, frames, pending);
+    synth->endBlock();
+}
+
+void CPlug::renderBlock(float** outputs, VstInt32 frames, const VstEvents* list) {
+    float* work[kOutputs];
+    std::copy(outputs, outputs + kOutputs, work);
+    sliceAtEvents(
+        list, frames,
+        [&](int sliceFrames) {
+            renderSlice(work, sliceFrames);
+            for (float*& w : work)
+                w += sliceFrames;
+        },
+        [&](int message) { synth->midiInput(message); });
+}
+
+// The engine's buffers hold at most its block size: longer slices go in several parts.
+void CPlug::renderSlice(float** work, int frames) {
+    int step = std::max(synth->getFrames(), 1);
+    float* part[kOutputs];
+    std::copy(work, work + kOutputs, part);
+    do {
+        int n = std::min(frames, step);
+        synth->process(part, n);
+        for (float*& p : part)
+            p += n;
+        frames -= n;
+    } while (frames > 0);
+}
+
+void CPlug::setParameter(VstInt32 index, float value) {
+    if (synth) synth->setParam(index, value, false);
+}
+
+float CPlug::getParameter(VstInt32 index) {
+    return synth ? synth->getParam(index) : 0.0f;
+}
+
+void CPlug::setProgramName(char* name) {
+    if (name) copyName(programs[0].name, name);
+}
+
+void CPlug::getProgramName(char* name) {
+    if (name) copyName(name, programs[0].name);
+}
+
+void CPlug::getParameterDisplay(VstInt32 index, char* text) {
+    if (text) copyName(text, synth ? synth->getParamValue(index).asChar() : "");
+}
+
+void CPlug::getParameterName(VstInt32 index, char* text) {
+    if (text) copyName(text, synth ? synth->getParamName(index).asChar() : "");
+}
+
+bool CPlug::getProgramNameIndexed(VstInt32, VstInt32 index, char* text) {
+    if (index != 0 || !text) return false;
+    copyName(text, programs[0].name);
+    return true;
+}
+
+bool CPlug::getOutputProperties(VstInt32 index, VstPinProperties* properties) {
+    if (index < 0 || index >= kOutputs || !properties) return false;
+    snprintf(properties->label, sizeof properties->label, "%d Out", index + 1);
+    properties->flags = kVstPinIsActive;
+    if (synth && synth->getMixer()->outs.stereo[index]) properties->flags |= kVstPinIsStereo;
+    return true;
+}
+
+VstInt32 CPlug::canDo(char* text) {
+    if (!text) return -1;
+    if (strcmp(text, "receiveVstEvents") == 0 || strcmp(text, "receiveVstMidiEvent") == 0) return 1;
+    return -1;
+}

@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/synth.h"
+#include "testinstall.h"
+#include "vst/plug.h"
+#include "vst/slicer.h"
+
+namespace {
+// What the fake host answers to the time request; null for no answer.
+VstTimeInfo* hostTime = nullptr;
+
+VstIntPtr fakeHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+    if (opcode == hostOpVersion) return kVstVersion;
+    if (opcode == hostOpGetTime) return reinterpret_cast<VstIntPtr>(hostTime);
+    return 0;
+}
+
+// A process-events list of MIDI events, each (offset, status, data1, data2).
+struct EventList {
+    explicit EventList(std::vector<std::vector<int>> specs) {
+        storage.resize(specs.size());
+        pointers.assign(specs.size() + 2, nullptr);
+        for (size_t i = 0; i < specs.size(); i++) {
+            VstMidiEvent& e = storage[i];
+            memset(&e, 0, sizeof e);
+            e.type = specs[i].size() == 4 ? kVstMidiType : 6;
+            e.deltaFrames = specs[i][0];
+            for (size_t b = 1; b < specs[i].size(); b++)
+                e.midiData[b - 1] = static_cast<unsigned char>(specs[i][b]);
+            pointers[i] = reinterpret_cast<VstEvent*>(&e);
+        }
+        // VstEvents ends in a short array that the host over-allocates.
+        raw.resize(sizeof(VstEvents) + pointers.size() * sizeof(VstEvent*));
+        auto* list = reinterpret_cast<VstEvents*>(raw.data());
+        list->numEvents = static_cast<VstInt32>(specs.size());
+        memcpy(list->events, pointers.data(), pointers.size() * sizeof(VstEvent*));
+    }
+    VstEvents* get() { return reinterpret_cast<VstEvents*>(raw.data()); }
+    std::vector<VstMidiEvent> storage;
+    std::vector<VstEvent*> pointers;
+    std::vector<unsigned char> raw;
+};
+
+std::string slices(const VstEvents* list, int frames) {
+    std::string calls;
+    sliceAtEvents(
+        list, frames, [&](int n) { calls += "p" + std::to_string(n) + " "; },
+        [&](int m) { calls += "m" + std::to_string(m & 0xFF) + " "; });
+    return calls;
+}
+
+struct Outputs {
+    explicit Outputs(int frames, float fill = 1.0f) {
+        for (int n = 0; n < 8; n++) {
+            data[n].assign(size_t(frames), fill);
+            pointers[n] = data[n].data();
+        }
+    }
+    std::vector<float> data[8];
+    float* pointers[8];
+};
+} // namespace
+
+TEST(Slicer, SplitsAtEventOffsets) {
+    EXPECT_EQ(slices(nullptr, 64), "p64 ");
+    EventList three({{0, 0x90, 60, 100}, {0, 0x91, 60, 100}, {10, 0x92, 60, 100}});
+    EXPECT_EQ(slices(three.get(), 64), "m144 m145 p10 m146 p54 ");
+    EventList atEnd({{64, 0x90, 60, 100}});
+    EXPECT_EQ(slices(atEnd.get(), 64), "p64 m144 p0 ");
+}
+
+TEST(Slicer, OutOfRangeOffsetsAndOtherEventTypes) {
+    // Late events sound at the current position; those past the block at its end.
+    EventList odd({{20, 0x90, 1, 1}, {5, 0x91, 1, 1}, {-7, 0x92, 1, 1}, {999, 0x93, 1, 1}});
+    EXPECT_EQ(slices(odd.get(), 64), "p20 m144 m145 m146 p44 m147 p0 ");
+    EventList sysex({{3, 0}, {8, 0x90, 1, 1}});
+    EXPECT_EQ(slices(sysex.get(), 16), "p8 m144 p8 ");
+    EventList noteOn({{0, 0x90, 60, 100}});
+    EXPECT_EQ(packMidiMessage(noteOn.storage[0]), 0x643C90);
+}
+
+class PlugTest : public ::testing::Test {
+protected:
+    void SetUp() override { hostTime = nullptr; }
+    void TearDown() override {
+        if (effect) effect->dispatcher(effect, effClose, 0, 0, nullptr, 0);
+    }
+    void create(bool withLibrary = true) {
+        if (withLibrary) library.addBundle(0, "ReWire.bundle");
+        effect = (new CPlug(fakeHost))->getAeffect();
+    }
+    CPlug* plug() { return static_cast<CPlug*>(effect->object); }
+    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
+                       void* ptr = nullptr, float opt = 0) {
+        return effect->dispatcher(effect, opcode, index, value, ptr, opt);
+    }
+    std::vector<unsigned char> chunk() {
+        void* data = nullptr;
+        auto size = dispatch(effGetChunk, 0, 0, &data);
+        auto* bytes = static_cast<unsigned char*>(data);
+        return std::vector<unsigned char>(bytes, bytes + size);
+    }
+    void process(Outputs& out, int frames) {
+        effect->processReplacing(effect, nullptr, out.pointers, frames);
+    }
+
+    CTestInstall library;
+    AEffect* effect = nullptr;
+};
+
+TEST_F(PlugTest, PresentsItselfAsAnEightOutputInstrument) {
+    create();
+    EXPECT_EQ(effect->uniqueID, 0x74627A71);
+    EXPECT_EQ(effect->numInputs, 0);
+    EXPECT_EQ(effect->numOutputs, 8);
+    EXPECT_EQ(effect->flags & 0x130, 0x130);
+    char yes[] = "receiveVstMidiEvent", events[] = "receiveVstEvents", no[] = "receiveVstTimeInfo";
+    EXPECT_EQ(dispatch(effCanDo, 0, 0, yes), 1);
+    EXPECT_EQ(dispatch(effCanDo, 0, 0, events), 1);
+    EXPECT_EQ(dispatch(effCanDo, 0, 0, no), -1);
+    EXPECT_EQ(dispatch(effCanDo, 0, 0, nullptr), 0); // the frame answers "don't know"
+    VstPinProperties pin{};
+    ASSERT_EQ(dispatch(effGetOutputProperties, 0, 0, &pin), 1);
+    EXPECT_STREQ(pin.label, "1 Out");
+    EXPECT_EQ(pin.flags, 0x3);
+    ASSERT_EQ(dispatch(effGetOutputProperties, 7, 0, &pin), 1);
+    EXPECT_STREQ(pin.label, "8 Out");
+    EXPECT_EQ(pin.flags, 0x1);
+    EXPECT_EQ(dispatch(effGetOutputProperties, 8, 0, &pin), 0);
+    EXPECT_EQ(dispatch(effGetOutputProperties, -1, 0, &pin), 0);
+    EXPECT_EQ(dispatch(effGetOutputProperties, 0, 0, nullptr), 0);
+}
+
+TEST_F(PlugTest, ProgramNamesStayTerminated) {
+    create(false);
+    char longName[] = "a program name far longer than twenty-four bytes";
+    dispatch(effSetProgramName, 0, 0, longName);
+    char name[64];
+    memset(name, 'x', sizeof name);
+    dispatch(effGetProgramName, 0, 0, name);
+    EXPECT_EQ(strlen(name), 23u);
+    EXPECT_EQ(std::string(name), std::string(longName, 23));
+    EXPECT_EQ(dispatch(effGetProgramNameIndexed, 1, 0, name), 0);
+    EXPECT_EQ(dispatch(effGetProgramNameIndexed, 0, 0, name), 1);
+}
+
+TEST_F(PlugTest, ChunksComeFromTheEngineAndBadOnesChangeNothing) {
+    create(false);
+    std::vector<unsigned char> fresh = chunk();
+    EXPECT_EQ(fresh.size(), 59u);
+    std::vector<unsigned char> edited = fresh;
+    edited[27] = 0;    // sync off
+    edited.resize(31); // and no mapping rows
+    EXPECT_EQ(dispatch(effSetChunk, 0, VstIntPtr(edited.size()), edited.data()), 0);
+    EXPECT_EQ(chunk(), edited);
+    EXPECT_EQ(plug()->getSynth()->getSync(), 0);
+    dispatch(effSetChunk, 0, 59, nullptr);
+    dispatch(effSetChunk, 0, -4, fresh.data());
+    dispatch(effSetChunk, 0, VstIntPtr(1) << 40, fresh.data());
+    EXPECT_EQ(chunk(), edited);
+    EXPECT_EQ(dispatch(effGetChunk, 0, 0, nullptr), 0);
+}
+
+TEST_F(PlugTest, OutputsAreSilencedEvenWithoutADevice) {
+    create(false);
+    Outputs out(100, 0.75f);
+    process(out, 100);
+    for (auto& channel : out.data)
+        for (float v : channel)
+            ASSERT_EQ(v, 0.0f);
+    process(out, 0);
+    effect->processReplacing(effect, nullptr, nullptr, 64);
+}
+
+TEST_F(PlugTest, HostTransportReachesTheEngine) {
+    create();
+    VstTimeInfo time{};
+    time.tempo = 97.9;
+    time.ppqPos = 6.5;
+    time.cycleStartPos = 4;
+    time.cycleEndPos = 8;
+    time.flags = kVstTempoValid | kVstPpqPosValid | kVstTransportChanged |
+                 kVstTransportCycleActive | kVstCyclePosValid | kVstTransportPlaying;
+    hostTime = &time;
+    Outputs out(64);
+    process(out, 64);
+    CReWireMixer* mixer = plug()->getSynth()->getMixer();
+    EXPECT_EQ(mixer->getTempo(), 97);
+    EXPECT_EQ(mixer->getPos(), 6.5);
+    EXPECT_EQ(mixer->getLoop(), 1);
+    EXPECT_EQ(mixer->getLoopEnd(), 8);
+    EXPECT_TRUE(mixer->getPlaying());
+    // Without the transport-changed bit, loop and play state keep their values.
+    time.flags = kVstPpqPosValid;
+    time.ppqPos = 7;
+    process(out, 64);
+    EXPECT_EQ(mixer->getPos(), 7);
+    EXPECT_TRUE(mixer->getPlaying());
+    EXPECT_EQ(mixer->getLoop(), 1);
+    hostTime = nullptr;
+    process(out, 64);
+    EXPECT_EQ(mixer->getPos(), 7);
+}
+
+TEST_F(PlugTest, BlocksLongerThanTheBlockSizeAreRenderedWhole) {
+    create();
+    plug()->getSynth()->setDevice(2); // test tones on every channel
+    dispatch(effSetBlockSize, 0, 64);
+    dispatch(effSetBlockSize, 0, -5); // ignored
+    EXPECT_EQ(plug()->getSynth()->getFrames(), 64);
+    Outputs out(1000, 0.0f);
+    process(out, 1000);
+    for (auto& channel : out.data) {
+        float tail = 0;
+        for (int i = 900; i < 1000; i++)
+            tail = std::max(tail, std::abs(channel[size_t(i)]));
+        EXPECT_GT(tail, 0.01f);
+    }
+}
+
+TEST_F(PlugTest, FormatRequestsReachTheEngine) {
+    create(false);
+    dispatch(effSetSampleRate, 0, 0, nullptr, 48000.7f);
+    dispatch(effSetSampleRate, 0, 0, nullptr, 0.0f);
+    EXPECT_EQ(plug()->getSynth()->getRate(), 48000);
+    dispatch(effSetBlockSize, 0, 512);
+    EXPECT_EQ(plug()->getSynth()->getFrames(), 512);
+    EXPECT_EQ(dispatch(effProcessEvents, 0, 0, nullptr), 1);
+    EXPECT_EQ(dispatch(effEditIdle), 0);
+}
