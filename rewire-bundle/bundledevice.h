@@ -35,7 +35,7 @@ struct CDeviceBehaviour {
 
 class CBundleDevice {
 public:
-    static const int kMaxChannels = kReWireAudioChannelCount;
+    static constexpr int kMaxChannels = kReWireAudioChannelCount;
 
     CBundleDevice(const CStr& deviceName, int channels);
     virtual ~CBundleDevice() = default;

@@ -5,7 +5,7 @@
 
 class CSynthDevice : public CBundleDevice {
 public:
-    static const int kVoices = 16;
+    static constexpr int kVoices = 16;
 
     explicit CSynthDevice(const CStr& deviceName);
 

@@ -29,12 +29,12 @@ public:
 
 class CReWireDevice : public CObject {
 public:
-    static const int kMaxChannels = kReWireAudioChannelCount;
-    static const int kMaxTargets = 1024;
+    static constexpr int kMaxChannels = kReWireAudioChannelCount;
+    static constexpr int kMaxTargets = 1024;
     /// MIDI events handed to the library per block.
-    static const int kMaxInputEvents = 1000;
+    static constexpr int kMaxInputEvents = 1000;
     /// Largest output event buffer we keep, whatever the library asks for.
-    static const int kMaxOutputEvents = 4096;
+    static constexpr int kMaxOutputEvents = 4096;
 
     CReWireDevice(CReWireMixer* owner, int deviceIndex, CStr name);
     ~CReWireDevice() override;

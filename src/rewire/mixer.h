@@ -12,7 +12,7 @@
 /// The eight plug-in outputs: requested or not, stereo pairs, and peak levels for the meters.
 class CAudioOuts : public CObject {
 public:
-    static const int kCount = 8;
+    static constexpr int kCount = 8;
 
     CAudioOuts();
 
@@ -25,7 +25,7 @@ public:
 
 class CReWireMixer : public CObject {
 public:
-    static const int kDefaultCloseTimeoutMS = 120000;
+    static constexpr int kDefaultCloseTimeoutMS = 120000;
 
     CReWireMixer(int sampleRate, int maxFrames);
     ~CReWireMixer() override;
