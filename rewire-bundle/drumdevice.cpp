@@ -16,10 +16,14 @@ float nextNoise(uint32_t& state) {
     return float(state >> 8) / float(1u << 23) - 1.0f;
 }
 
+bool isLooping(const ReWireDriveAudioInputParams& input) {
+    return input.fLoopActive && input.fLoopTo > input.fLoopFrom;
+}
+
 // Song position in ticks of a frame, wrapped into the loop when it runs past the loop end.
 double tickAt(const ReWireDriveAudioInputParams& input, int frame, double ticksPerFrame) {
     double tick = input.fPosition + frame * ticksPerFrame;
-    if (input.fLoopActive && input.fLoopTo > input.fLoopFrom && tick >= input.fLoopTo)
+    if (isLooping(input) && tick >= input.fLoopTo)
         tick = input.fLoopFrom + std::fmod(tick - input.fLoopFrom, input.fLoopTo - input.fLoopFrom);
     return tick;
 }
@@ -130,9 +134,18 @@ float CDrumDevice::nextSample(Hit& hit) {
 void CDrumDevice::firePatternAt(const ReWireDriveAudioInputParams& input, int frame,
                                 double ticksPerFrame) {
     double tick = tickAt(input, frame, ticksPerFrame);
+    double end = tick + ticksPerFrame;
     double grid = std::ceil(tick / kTicksPerEighth) * kTicksPerEighth;
     framesSinceGrid++;
-    if (grid >= tick + ticksPerFrame) return;
+    if (isLooping(input) && tick < input.fLoopTo && end > input.fLoopTo) {
+        // The position wraps inside this frame: past the loop end it goes on from the start.
+        if (grid >= input.fLoopTo) {
+            grid = std::ceil(double(input.fLoopFrom) / kTicksPerEighth) * kTicksPerEighth;
+            if (grid >= input.fLoopFrom + (end - input.fLoopTo)) return;
+        }
+    } else if (grid >= end) {
+        return;
+    }
     // Block positions arrive rounded down to whole ticks, so a grid point just before a block
     // start can show up again at its first frame; it sounds only once.
     int eighthFrames = int(kTicksPerEighth / ticksPerFrame);
