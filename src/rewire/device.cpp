@@ -193,7 +193,7 @@ void CReWireDevice::fillMIDIEvents(int eventCount, const CMIDIDATA* events) {
         if (data.target < 0 || data.target >= targetsKnown) continue;
         ReWireEvent* event = &buffer.fEvents[buffer.fCount];
         ReWireMIDIEvent* midi = ReWireConvertToMIDIEvent(event, &targets[data.target].target);
-        if (!convertMessage(data.data, midi)) continue;
+        if (!convertMessage(data.message, midi)) continue;
         midi->fFrameOffset = uint32_t(data.frame < 0 ? 0 : data.frame);
         buffer.fCount++;
     }

@@ -13,7 +13,7 @@ class CReWireMixer;
 /// One queued MIDI message: frame offset in the block, packed short message, target index.
 struct CMIDIDATA {
     int32_t frame;
-    int32_t data;
+    int32_t message;
     int32_t target;
 };
 static_assert(sizeof(CMIDIDATA) == 12, "CMIDIDATA is three 32-bit values");
@@ -45,6 +45,9 @@ public:
     int getIndex() const { return index; }
     void open();
     void close();
+    /// Forgets the handle without asking the library, once the library has closed the device
+    /// itself (it does so when the mixer interface closes).
+    void detach() { handle = nullptr; }
 
     void setChannels(int count);
     int getChannels() const { return channelCount; }

@@ -30,8 +30,12 @@ void CReWireMixer::open(int sampleRate, int maxFrames) {
     ReWireOpenInfo info;
     ReWirePrepareOpenInfo(&info, sampleRate, maxFrames);
     if (RWMOpen(&info) != kReWireError_NoError) return;
+    // A mixer opened again lists the devices afresh instead of adding them a second time.
+    suspendProcessing();
+    deleteDevices();
     readDevices();
     isOpen = true;
+    resumeProcessing();
 }
 
 void CReWireMixer::readDevices() {
@@ -78,7 +82,12 @@ void CReWireMixer::close() {
     ReWireBool ok = 0;
     if (RWMIsCloseOK(&ok) != kReWireError_NoError) return;
     suspendProcessing();
-    if (waitForCloseOK()) isOpen = false;
+    if (waitForCloseOK()) {
+        isOpen = false;
+        // The library closed every device with the interface; their handles are gone.
+        for (int i = 0; i < devices.getCount(); i++)
+            static_cast<CReWireDevice*>(devices.items(i))->detach();
+    }
     resumeProcessing();
 }
 

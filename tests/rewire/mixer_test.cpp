@@ -326,6 +326,21 @@ TEST_F(MixerTest, CloseWaitsWhileTheLibraryRefusesForAWhile) {
     EXPECT_EQ(mixer->deviceCount(), 1);
 }
 
+TEST_F(MixerTest, ReopenedMixerListsItsDevicesOnce) {
+    openMixer("");
+    openDevice(2);
+    mixer->close();
+    EXPECT_FALSE(mixer->getDevice(2)->isActive());
+    mixer->open(kRate, kFrames);
+    ASSERT_TRUE(mixer->isActive());
+    EXPECT_EQ(mixer->deviceCount(), 3);
+    CReWireDevice* tones = openDevice(2);
+    COutputs outputs(kFrames);
+    process(outputs);
+    EXPECT_NEAR(outputs.data[0][50], expectedTone(0, 50), 1e-4);
+    EXPECT_TRUE(tones->isActive());
+}
+
 TEST_F(MixerTest, CloseGivesUpWhenTheLibraryRefusesForGood) {
     // The library stays open for the rest of the process, so this runs in a child process.
     EXPECT_EXIT(
