@@ -14,14 +14,14 @@ CAudioOuts::CAudioOuts() {
 }
 
 CReWireMixer::CReWireMixer(int sampleRate, int maxFrames) : rate(sampleRate), frames(maxFrames) {
-    createBuffers();
+    allocateBuffers();
 }
 
 CReWireMixer::~CReWireMixer() {
     suspendProcessing();
     deleteDevices();
     close();
-    deleteBuffers();
+    freeBuffers();
 }
 
 void CReWireMixer::open(int sampleRate, int maxFrames) {
@@ -121,7 +121,7 @@ void CReWireMixer::closeDevice(int i) {
 void CReWireMixer::setFormat(int sampleRate, int maxFrames) {
     if (sampleRate == rate && maxFrames == frames) return;
     suspendProcessing();
-    deleteBuffers();
+    freeBuffers();
     rate = sampleRate;
     frames = maxFrames;
     if (isOpen) {
@@ -129,17 +129,30 @@ void CReWireMixer::setFormat(int sampleRate, int maxFrames) {
         ReWirePrepareAudioInfo(&info, sampleRate, maxFrames);
         RWMSetAudioInfo(&info);
     }
-    createBuffers();
+    allocateBuffers();
     resumeProcessing();
 }
 
 void CReWireMixer::createBuffers() {
-    int size = frames > 0 ? frames : 0;
-    for (float*& buffer : buffers)
-        buffer = new (std::nothrow) float[size > 0 ? size : 1];
+    suspendProcessing();
+    freeBuffers();
+    allocateBuffers();
+    resumeProcessing();
 }
 
 void CReWireMixer::deleteBuffers() {
+    suspendProcessing();
+    freeBuffers();
+    resumeProcessing();
+}
+
+void CReWireMixer::allocateBuffers() {
+    int size = frames > 0 ? frames : 1;
+    for (float*& buffer : buffers)
+        buffer = new (std::nothrow) float[size];
+}
+
+void CReWireMixer::freeBuffers() {
     for (float*& buffer : buffers) {
         delete[] buffer;
         buffer = nullptr;

@@ -48,6 +48,10 @@ public:
     int getSampleRate() const { return rate; }
     int getMaxFrames() const { return frames; }
     float* getBuffer(int n) const;
+    /// Replaces the eight channel buffers with new ones of max-frames floats / frees them;
+    /// a block never runs while they change.
+    void createBuffers();
+    void deleteBuffers();
 
     void setPlaying(bool playing);
     bool getPlaying() const { return isPlaying; }
@@ -77,8 +81,8 @@ public:
     CAudioOuts outs;
 
 private:
-    void createBuffers();
-    void deleteBuffers();
+    void allocateBuffers();
+    void freeBuffers();
     void readDevices();
     void deleteDevices();
     bool waitForCloseOK();
