@@ -41,6 +41,7 @@ void CReWireMixer::open(int sampleRate, int maxFrames) {
 void CReWireMixer::readDevices() {
     int32_t count = 0;
     RWMGetDeviceCount(&count);
+    if (count > kMaxDevices) count = kMaxDevices;
     for (int i = 0; i < count; i++) {
         ReWireDeviceInfo info;
         ReWirePrepareDeviceInfo(&info);

@@ -26,6 +26,8 @@ public:
 class CReWireMixer : public CObject {
 public:
     static constexpr int kDefaultCloseTimeoutMS = 120000;
+    /// Devices listed at most, whatever count the library reports.
+    static constexpr int kMaxDevices = 256;
 
     CReWireMixer(int sampleRate, int maxFrames);
     ~CReWireMixer() override;

@@ -200,7 +200,7 @@ TEST(ReWireMixerInterface, LibraryChecksVersionCodeRecordsAndHandles) {
     EXPECT_NE(RWMDriveAudio(&dummy, &input, &output), kReWireError_NoError);
     EXPECT_NE(RWMOpenDevice(99, &handle), kReWireError_NoError);
     ASSERT_EQ(RWMOpenDevice(0, &handle), kReWireError_NoError);
-    // A drive before the device is told of a record of the wrong size is refused.
+    // A drive with an input record of the wrong size is refused.
     input.fRecordSize = 2000;
     EXPECT_NE(RWMDriveAudio(handle, &input, &output), kReWireError_NoError);
     ReWireBool launched = 0;

@@ -1,3 +1,4 @@
+#include <climits>
 #include <cmath>
 #include <thread>
 
@@ -191,6 +192,13 @@ TEST_F(MixerTest, TransportIsConvertedToLibraryUnits) {
     mixer->setPlaying(false);
     process(outputs);
     EXPECT_EQ(input.fTransportMode, 0);
+    // Positions beyond the 32-bit pulse range stay at its ends instead of wrapping.
+    mixer->setPos(1e9);
+    mixer->setLocators(-1e9, -0.00005);
+    process(outputs);
+    EXPECT_EQ(input.fPosition, INT32_MAX);
+    EXPECT_EQ(input.fLoopFrom, INT32_MIN);
+    EXPECT_EQ(input.fLoopTo, 0) << "truncated toward zero";
     // Starting and stopping before a block leaves nothing to announce.
     mixer->setPlaying(true);
     mixer->setPlaying(false);
