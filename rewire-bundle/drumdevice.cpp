@@ -156,12 +156,12 @@ void CDrumDevice::firePatternAt(const ReWireDriveAudioInputParams& input, int fr
 }
 
 void CDrumDevice::render(const ReWireDriveAudioInputParams& input, float* const* buffers, int first,
-                         int count, int sampleRate) {
+                         int count) {
     bool playing = input.fTransportMode != kReWireTransportStopped;
     if (input.fTransportMode == kReWireTransportPlayStarted && first == 0) lastGridTick = -1;
     if (!playing && wasPlaying) stopSequencedHits();
     wasPlaying = playing;
-    double ticksPerFrame = input.fTempo / 1000.0 / 60.0 * kReWirePPQ / sampleRate;
+    double ticksPerFrame = input.fTempo / 1000.0 / 60.0 * kReWirePPQ / rate;
     for (int f = first; f < first + count; f++) {
         if (playing && ticksPerFrame > 0) firePatternAt(input, f, ticksPerFrame);
         float mix = 0;

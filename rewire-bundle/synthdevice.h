@@ -17,7 +17,7 @@ protected:
     void reset() override;
     void midiEvent(const ReWireMIDIEvent& event) override;
     void render(const ReWireDriveAudioInputParams& input, float* const* buffers, int first,
-                int count, int sampleRate) override;
+                int count) override;
 
 private:
     struct Voice {
