@@ -65,7 +65,7 @@ CReWireDevice::CReWireDevice(CReWireMixer* owner, int deviceIndex, CStr name)
 
 CReWireDevice::~CReWireDevice() {
     close();
-    // A device that refused to close keeps its handle; its events stay with it until here.
+    // Released even when the library refused to close the device.
     freeOutputEvents();
 }
 
