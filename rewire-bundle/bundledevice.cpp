@@ -94,19 +94,15 @@ void CBundleDevice::close() {
     panelLaunched.store(false);
 }
 
-int CBundleDevice::prepareBuffers(const ReWireDriveAudioInputParams& input) {
-    int served = 0;
+void CBundleDevice::prepareBuffers(const ReWireDriveAudioInputParams& input) {
     for (int n = 0; n < kMaxChannels; n++) {
         bool wanted = n < channelCount && ReWireIsBitInBitFieldSet(input.fWantedChannels, n);
         channelBuffers[n] = wanted ? input.fBufferPointers[n] : nullptr;
-        if (channelBuffers[n]) served++;
     }
-    return served;
 }
 
 // Splits the block at the MIDI events' frame offsets, so each event sounds at its own frame.
-void CBundleDevice::renderWithMIDI(const ReWireDriveAudioInputParams& input, int frames,
-                                   int sampleRate) {
+void CBundleDevice::renderWithMIDI(const ReWireDriveAudioInputParams& input, int frames) {
     const ReWireEventBuffer& events = input.fInputEvents;
     uint32_t count = events.fEvents ? events.fCount : 0;
     if (count > events.fCapacity) count = events.fCapacity;
@@ -120,12 +116,12 @@ void CBundleDevice::renderWithMIDI(const ReWireDriveAudioInputParams& input, int
             int(event.fMIDIEvent.fFrameOffset < uint32_t(frames) ? event.fMIDIEvent.fFrameOffset
                                                                  : uint32_t(frames));
         if (at > done) {
-            render(input, channelBuffers, done, at - done, sampleRate);
+            render(input, channelBuffers, done, at - done);
             done = at;
         }
         midiEvent(event.fMIDIEvent);
     }
-    if (done < frames) render(input, channelBuffers, done, frames - done, sampleRate);
+    if (done < frames) render(input, channelBuffers, done, frames - done);
 }
 
 void CBundleDevice::announceTargetsChanged(ReWireDriveAudioOutputParams& output) {
@@ -143,12 +139,11 @@ ReWireError CBundleDevice::drive(const ReWireDriveAudioInputParams& input,
     int frames = input.fFrames > 0 ? input.fFrames : 0;
     output.fOutputEvents.fCount = 0;
     ReWireClearBitField(output.fRenderedChannels, kReWireAudioChannelCount);
-    int served = prepareBuffers(input);
+    prepareBuffers(input);
     if (sampleRate > 0) rate = sampleRate;
-    renderWithMIDI(input, frames, sampleRate);
-    if (served > 0)
-        for (int n = 0; n < channelCount; n++)
-            if (channelBuffers[n]) ReWireSetBitInBitField(output.fRenderedChannels, uint16_t(n));
+    renderWithMIDI(input, frames);
+    for (int n = 0; n < channelCount; n++)
+        if (channelBuffers[n]) ReWireSetBitInBitField(output.fRenderedChannels, uint16_t(n));
 
     blocksDriven++;
     if (behaviour.targetsChangeAfter > 0 && blocksDriven == behaviour.targetsChangeAfter) {

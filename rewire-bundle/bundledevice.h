@@ -35,7 +35,7 @@ struct CDeviceBehaviour {
 
 class CBundleDevice {
 public:
-    static const int kMaxChannels = kReWireAudioChannelCount;
+    static constexpr int kMaxChannels = kReWireAudioChannelCount;
 
     CBundleDevice(const CStr& deviceName, int channels);
     virtual ~CBundleDevice() = default;
@@ -76,11 +76,11 @@ protected:
     /// Writes frames [first, first + count) of the block into every channel whose buffer is
     /// non-null (buffers point at the block's first frame).
     virtual void render(const ReWireDriveAudioInputParams& input, float* const* buffers, int first,
-                        int count, int sampleRate) = 0;
+                        int count) = 0;
 
 private:
-    int prepareBuffers(const ReWireDriveAudioInputParams& input);
-    void renderWithMIDI(const ReWireDriveAudioInputParams& input, int frames, int sampleRate);
+    void prepareBuffers(const ReWireDriveAudioInputParams& input);
+    void renderWithMIDI(const ReWireDriveAudioInputParams& input, int frames);
     void announceTargetsChanged(ReWireDriveAudioOutputParams& output);
 
     CStr name;

@@ -16,10 +16,14 @@ float nextNoise(uint32_t& state) {
     return float(state >> 8) / float(1u << 23) - 1.0f;
 }
 
+bool isLooping(const ReWireDriveAudioInputParams& input) {
+    return input.fLoopActive && input.fLoopTo > input.fLoopFrom;
+}
+
 // Song position in ticks of a frame, wrapped into the loop when it runs past the loop end.
 double tickAt(const ReWireDriveAudioInputParams& input, int frame, double ticksPerFrame) {
     double tick = input.fPosition + frame * ticksPerFrame;
-    if (input.fLoopActive && input.fLoopTo > input.fLoopFrom && tick >= input.fLoopTo)
+    if (isLooping(input) && tick >= input.fLoopTo)
         tick = input.fLoopFrom + std::fmod(tick - input.fLoopFrom, input.fLoopTo - input.fLoopFrom);
     return tick;
 }
@@ -130,9 +134,18 @@ float CDrumDevice::nextSample(Hit& hit) {
 void CDrumDevice::firePatternAt(const ReWireDriveAudioInputParams& input, int frame,
                                 double ticksPerFrame) {
     double tick = tickAt(input, frame, ticksPerFrame);
+    double end = tick + ticksPerFrame;
     double grid = std::ceil(tick / kTicksPerEighth) * kTicksPerEighth;
     framesSinceGrid++;
-    if (grid >= tick + ticksPerFrame) return;
+    if (isLooping(input) && tick < input.fLoopTo && end > input.fLoopTo) {
+        // The position wraps inside this frame: past the loop end it goes on from the start.
+        if (grid >= input.fLoopTo) {
+            grid = std::ceil(double(input.fLoopFrom) / kTicksPerEighth) * kTicksPerEighth;
+            if (grid >= input.fLoopFrom + (end - input.fLoopTo)) return;
+        }
+    } else if (grid >= end) {
+        return;
+    }
     // Block positions arrive rounded down to whole ticks, so a grid point just before a block
     // start can show up again at its first frame; it sounds only once.
     int eighthFrames = int(kTicksPerEighth / ticksPerFrame);
@@ -143,12 +156,12 @@ void CDrumDevice::firePatternAt(const ReWireDriveAudioInputParams& input, int fr
 }
 
 void CDrumDevice::render(const ReWireDriveAudioInputParams& input, float* const* buffers, int first,
-                         int count, int sampleRate) {
+                         int count) {
     bool playing = input.fTransportMode != kReWireTransportStopped;
     if (input.fTransportMode == kReWireTransportPlayStarted && first == 0) lastGridTick = -1;
     if (!playing && wasPlaying) stopSequencedHits();
     wasPlaying = playing;
-    double ticksPerFrame = input.fTempo / 1000.0 / 60.0 * kReWirePPQ / sampleRate;
+    double ticksPerFrame = input.fTempo / 1000.0 / 60.0 * kReWirePPQ / rate;
     for (int f = first; f < first + count; f++) {
         if (playing && ticksPerFrame > 0) firePatternAt(input, f, ticksPerFrame);
         float mix = 0;

@@ -8,11 +8,11 @@
 class CDrumDevice : public CBundleDevice {
 public:
     enum Sound { kKick, kSnare, kHat };
-    static const int kMaxHits = 16;
-    static const int kTicksPerEighth = kReWirePPQ / 2;
-    static const int kPadKick = 36;
-    static const int kPadSnare = 38;
-    static const int kPadHat = 42;
+    static constexpr int kMaxHits = 16;
+    static constexpr int kTicksPerEighth = kReWirePPQ / 2;
+    static constexpr int kPadKick = 36;
+    static constexpr int kPadSnare = 38;
+    static constexpr int kPadHat = 42;
 
     explicit CDrumDevice(const CStr& deviceName);
 
@@ -26,7 +26,7 @@ protected:
     void reset() override;
     void midiEvent(const ReWireMIDIEvent& event) override;
     void render(const ReWireDriveAudioInputParams& input, float* const* buffers, int first,
-                int count, int sampleRate) override;
+                int count) override;
 
 private:
     struct Hit {

@@ -28,7 +28,7 @@
 
 class CReWireLibrary {
 public:
-    static const int kMaxDevices = 64;
+    static constexpr int kMaxDevices = 64;
 
     /// Builds the devices from the registry in folder, or the demo set without one.
     explicit CReWireLibrary(const CStr& folder);

@@ -154,12 +154,12 @@ float CSynthDevice::nextSample(Voice& voice, double phaseStep) {
 }
 
 void CSynthDevice::render(const ReWireDriveAudioInputParams&, float* const* buffers, int first,
-                          int count, int sampleRate) {
+                          int count) {
     for (int f = first; f < first + count; f++) {
         float mix = 0;
         for (Voice& voice : voices) {
             if (!voice.active) continue;
-            double step = kTwoPi * voice.frequency * bend[voice.target.fChannel] / sampleRate;
+            double step = kTwoPi * voice.frequency * bend[voice.target.fChannel] / rate;
             mix += nextSample(voice, step);
         }
         if (buffers[0]) buffers[0][f] = mix;

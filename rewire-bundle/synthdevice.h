@@ -5,7 +5,7 @@
 
 class CSynthDevice : public CBundleDevice {
 public:
-    static const int kVoices = 16;
+    static constexpr int kVoices = 16;
 
     explicit CSynthDevice(const CStr& deviceName);
 
@@ -17,7 +17,7 @@ protected:
     void reset() override;
     void midiEvent(const ReWireMIDIEvent& event) override;
     void render(const ReWireDriveAudioInputParams& input, float* const* buffers, int first,
-                int count, int sampleRate) override;
+                int count) override;
 
 private:
     struct Voice {

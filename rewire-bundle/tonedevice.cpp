@@ -18,10 +18,10 @@ void CToneDevice::reset() {
 }
 
 void CToneDevice::render(const ReWireDriveAudioInputParams&, float* const* buffers, int first,
-                         int count, int sampleRate) {
+                         int count) {
     for (int n = 0; n < getChannelCount(); n++) {
         if (!buffers[n]) continue;
-        double step = kTwoPi * channelFrequency(n) / sampleRate;
+        double step = kTwoPi * channelFrequency(n) / rate;
         for (int f = first; f < first + count; f++) {
             buffers[n][f] = kLevel * float(std::sin(phases[n]));
             phases[n] += step;

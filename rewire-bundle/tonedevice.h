@@ -15,7 +15,7 @@ protected:
     void reset() override;
     void midiEvent(const ReWireMIDIEvent&) override {}
     void render(const ReWireDriveAudioInputParams& input, float* const* buffers, int first,
-                int count, int sampleRate) override;
+                int count) override;
 
 private:
     double phases[kMaxChannels] = {};

@@ -1,5 +1,6 @@
 #include "rewire/device.h"
 
+#include <climits>
 #include <cmath>
 #include <new>
 
@@ -12,8 +13,13 @@ namespace {
 // drives its devices one after another.
 ReWireEvent gInputEvents[CReWireDevice::kMaxInputEvents];
 
+// Truncated toward zero; positions beyond the 32-bit range stay at its ends.
 int32_t asPulses(double quarterNotes) {
-    return int32_t(quarterNotes * kReWirePPQ);
+    double pulses = quarterNotes * kReWirePPQ;
+    if (pulses != pulses) return 0;
+    if (pulses <= double(INT32_MIN)) return INT32_MIN;
+    if (pulses >= double(INT32_MAX)) return INT32_MAX;
+    return int32_t(pulses);
 }
 
 // Fills status and data of a MIDI event from a packed message; false for messages that are
@@ -59,7 +65,7 @@ CReWireDevice::CReWireDevice(CReWireMixer* owner, int deviceIndex, CStr name)
 
 CReWireDevice::~CReWireDevice() {
     close();
-    // A device that refused to close keeps its handle; its events stay with it until here.
+    // Released even when the library refused to close the device.
     freeOutputEvents();
 }
 
@@ -165,7 +171,7 @@ void CReWireDevice::fillTransport(int frames, bool playChanged) {
         inputParams.fTransportMode = kReWireTransportPlayStarted;
     else
         inputParams.fTransportMode = kReWireTransportPlaying;
-    inputParams.fTempo = uint32_t(mixer->getTempo()) * 1000u;
+    inputParams.fTempo = mixer->getTempo() > 0 ? uint32_t(mixer->getTempo()) * 1000u : 0;
     inputParams.fBeatsPerBar = 4;
     inputParams.fBeatUnit = 4;
     inputParams.fLoopActive = uint32_t(mixer->getLoop());
@@ -193,7 +199,7 @@ void CReWireDevice::fillMIDIEvents(int eventCount, const CMIDIDATA* events) {
         if (data.target < 0 || data.target >= targetsKnown) continue;
         ReWireEvent* event = &buffer.fEvents[buffer.fCount];
         ReWireMIDIEvent* midi = ReWireConvertToMIDIEvent(event, &targets[data.target].target);
-        if (!convertMessage(data.data, midi)) continue;
+        if (!convertMessage(data.message, midi)) continue;
         midi->fFrameOffset = uint32_t(data.frame < 0 ? 0 : data.frame);
         buffer.fCount++;
     }

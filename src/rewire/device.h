@@ -13,7 +13,7 @@ class CReWireMixer;
 /// One queued MIDI message: frame offset in the block, packed short message, target index.
 struct CMIDIDATA {
     int32_t frame;
-    int32_t data;
+    int32_t message;
     int32_t target;
 };
 static_assert(sizeof(CMIDIDATA) == 12, "CMIDIDATA is three 32-bit values");
@@ -29,12 +29,12 @@ public:
 
 class CReWireDevice : public CObject {
 public:
-    static const int kMaxChannels = kReWireAudioChannelCount;
-    static const int kMaxTargets = 1024;
+    static constexpr int kMaxChannels = kReWireAudioChannelCount;
+    static constexpr int kMaxTargets = 1024;
     /// MIDI events handed to the library per block.
-    static const int kMaxInputEvents = 1000;
+    static constexpr int kMaxInputEvents = 1000;
     /// Largest output event buffer we keep, whatever the library asks for.
-    static const int kMaxOutputEvents = 4096;
+    static constexpr int kMaxOutputEvents = 4096;
 
     CReWireDevice(CReWireMixer* owner, int deviceIndex, CStr name);
     ~CReWireDevice() override;
@@ -45,6 +45,9 @@ public:
     int getIndex() const { return index; }
     void open();
     void close();
+    /// Forgets the handle without asking the library, once the library has closed the device
+    /// itself (it does so when the mixer interface closes).
+    void detach() { handle = nullptr; }
 
     void setChannels(int count);
     int getChannels() const { return channelCount; }

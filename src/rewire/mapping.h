@@ -6,7 +6,7 @@
 
 class CMIDIMapping : public CObject {
 public:
-    static const int kMaxRows = 128;
+    static constexpr int kMaxRows = 128;
 
     CMIDIMapping();
 

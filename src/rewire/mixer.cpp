@@ -14,14 +14,14 @@ CAudioOuts::CAudioOuts() {
 }
 
 CReWireMixer::CReWireMixer(int sampleRate, int maxFrames) : rate(sampleRate), frames(maxFrames) {
-    createBuffers();
+    allocateBuffers();
 }
 
 CReWireMixer::~CReWireMixer() {
     suspendProcessing();
     deleteDevices();
     close();
-    deleteBuffers();
+    freeBuffers();
 }
 
 void CReWireMixer::open(int sampleRate, int maxFrames) {
@@ -30,13 +30,18 @@ void CReWireMixer::open(int sampleRate, int maxFrames) {
     ReWireOpenInfo info;
     ReWirePrepareOpenInfo(&info, sampleRate, maxFrames);
     if (RWMOpen(&info) != kReWireError_NoError) return;
+    // A mixer opened again lists the devices afresh instead of adding them a second time.
+    suspendProcessing();
+    deleteDevices();
     readDevices();
     isOpen = true;
+    resumeProcessing();
 }
 
 void CReWireMixer::readDevices() {
     int32_t count = 0;
     RWMGetDeviceCount(&count);
+    if (count > kMaxDevices) count = kMaxDevices;
     for (int i = 0; i < count; i++) {
         ReWireDeviceInfo info;
         ReWirePrepareDeviceInfo(&info);
@@ -78,7 +83,12 @@ void CReWireMixer::close() {
     ReWireBool ok = 0;
     if (RWMIsCloseOK(&ok) != kReWireError_NoError) return;
     suspendProcessing();
-    if (waitForCloseOK()) isOpen = false;
+    if (waitForCloseOK()) {
+        isOpen = false;
+        // The library closed every device with the interface; their handles are gone.
+        for (int i = 0; i < devices.getCount(); i++)
+            static_cast<CReWireDevice*>(devices.items(i))->detach();
+    }
     resumeProcessing();
 }
 
@@ -112,7 +122,7 @@ void CReWireMixer::closeDevice(int i) {
 void CReWireMixer::setFormat(int sampleRate, int maxFrames) {
     if (sampleRate == rate && maxFrames == frames) return;
     suspendProcessing();
-    deleteBuffers();
+    freeBuffers();
     rate = sampleRate;
     frames = maxFrames;
     if (isOpen) {
@@ -120,17 +130,30 @@ void CReWireMixer::setFormat(int sampleRate, int maxFrames) {
         ReWirePrepareAudioInfo(&info, sampleRate, maxFrames);
         RWMSetAudioInfo(&info);
     }
-    createBuffers();
+    allocateBuffers();
     resumeProcessing();
 }
 
 void CReWireMixer::createBuffers() {
-    int size = frames > 0 ? frames : 0;
-    for (float*& buffer : buffers)
-        buffer = new (std::nothrow) float[size > 0 ? size : 1];
+    suspendProcessing();
+    freeBuffers();
+    allocateBuffers();
+    resumeProcessing();
 }
 
 void CReWireMixer::deleteBuffers() {
+    suspendProcessing();
+    freeBuffers();
+    resumeProcessing();
+}
+
+void CReWireMixer::allocateBuffers() {
+    int size = frames > 0 ? frames : 1;
+    for (float*& buffer : buffers)
+        buffer = new (std::nothrow) float[size];
+}
+
+void CReWireMixer::freeBuffers() {
     for (float*& buffer : buffers) {
         delete[] buffer;
         buffer = nullptr;

@@ -12,7 +12,7 @@
 /// The eight plug-in outputs: requested or not, stereo pairs, and peak levels for the meters.
 class CAudioOuts : public CObject {
 public:
-    static const int kCount = 8;
+    static constexpr int kCount = 8;
 
     CAudioOuts();
 
@@ -25,7 +25,9 @@ public:
 
 class CReWireMixer : public CObject {
 public:
-    static const int kDefaultCloseTimeoutMS = 120000;
+    static constexpr int kDefaultCloseTimeoutMS = 120000;
+    /// Devices listed at most, whatever count the library reports.
+    static constexpr int kMaxDevices = 256;
 
     CReWireMixer(int sampleRate, int maxFrames);
     ~CReWireMixer() override;
@@ -48,6 +50,10 @@ public:
     int getSampleRate() const { return rate; }
     int getMaxFrames() const { return frames; }
     float* getBuffer(int n) const;
+    /// Replaces the eight channel buffers with new ones of max-frames floats / frees them;
+    /// a block never runs while they change.
+    void createBuffers();
+    void deleteBuffers();
 
     void setPlaying(bool playing);
     bool getPlaying() const { return isPlaying; }
@@ -77,8 +83,8 @@ public:
     CAudioOuts outs;
 
 private:
-    void createBuffers();
-    void deleteBuffers();
+    void allocateBuffers();
+    void freeBuffers();
     void readDevices();
     void deleteDevices();
     bool waitForCloseOK();

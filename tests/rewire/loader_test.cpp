@@ -166,3 +166,48 @@ TEST(ReWireMixerInterface, SecondOpenInOneProcessGives6) {
     EXPECT_NE(RWMGetDeviceCount(&count), kReWireError_NoError);
     EXPECT_EQ(count, -1);
 }
+
+TEST(ReWireMixerInterface, BundleWithoutCodeIsRefusedWith101) {
+    CTestInstall install;
+    std::string bundle = install.addBundle(0, "ReWire.bundle");
+    std::ofstream(bundle + "/Info.ini") << "[Bundle]\nVersion=1.8.0\n";
+    EXPECT_EQ(openInterface(), kReWireError_DLLTooOld);
+    EXPECT_FALSE(IsReWireLoadedByThisInstance());
+}
+
+TEST(ReWireMixerInterface, LibraryChecksVersionCodeRecordsAndHandles) {
+    CTestInstall install;
+    install.addBundle(0, "ReWire.bundle");
+    ASSERT_EQ(ReWireLoadReWireSharedLibrary(), kReWireError_NoError);
+    auto open =
+        reinterpret_cast<TRWM2OpenProc>(ReWireFindReWireSharedLibraryFunction(kRWMOpenProcName));
+    ASSERT_NE(open, nullptr);
+    ReWireOpenInfo info;
+    ReWirePrepareOpenInfo(&info, 44100, 64);
+    EXPECT_NE(open(kReWireDeviceInterfaceVersion, &info), kReWireError_NoError);
+    info.fRecordSize = 12;
+    EXPECT_NE(open(kReWireMixerInterfaceVersion, &info), kReWireError_NoError);
+    EXPECT_NE(open(kReWireMixerInterfaceVersion, nullptr), kReWireError_NoError);
+    ReWireUnloadReWireSharedLibrary();
+
+    ASSERT_EQ(openInterface(), kReWireError_NoError);
+    int dummy = 0;
+    TRWMDeviceHandle handle = nullptr;
+    ReWireDriveAudioInputParams input;
+    ReWireDriveAudioOutputParams output;
+    ReWirePrepareDriveAudioInputParams(&input, 0, nullptr);
+    ReWirePrepareDriveAudioOutputParams(&output, 0, nullptr);
+    EXPECT_NE(RWMDriveAudio(&dummy, &input, &output), kReWireError_NoError);
+    EXPECT_NE(RWMOpenDevice(99, &handle), kReWireError_NoError);
+    ASSERT_EQ(RWMOpenDevice(0, &handle), kReWireError_NoError);
+    // A drive with an input record of the wrong size is refused.
+    input.fRecordSize = 2000;
+    EXPECT_NE(RWMDriveAudio(handle, &input, &output), kReWireError_NoError);
+    ReWireBool launched = 0;
+    EXPECT_EQ(RWMLaunchPanelApp(handle), kReWireError_NoError);
+    EXPECT_EQ(RWMIsPanelAppLaunched(handle, &launched), kReWireError_NoError);
+    EXPECT_TRUE(launched);
+    EXPECT_EQ(RWMCloseDevice(handle), kReWireError_NoError);
+    EXPECT_NE(RWMCloseDevice(handle), kReWireError_NoError);
+    EXPECT_EQ(RWMClose(), kReWireError_NoError);
+}

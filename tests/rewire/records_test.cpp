@@ -85,9 +85,12 @@ TEST(ReWireRecords, DriveParamsCarryTheirEventBuffers) {
     EXPECT_EQ(input.fInputEvents.fEventSize, 24u);
     EXPECT_EQ(input.fInputEvents.fCount, 0u);
     EXPECT_EQ(input.fInputEvents.fCapacity, 4u);
-    EXPECT_EQ(input.fInputEvents.fEvents, events);
+    // Pointers inside the packed records are copied out before comparing.
+    ReWireEvent* heldEvents = input.fInputEvents.fEvents;
+    float* lastBuffer = input.fBufferPointers[255];
+    EXPECT_EQ(heldEvents, events);
     EXPECT_TRUE(allZeroFrom(events, 0, sizeof(events)));
-    EXPECT_EQ(input.fBufferPointers[255], nullptr);
+    EXPECT_EQ(lastBuffer, nullptr);
 
     // The buffer pointers sit at byte 60, as the library reads them.
     float sample = 0;

@@ -1,0 +1,423 @@
+#include <climits>
+#include <cmath>
+#include <thread>
+
+#include "mixerfixture.h"
+#include "rewire/rewireapi.h"
+
+namespace {
+const char* const kTwoTones = "[Library]\nDevices=2\n"
+                              "[Device0]\nName=Tone A\nKind=Tone\nChannels=2\n"
+                              "[Device1]\nName=Tone B\nKind=Tone\nChannels=2\n";
+
+std::string oneDevice(const std::string& entries) {
+    return "[Library]\nDevices=1\n[Device0]\nName=Probe\n" + entries;
+}
+
+const ReWireMIDIEvent& sentEvent(CReWireDevice* device, int i) {
+    return device->getInputParams().fInputEvents.fEvents[i].fMIDIEvent;
+}
+
+uint32_t sentCount(CReWireDevice* device) {
+    return device->getInputParams().fInputEvents.fCount;
+}
+
+float expectedTone(int channel, int frame) {
+    return 0.25f * float(std::sin(6.283185307179586 * (110.0 + 55.0 * channel) * frame / 44100));
+}
+} // namespace
+
+TEST_F(MixerTest, DemoDevicesAreListedWithTheirChannels) {
+    openMixer("");
+    ASSERT_TRUE(mixer->isActive());
+    ASSERT_EQ(mixer->deviceCount(), 3);
+    EXPECT_EQ(mixer->deviceName(0), CStr("Poly Synth"));
+    EXPECT_EQ(mixer->deviceName(1), CStr("Drum Machine"));
+    EXPECT_EQ(mixer->deviceName(2), CStr("Test Tones"));
+    EXPECT_EQ(mixer->deviceName(3), CStr(""));
+    EXPECT_EQ(mixer->getDevice(-1), nullptr);
+    EXPECT_EQ(mixer->getDevice(0)->getChannels(), 2);
+    EXPECT_EQ(mixer->getDevice(0)->getChannelName(1), CStr("Right"));
+    EXPECT_EQ(mixer->getDevice(2)->getChannels(), 8);
+    EXPECT_EQ(mixer->getDevice(2)->getChannelName(7), CStr("Tone 8"));
+
+    CReWireDevice* synth = openDevice(0);
+    ASSERT_EQ(synth->getBusses(), 3);
+    EXPECT_EQ(synth->getBusName(0), CStr("Synth: Lead"));
+    EXPECT_EQ(synth->getBusName(2), CStr("Bass: Mono"));
+    EXPECT_EQ(synth->getBusName(3), CStr(""));
+}
+
+TEST_F(MixerTest, SecondMixerInTheProcessGetsNoDevices) {
+    openMixer("");
+    CReWireMixer second(kRate, kFrames);
+    second.open(kRate, kFrames);
+    EXPECT_FALSE(second.isActive());
+    EXPECT_EQ(second.deviceCount(), 0);
+    EXPECT_FALSE(second.openDevice(0));
+    EXPECT_TRUE(mixer->isActive());
+    EXPECT_TRUE(mixer->openDevice(2));
+}
+
+TEST_F(MixerTest, MixerWithoutLibraryStaysEmptyAndLeavesOutputsAlone) {
+    mixer = std::make_unique<CReWireMixer>(kRate, kFrames);
+    mixer->open(kRate, kFrames);
+    EXPECT_FALSE(mixer->isActive());
+    EXPECT_EQ(mixer->deviceCount(), 0);
+    EXPECT_EQ(mixer->deviceName(0), CStr(""));
+    EXPECT_FALSE(mixer->openDevice(0));
+    COutputs outputs(kFrames, 0.5f);
+    mixer->setPlaying(true);
+    process(outputs);
+    for (auto& channel : outputs.data)
+        EXPECT_EQ(channel[10], 0.5f);
+    mixer->idle();
+    mixer->close();
+    EXPECT_FALSE(mixer->isActive());
+}
+
+TEST_F(MixerTest, TargetsAreNamedByBusAndChannel) {
+    openMixer(oneDevice("Kind=Tone\nBuses=3\nBus0=Main\nBus0Channels=A,B\nBus1=\n"
+                        "Bus1Channels=A\nBus2=Spare\nBusChannels=0\n"));
+    CReWireDevice* device = openDevice(0);
+    ASSERT_EQ(device->getBusses(), 3);
+    EXPECT_EQ(device->getBusName(0), CStr("Main: A"));
+    EXPECT_EQ(device->getBusName(1), CStr("Main: B"));
+    EXPECT_EQ(device->getBusName(2), CStr("A"));
+    EXPECT_EQ(device->getTarget(1)->target.fChannel, 1);
+    EXPECT_EQ(device->getTarget(2)->bus, 1);
+    EXPECT_EQ(device->getTarget(2)->target.fBus, 1);
+}
+
+TEST_F(MixerTest, AtMost1024TargetsAreKept) {
+    openMixer(oneDevice("Kind=Tone\nBuses=255\nBusChannels=16\n"));
+    CReWireDevice* device = openDevice(0);
+    ASSERT_EQ(device->getBusses(), CReWireDevice::kMaxTargets);
+    EXPECT_EQ(device->getTarget(1023)->bus, 63);
+    EXPECT_EQ(device->getTarget(1023)->channel, 15);
+    EXPECT_EQ(device->getTarget(1024), nullptr);
+}
+
+TEST_F(MixerTest, MIDIIsConvertedByKindForItsTarget) {
+    openMixer(oneDevice("Kind=Synth\nBuses=2\nBus0=Keys\nBus0Channels=A,B\nBus1=Pads\n"
+                        "Bus1Channels=X,Y,Z\n"));
+    CReWireDevice* device = openDevice(0);
+    ASSERT_EQ(device->getBusses(), 5);
+    COutputs outputs(kFrames);
+    process(outputs, kFrames,
+            {{0, asData(0x92, 60, 0), 2},      // note-on without velocity: a note-off
+             {0, asData(0xF0, 1, 2), 0},       // system exclusive: dropped
+             {3, asData(0x95, 64, 100), 4},    // note-on, channel comes from the target
+             {0, asData(0xF8, 0, 0), 0},       // clock: dropped
+             {0, asData(0x80, 61, 64), 0},     // note-off loses its velocity
+             {0, asData(0xB0, 7, 99), 1},      // control change
+             {0, asData(0xC0, 5, 77), 1},      // program change has no second byte
+             {0, asData(0xE0, 0x12, 0x40), 1}, // pitch bend
+             {0, asData(0xA0, 60, 33), 1},     // polyphonic pressure
+             {0, asData(0xD0, 44, 55), 1},     // channel pressure
+             {0, asData(0x90, 60, 100), -1},   // no target
+             {0, asData(0x90, 60, 100), 5}});  // beyond the targets
+    ASSERT_EQ(sentCount(device), 8u);
+    const ReWireMIDIEvent& off = sentEvent(device, 0);
+    EXPECT_EQ(off.fEventType, kReWireMIDIEvent);
+    EXPECT_EQ(off.fStatus, 128);
+    EXPECT_EQ(off.fData1, 60);
+    EXPECT_EQ(off.fData2, 0);
+    EXPECT_EQ(off.fTarget.fBus, 1);
+    EXPECT_EQ(off.fTarget.fChannel, 0);
+    const ReWireMIDIEvent& on = sentEvent(device, 1);
+    EXPECT_EQ(on.fStatus, 144);
+    EXPECT_EQ(on.fData2, 100);
+    EXPECT_EQ(on.fFrameOffset, 3u);
+    EXPECT_EQ(on.fTarget.fChannel, 2);
+    struct Expected {
+        int status, d1, d2;
+    } expected[] = {{128, 61, 0},      {176, 7, 99},  {192, 5, 0},
+                    {224, 0x12, 0x40}, {160, 60, 33}, {208, 44, 0}};
+    for (int i = 0; i < 6; i++) {
+        const ReWireMIDIEvent& event = sentEvent(device, i + 2);
+        EXPECT_EQ(event.fStatus, expected[i].status) << i;
+        EXPECT_EQ(event.fData1, expected[i].d1) << i;
+        EXPECT_EQ(event.fData2, expected[i].d2) << i;
+    }
+}
+
+TEST_F(MixerTest, AtMost1000EventsAreSentPerBlock) {
+    openMixer("");
+    CReWireDevice* device = openDevice(0);
+    std::vector<CMIDIDATA> events;
+    for (int i = 0; i < 1200; i++)
+        events.push_back({0, asData(0xB0, 1, i % 128), i % 2 ? 0 : 9});
+    COutputs outputs(kFrames);
+    process(outputs, kFrames, events);
+    EXPECT_EQ(sentCount(device), 600u);
+    for (int i = 0; i < 1200; i++)
+        events[size_t(i)].target = 0;
+    process(outputs, kFrames, events);
+    ASSERT_EQ(sentCount(device), 1000u);
+    EXPECT_EQ(sentEvent(device, 999).fData2, 999 % 128);
+    // A negative count or a missing array sends nothing and reads nothing.
+    mixer->process(outputs.pointers, kFrames, -5, events.data());
+    EXPECT_EQ(sentCount(device), 0u);
+    mixer->process(outputs.pointers, kFrames, 10, nullptr);
+    EXPECT_EQ(sentCount(device), 0u);
+}
+
+TEST_F(MixerTest, TransportIsConvertedToLibraryUnits) {
+    openMixer("");
+    CReWireDevice* device = openDevice(1);
+    COutputs outputs(kFrames);
+    mixer->setPos(1.5);
+    mixer->setTempo(120);
+    mixer->setLoop(1);
+    mixer->setLocators(2.0, 4.25);
+    process(outputs, 100);
+    const ReWireDriveAudioInputParams& input = device->getInputParams();
+    EXPECT_EQ(input.fPosition, 23040);
+    EXPECT_EQ(input.fTempo, 120000u);
+    EXPECT_EQ(input.fFrames, 100);
+    EXPECT_EQ(input.fLoopActive, 1u);
+    EXPECT_EQ(input.fLoopFrom, 30720);
+    EXPECT_EQ(input.fLoopTo, 65280);
+    EXPECT_EQ(input.fBeatsPerBar, 4u);
+    EXPECT_EQ(input.fBeatUnit, 4u);
+    EXPECT_EQ(input.fTransportMode, 0);
+
+    mixer->setPlaying(true);
+    mixer->setPlaying(true);
+    process(outputs);
+    EXPECT_EQ(input.fTransportMode, 2);
+    process(outputs);
+    EXPECT_EQ(input.fTransportMode, 1);
+    mixer->setPlaying(false);
+    process(outputs);
+    EXPECT_EQ(input.fTransportMode, 0);
+    // Positions beyond the 32-bit pulse range stay at its ends instead of wrapping.
+    mixer->setPos(1e9);
+    mixer->setLocators(-1e9, -0.00005);
+    process(outputs);
+    EXPECT_EQ(input.fPosition, INT32_MAX);
+    EXPECT_EQ(input.fLoopFrom, INT32_MIN);
+    EXPECT_EQ(input.fLoopTo, 0) << "truncated toward zero";
+    // Starting and stopping before a block leaves nothing to announce.
+    mixer->setPlaying(true);
+    mixer->setPlaying(false);
+    process(outputs);
+    EXPECT_EQ(input.fTransportMode, 0);
+}
+
+TEST_F(MixerTest, RenderedChannelsAddIntoOutputsAndRaisePeaks) {
+    openMixer("");
+    openDevice(2);
+    COutputs outputs(kFrames, 0.125f);
+    process(outputs);
+    for (int n = 0; n < CAudioOuts::kCount; n++) {
+        for (int f = 0; f < kFrames; f += 17)
+            ASSERT_NEAR(outputs.data[n][size_t(f)], 0.125f + expectedTone(n, f), 1e-4) << n;
+        EXPECT_GT(mixer->outs.peak[n], 0.2f) << n;
+        EXPECT_LE(mixer->outs.peak[n], 0.25f) << n;
+    }
+    mixer->outs.peak[3] = 0.9f;
+    process(outputs);
+    EXPECT_EQ(mixer->outs.peak[3], 0.9f);
+}
+
+TEST_F(MixerTest, OutputsTheDeviceDoesNotServeStayUntouched) {
+    openMixer("");
+    openDevice(0);
+    COutputs outputs(kFrames, 0.5f);
+    process(outputs, kFrames, {{0, asData(0x90, 69, 127), 0}});
+    process(outputs);
+    EXPECT_NE(outputs.data[0][kFrames - 1], 0.5f);
+    EXPECT_GT(mixer->outs.peak[1], 0.0f);
+    for (int n = 2; n < CAudioOuts::kCount; n++) {
+        EXPECT_EQ(outputs.data[n][kFrames - 1], 0.5f) << n;
+        EXPECT_EQ(mixer->outs.peak[n], 0.0f) << n;
+    }
+    EXPECT_FALSE(
+        ReWireIsBitInBitFieldSet(mixer->getDevice(0)->getOutputParams().fRenderedChannels, 2));
+}
+
+TEST_F(MixerTest, OpenDevicesSumIntoTheSameOutputs) {
+    openMixer(kTwoTones);
+    openDevice(0);
+    openDevice(1);
+    COutputs outputs(kFrames);
+    process(outputs);
+    for (int f = 0; f < kFrames; f += 13)
+        ASSERT_NEAR(outputs.data[1][size_t(f)], 2 * expectedTone(1, f), 1e-4) << f;
+    mixer->closeDevice(1);
+    EXPECT_FALSE(mixer->getDevice(1)->isActive());
+    outputs.fill(0);
+    process(outputs);
+    EXPECT_NEAR(outputs.data[1][100], expectedTone(1, kFrames + 100), 1e-4);
+}
+
+TEST_F(MixerTest, DeviceChannelsBeyondEightAreNeverRequested) {
+    openMixer(oneDevice("Kind=Tone\nChannels=12\n"));
+    CReWireDevice* device = openDevice(0);
+    EXPECT_EQ(device->getChannels(), 12);
+    EXPECT_EQ(device->getChannelName(11), CStr("Tone 12"));
+    COutputs outputs(kFrames);
+    process(outputs);
+    const ReWireDriveAudioOutputParams& out = device->getOutputParams();
+    for (int n = 0; n < 12; n++) {
+        EXPECT_EQ(ReWireIsBitInBitFieldSet(device->getInputParams().fWantedChannels, n), n < 8);
+        EXPECT_EQ(ReWireIsBitInBitFieldSet(out.fRenderedChannels, n), n < 8);
+    }
+}
+
+TEST_F(MixerTest, ChangedTargetsRaiseTheFlagWhenTheDeviceMayAnnounceIt) {
+    openMixer("[Library]\nDevices=2\n"
+              "[Device0]\nName=Changes\nKind=Synth\nTargetsChangeAfter=3\n"
+              "[Device1]\nName=Mute\nKind=Synth\nTargetsChangeAfter=1\nEventLimit=0\n");
+    CReWireDevice* device = openDevice(0);
+    EXPECT_EQ(device->getBusses(), 3);
+    COutputs outputs(kFrames);
+    process(outputs);
+    process(outputs);
+    EXPECT_FALSE(mixer->getTargetsChanged());
+    process(outputs);
+    EXPECT_TRUE(mixer->getTargetsChanged());
+    mixer->setTargetsChanged(false);
+    device->getBusInfo();
+    ASSERT_EQ(device->getBusses(), 4);
+    EXPECT_EQ(device->getBusName(3), CStr("Changed: New"));
+    process(outputs);
+    EXPECT_FALSE(mixer->getTargetsChanged());
+
+    mixer->closeDevice(0);
+    openDevice(1);
+    process(outputs);
+    process(outputs);
+    EXPECT_FALSE(mixer->getTargetsChanged());
+}
+
+TEST_F(MixerTest, FailedDriveAddsNothing) {
+    openMixer(oneDevice("Kind=Tone\nFailDrive=1\n"));
+    openDevice(0);
+    COutputs outputs(kFrames, 0.5f);
+    process(outputs);
+    for (auto& channel : outputs.data)
+        EXPECT_EQ(channel[7], 0.5f);
+    EXPECT_EQ(mixer->outs.peak[0], 0.0f);
+}
+
+TEST_F(MixerTest, RefusedOpenAndRefusedCloseKeepTheDeviceState) {
+    openMixer("[Library]\nDevices=3\n"
+              "[Device0]\nKind=Tone\nRefuseOpen=1\n"
+              "[Device1]\nKind=Tone\nRefuseClose=2\n"
+              "[Device2]\nKind=Tone\nRefuseClose=-1\n");
+    EXPECT_FALSE(mixer->openDevice(0));
+    EXPECT_FALSE(mixer->getDevice(0)->isActive());
+    EXPECT_TRUE(mixer->openDevice(1));
+    mixer->closeDevice(1);
+    EXPECT_TRUE(mixer->getDevice(1)->isActive());
+    mixer->closeDevice(1);
+    EXPECT_TRUE(mixer->getDevice(1)->isActive());
+    mixer->closeDevice(1);
+    EXPECT_FALSE(mixer->getDevice(1)->isActive());
+    EXPECT_TRUE(mixer->openDevice(2));
+    for (int i = 0; i < 5; i++)
+        mixer->closeDevice(2);
+    EXPECT_TRUE(mixer->getDevice(2)->isActive());
+    // Closing the mixer still releases the library.
+    mixer.reset();
+    EXPECT_FALSE(IsReWireLoadedByThisInstance());
+}
+
+TEST_F(MixerTest, CloseWaitsWhileTheLibraryRefusesForAWhile) {
+    openMixer("[Library]\nRefuseClose=5\nDevices=1\n[Device0]\nKind=Tone\n");
+    mixer->close();
+    EXPECT_FALSE(mixer->isActive());
+    EXPECT_FALSE(IsReWireLoadedByThisInstance());
+    EXPECT_EQ(mixer->deviceCount(), 1);
+}
+
+TEST_F(MixerTest, ReopenedMixerListsItsDevicesOnce) {
+    openMixer("");
+    openDevice(2);
+    mixer->close();
+    EXPECT_FALSE(mixer->getDevice(2)->isActive());
+    mixer->open(kRate, kFrames);
+    ASSERT_TRUE(mixer->isActive());
+    EXPECT_EQ(mixer->deviceCount(), 3);
+    CReWireDevice* tones = openDevice(2);
+    COutputs outputs(kFrames);
+    process(outputs);
+    EXPECT_NEAR(outputs.data[0][50], expectedTone(0, 50), 1e-4);
+    EXPECT_TRUE(tones->isActive());
+}
+
+TEST_F(MixerTest, CloseGivesUpWhenTheLibraryRefusesForGood) {
+    // The library stays open for the rest of the process, so this runs in a child process.
+    EXPECT_EXIT(
+        {
+            openMixer("[Library]\nRefuseClose=-1\n");
+            mixer->setCloseTimeout(30);
+            mixer->close();
+            bool stayed = mixer->isActive() && IsReWireLoadedByThisInstance();
+            exit(stayed ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(MixerTest, SetFormatReallocatesOnlyOnChangeAndTellsAnOpenLibrary) {
+    openMixer("", 512);
+    float* buffer = mixer->getBuffer(0);
+    mixer->setFormat(kRate, 512);
+    EXPECT_EQ(mixer->getBuffer(0), buffer);
+
+    // The tone device renders at the rate it was told: 110 Hz at 22050 frames per second.
+    mixer->setFormat(22050, 512);
+    EXPECT_EQ(mixer->getMaxFrames(), 512);
+    openDevice(2);
+    COutputs outputs(512);
+    process(outputs, 512);
+    float atQuarterCycle = outputs.data[0][size_t(22050 / 110 / 4)];
+    EXPECT_NEAR(atQuarterCycle, 0.25f, 0.01f);
+
+    CReWireMixer closed(kRate, 64);
+    closed.setFormat(kRate, 4096);
+    EXPECT_EQ(closed.getMaxFrames(), 4096);
+    ASSERT_NE(closed.getBuffer(7), nullptr);
+    closed.getBuffer(7)[4095] = 1.0f;
+}
+
+TEST_F(MixerTest, BlocksLongerThanTheBuffersAreCut) {
+    openMixer("", 64);
+    openDevice(2);
+    COutputs outputs(128, 0.5f);
+    process(outputs, 128);
+    EXPECT_NE(outputs.data[0][63], 0.5f);
+    EXPECT_EQ(outputs.data[0][64], 0.5f);
+    EXPECT_EQ(outputs.data[0][127], 0.5f);
+}
+
+TEST_F(MixerTest, DriveOnOneThreadWhileIdleAndQueriesRunOnAnother) {
+    openMixer(oneDevice("Kind=Synth\nTargetsChangeAfter=50\n"));
+    CReWireDevice* device = openDevice(0);
+    std::atomic<bool> done{false};
+    std::thread audio([&] {
+        COutputs outputs(kFrames);
+        std::vector<CMIDIDATA> events = {{0, asData(0x90, 60, 90), 0}, {0, asData(0x80, 60, 0), 1}};
+        while (!done.load()) {
+            mixer->process(outputs.pointers, kFrames, 2, events.data());
+        }
+    });
+    bool sawOnlyKnownLayouts = true;
+    // Runs until the device has been driven past its change of targets.
+    for (int i = 0; i < 300 || (!mixer->getTargetsChanged() && i < 1000000); i++) {
+        mixer->idle();
+        device->getBusInfo();
+        int count = device->getBusses();
+        sawOnlyKnownLayouts &= count == 3 || count == 4;
+        if (i % 50 == 0) mixer->setFormat(kRate, kFrames + (i / 50) % 2);
+    }
+    done = true;
+    audio.join();
+    EXPECT_TRUE(sawOnlyKnownLayouts);
+    EXPECT_TRUE(mixer->getTargetsChanged());
+    device->getBusInfo();
+    EXPECT_EQ(device->getBusses(), 4);
+}

@@ -1,0 +1,149 @@
+#include <cmath>
+
+#include "mixerfixture.h"
+
+namespace {
+const float kSilence = 1e-6f;
+
+// Frequency from the upward zero crossings between two frames, interpolated between samples.
+double measureFrequency(const std::vector<float>& samples, size_t from, size_t to, int rate) {
+    double first = -1, last = -1;
+    int crossings = 0;
+    for (size_t i = from + 1; i < to; i++) {
+        if (samples[i - 1] < 0 && samples[i] >= 0) {
+            double at = double(i - 1) + samples[i - 1] / double(samples[i - 1] - samples[i]);
+            if (first < 0) first = at;
+            last = at;
+            crossings++;
+        }
+    }
+    return crossings < 2 ? 0 : (crossings - 1) * rate / (last - first);
+}
+
+float largestStep(const std::vector<float>& samples) {
+    float largest = 0;
+    for (size_t i = 1; i < samples.size(); i++)
+        largest = std::max(largest, std::fabs(samples[i] - samples[i - 1]));
+    return largest;
+}
+
+// Frames where sound starts after at least gap frames of silence.
+std::vector<long> onsets(const std::vector<float>& samples, int gap) {
+    std::vector<long> found;
+    long quiet = gap;
+    for (size_t i = 0; i < samples.size(); i++) {
+        if (std::fabs(samples[i]) > kSilence) {
+            if (quiet >= gap) found.push_back(long(i));
+            quiet = 0;
+        } else {
+            quiet++;
+        }
+    }
+    return found;
+}
+
+// Sign changes in the first frames of a hit: few for the kick, many for the noisy sounds.
+int signChanges(const std::vector<float>& samples, long at, int frames) {
+    int changes = 0;
+    for (long i = at + 1; i < at + frames && i < long(samples.size()); i++)
+        if ((samples[size_t(i)] < 0) != (samples[size_t(i - 1)] < 0)) changes++;
+    return changes;
+}
+} // namespace
+
+TEST_F(MixerTest, SynthesizerPlaysNotesAtTheirPitchWithoutClicks) {
+    openMixer("");
+    CReWireDevice* synth = openDevice(0);
+    ASSERT_EQ(synth->getBusName(0), CStr("Synth: Lead"));
+    struct Case {
+        int note;
+        double frequency;
+    } cases[] = {{69, 440.0}, {60, 261.6256}, {81, 880.0}};
+    for (const Case& c : cases) {
+        pending = {{0, asData(0x90, c.note, 100), 0}};
+        std::vector<float> held = record(kRate / 2, 0);
+        pending = {{0, asData(0x80, c.note, 0), 0}};
+        std::vector<float> released = record(kRate / 4, 1);
+
+        double measured = measureFrequency(held, kRate / 20, held.size(), kRate);
+        EXPECT_NEAR(measured, c.frequency, c.frequency * 0.002) << c.note;
+        EXPECT_LT(std::fabs(held[0]), 0.01f) << "starts from silence";
+        EXPECT_EQ(released.back(), 0.0f) << "ends in silence";
+        // A jump to the note's level at its start or end would be far larger than the
+        // sine's own steepest step.
+        float steepest = float(2 * M_PI * c.frequency / kRate * 0.25 * 1.6);
+        EXPECT_LT(largestStep(held), steepest * 1.1f) << c.note;
+        EXPECT_LT(largestStep(released), steepest * 1.1f) << c.note;
+    }
+}
+
+TEST_F(MixerTest, SynthesizerVoicesSumAndStopOnAllNotesOff) {
+    openMixer("");
+    openDevice(0);
+    pending = {{0, asData(0x90, 60, 100), 0}, {0, asData(0x90, 67, 100), 0}};
+    std::vector<float> chord = record(kRate / 4, 0);
+    float loudest = 0;
+    for (float sample : chord)
+        loudest = std::max(loudest, std::fabs(sample));
+    EXPECT_GT(loudest, 0.3f);
+    pending = {{0, asData(0xB0, 123, 0), 0}};
+    std::vector<float> after = record(kRate / 4, 0);
+    EXPECT_EQ(after.back(), 0.0f);
+}
+
+TEST_F(MixerTest, DrumMachineHitsFallOnTheEighthNoteGrid) {
+    openMixer("");
+    openDevice(1);
+    mixer->setTempo(120);
+    mixer->setPlaying(true);
+    const int eighth = kRate * 60 / 120 / 2;
+    std::vector<float> twoBars = record(16 * eighth, 0, true);
+    std::vector<long> hits = onsets(twoBars, eighth / 2);
+    ASSERT_EQ(hits.size(), 16u);
+    for (size_t i = 0; i < hits.size(); i++) {
+        EXPECT_NEAR(double(hits[i]), double(long(i) * eighth), 2.0) << i;
+        bool kick = i % 8 == 0 || i % 8 == 4;
+        int changes = signChanges(twoBars, hits[i], kRate / 100);
+        if (kick)
+            EXPECT_LT(changes, 6) << i;
+        else
+            EXPECT_GT(changes, 20) << i;
+    }
+
+    mixer->setPlaying(false);
+    record(kRate / 10, 0, true);
+    std::vector<float> stopped = record(kRate, 0, true);
+    EXPECT_TRUE(onsets(stopped, 1).empty());
+}
+
+TEST_F(MixerTest, DrumMachineFollowsTempoAndStartPosition) {
+    openMixer("");
+    openDevice(1);
+    mixer->setTempo(90);
+    mixer->setPlaying(true);
+    // Start half an eighth before beat 2: the first hit is the snare on beat 2.
+    const int eighth = kRate * 60 / 90 / 2;
+    recordedFrames = eighth + eighth / 2;
+    std::vector<float> recording = record(4 * eighth, 0, true);
+    std::vector<long> hits = onsets(recording, eighth / 2);
+    ASSERT_EQ(hits.size(), 4u);
+    for (size_t i = 0; i < hits.size(); i++)
+        EXPECT_NEAR(double(hits[i]), double(eighth / 2 + long(i) * eighth), 2.0) << i;
+    EXPECT_GT(signChanges(recording, hits[0], kRate / 100), 20);
+}
+
+TEST_F(MixerTest, DrumMachineWrapsAtTheLoopEnd) {
+    openMixer("", kRate);
+    openDevice(1);
+    mixer->setTempo(120);
+    mixer->setLoop(1);
+    mixer->setLocators(0.0, 1.0);
+    mixer->setPlaying(true);
+    // One block of a second covers two quarter notes; the loop brings beat 1 back halfway.
+    COutputs outputs(kRate);
+    process(outputs, kRate);
+    std::vector<long> hits = onsets(outputs.data[0], kRate / 10);
+    ASSERT_EQ(hits.size(), 4u);
+    EXPECT_NEAR(double(hits[2]), kRate / 2.0, 2.0);
+    EXPECT_LT(signChanges(outputs.data[0], hits[2], kRate / 100), 6) << "kick again";
+}
