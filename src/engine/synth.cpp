@@ -30,7 +30,7 @@ void CSynth::midiInput(int message) {
     if (midiCount >= kMaxQueuedMidi) return;
     CMIDIDATA& entry = midiData[midiCount];
     entry.frame = 0;
-    entry.data = message;
+    entry.message = message;
     entry.target = mapping.getChannel(chByte(message));
     if (entry.target != -1) midiCount++;
 }
