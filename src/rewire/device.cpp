@@ -217,7 +217,9 @@ void CReWireDevice::mixRenderedChannels(float** outputs, int frames) {
             float level = std::fabs(rendered[f]);
             if (level > peak) peak = level;
         }
-        if (peak > mixer->outs.peak[n]) mixer->outs.peak[n] = peak;
+        std::atomic<float>& shown = mixer->outs.peak[n];
+        if (peak > shown.load(std::memory_order_relaxed))
+            shown.store(peak, std::memory_order_relaxed);
     }
 }
 

@@ -9,7 +9,7 @@ CAudioOuts::CAudioOuts() {
     for (int n = 0; n < kCount; n++) {
         enabled[n] = 1;
         stereo[n] = n == 0 ? 1 : 0;
-        peak[n] = 0;
+        peak[n].store(0.0f);
     }
 }
 

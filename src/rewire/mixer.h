@@ -20,7 +20,9 @@ public:
     /// Non-zero when output n is the left channel of a pair with output n + 1.
     int stereo[kCount];
     /// Largest absolute sample sent to output n since the editor last lowered it.
-    float peak[kCount];
+    /// Raised by the audio thread, lowered by the editor: atomics, so neither side ever sees a
+    /// torn value; a lost decay step only delays the meter by one refresh.
+    std::atomic<float> peak[kCount];
 };
 
 class CReWireMixer : public CObject {
