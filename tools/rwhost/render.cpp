@@ -145,10 +145,9 @@ void printPeaks(CPluginHost& host, const std::vector<float>& peaks) {
     for (size_t i = 0; i < peaks.size(); ++i) {
         std::string label;
         VstInt32 flags = 0;
-        host.outputProperties(static_cast<int>(i), label, flags);
+        if (host.outputProperties(static_cast<int>(i), label, flags)) label = "\"" + label + "\"";
         const double db = peaks[i] > 0.0f ? 20.0 * std::log10(peaks[i]) : -INFINITY;
-        std::printf("output %zu %-12s peak %.6f (%.1f dBFS)\n", i + 1,
-                    ("\"" + label + "\"").c_str(), peaks[i], db);
+        std::printf("output %zu %-12s peak %.6f (%.1f dBFS)\n", i + 1, label.c_str(), peaks[i], db);
     }
 }
 
