@@ -26,6 +26,8 @@ constexpr size_t maxBlockEvents = 1024;
 constexpr int maxOutputs = 64;
 constexpr double defaultSeconds = 4.0;
 constexpr double tailSeconds = 1.0;
+/// The longest render, as for --seconds; a damaged file may claim a song of years.
+constexpr double maxSeconds = 3600.0;
 
 bool readFile(const std::string& path, std::vector<unsigned char>& bytes) {
     FILE* f = std::fopen(path.c_str(), "rb");
@@ -182,6 +184,11 @@ int runRender(int argc, char** argv) {
     double seconds = o.seconds;
     if (seconds <= 0.0)
         seconds = o.midi.empty() ? defaultSeconds : sequencer.songSeconds() + tailSeconds;
+    if (seconds > maxSeconds) {
+        report("the song lasts longer than %.0f s; rendering the first %.0f s", maxSeconds,
+               maxSeconds);
+        seconds = maxSeconds;
+    }
     const long totalFrames = std::max(1L, std::lround(seconds * o.rate));
 
     SF_INFO info{};
