@@ -227,6 +227,44 @@ TEST_F(FrameTest, EveryOpcodeSurvivesNullPointersAndExtremeValues) {
     EXPECT_EQ(probe->getBlockSize(), 1024);
 }
 
+TEST(FrameBridge, BadRequestsNeverReachAnOverridingDispatcher) {
+    // a plug-in class that answers chunk, event and rate requests in its own dispatcher
+    class COwnDispatcher : public CProbe {
+    public:
+        using CProbe::CProbe;
+        VstIntPtr dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                             float opt) override {
+            switch (opcode) {
+            case effSetSampleRate:
+            case effGetChunk:
+            case effSetChunk:
+            case effProcessEvents:
+            case effGetOutputProperties:
+                ++ownCalls;
+                return 1;
+            default:
+                return CProbe::dispatcher(opcode, index, value, ptr, opt);
+            }
+        }
+        int ownCalls = 0;
+    };
+    auto* own = new COwnDispatcher(recordingHost);
+    AEffect* e = own->getAeffect();
+    char bytes[8] = {};
+    dispatch(e, effSetSampleRate, 0, 0, nullptr, std::numeric_limits<float>::quiet_NaN());
+    dispatch(e, effSetSampleRate, 0, 0, nullptr, 0.0f);
+    dispatch(e, effGetChunk, 0, 0, nullptr);
+    dispatch(e, effSetChunk, 0, 8, nullptr);
+    dispatch(e, effSetChunk, 0, -8, bytes);
+    dispatch(e, effProcessEvents, 0, 0, nullptr);
+    dispatch(e, effGetOutputProperties, -1, 0, bytes);
+    EXPECT_EQ(own->ownCalls, 0);
+    EXPECT_EQ(dispatch(e, effSetChunk, 0, 8, bytes), 1);
+    EXPECT_EQ(dispatch(e, effSetSampleRate, 0, 0, nullptr, 48000.0f), 1);
+    EXPECT_EQ(own->ownCalls, 2);
+    dispatch(e, effClose);
+}
+
 TEST_F(FrameTest, SampleRateAndBlockSizeTakeOnlyUsableValues) {
     dispatch(effect, effSetSampleRate, 0, 0, nullptr, 48000.0f);
     dispatch(effect, effSetSampleRate, 0, 0, nullptr, -1.0f);
