@@ -264,7 +264,7 @@ TEST_F(RwHost, InfoDescribesThePlugIn) {
          {"entry point:    VSTPluginMain", "unique ID:      0x72777473 'rwts'",
           "VST version:    2400", "category:       2 (instrument)",
           "flags:          0x130 (replacing, chunks, instrument)", "outputs:        2",
-          "output 1: \"Voices\" flags 0x1 active", "receiveVstTimeInfo   yes"})
+          "output 1: \"Voices\" flags 0x1 active", "ReWire device:  0", "receiveVstTimeInfo   yes"})
         EXPECT_NE(run.output.find(line), std::string::npos) << line << "\n" << run.output;
 }
 
