@@ -23,8 +23,9 @@ struct Outcome {
     std::string output; ///< stdout and stderr together
 };
 
-Outcome rwhost(const std::string& args) {
-    const std::string command = std::string(RWHOST_PATH) + " " + args + " 2>&1";
+/// environment: assignments put before the command, for example to quiet a sanitizer.
+Outcome rwhost(const std::string& args, const std::string& environment = "") {
+    const std::string command = environment + " " + RWHOST_PATH + " " + args + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     Outcome run{-1, ""};
     if (!pipe) return run;
@@ -273,8 +274,10 @@ TEST_F(RwHost, PlaysAnInstrumentFromAnotherMaker) {
     const std::string amsynth = "/usr/lib/vst/amsynth_vst.so";
     if (access(amsynth.c_str(), R_OK) != 0) GTEST_SKIP() << "amsynth is not installed";
     writeBytes(path("a.mid"), songFile(0.5, 1.0));
+    // what another maker's plug-in leaks is not ours to report in sanitizer builds
     const Outcome run = rwhost("render " + amsynth + " --midi " + path("a.mid") + " --out " +
-                               path("a.wav") + " --rate 48000 --chunk-out " + path("a.chunk"));
+                                   path("a.wav") + " --rate 48000 --chunk-out " + path("a.chunk"),
+                               "ASAN_OPTIONS=detect_leaks=0");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     Wav wav;
     ASSERT_TRUE(readWav(path("a.wav"), wav));
