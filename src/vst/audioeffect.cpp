@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "vst/aeffeditor.h"
+#include "vst/requestcheck.h"
 
 namespace {
 
@@ -160,6 +161,8 @@ VstIntPtr AudioEffect::dispatchEffectClass(AEffect* e, VstInt32 opcode, VstInt32
                                            VstIntPtr value, void* ptr, float opt) {
     AudioEffect* effect = objectOf(e);
     if (!effect) return 0;
+    VstIntPtr refused = 0;
+    if (refuseRequest(*e, opcode, index, value, ptr, opt, refused)) return refused;
     try {
         if (opcode == effClose) {
             effect->dispatcher(opcode, index, value, ptr, opt);

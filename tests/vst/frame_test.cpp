@@ -2,6 +2,7 @@
 // requests and the entry logic, driven through the descriptor's function pointers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -108,42 +109,17 @@ protected:
 
 } // namespace
 
-TEST_F(FrameTest, DescriptorStartsWithTheFrameDefaults) {
+TEST_F(FrameTest, DescriptorLeadsBackToItsObject) {
     EXPECT_EQ(effect->magic, 0x56737450);
     EXPECT_EQ(effect->object, probe);
-    EXPECT_EQ(effect->numPrograms, 4);
-    EXPECT_EQ(effect->numParams, 2);
-    EXPECT_EQ(effect->numInputs, 1);
-    EXPECT_EQ(effect->numOutputs, 2);
     EXPECT_EQ(effect->flags, effFlagsCanReplacing);
     EXPECT_EQ(effect->uniqueID, 0x4E6F4566);
-    EXPECT_EQ(effect->version, 1);
-    EXPECT_EQ(effect->ioRatioDeprecated, 1.0f);
-    EXPECT_EQ(effect->user, nullptr);
-    EXPECT_EQ(effect->reserved1, 0);
-    for (char c : effect->future)
-        EXPECT_EQ(c, 0);
     const unsigned char* raw = reinterpret_cast<const unsigned char*>(effect);
-    EXPECT_EQ(std::memcmp(raw + 136, std::vector<unsigned char>(56, 0).data(), 56), 0);
-    // the entries stored in the descriptor reach this object
-    EXPECT_NE(effect->processDeprecated, nullptr);
-    EXPECT_NE(effect->processDoubleReplacing, nullptr);
-    EXPECT_EQ(effect->getParameter(effect, 0), 0.0f);
-}
-
-TEST_F(FrameTest, FlagSettersSetAndClearTheirBits) {
-    probe->isSynth(true);
-    probe->programsAreChunks(true);
-    probe->canDoubleReplacing(true);
-    probe->noTail(true);
-    EXPECT_EQ(effect->flags, 0x10 | 0x100 | 0x20 | 0x1000 | 0x200);
-    probe->canProcessReplacing(false);
-    probe->noTail(false);
-    EXPECT_EQ(effect->flags, 0x100 | 0x20 | 0x1000);
-    probe->setEditor(new AEffEditor(probe));
-    EXPECT_TRUE(effect->flags & effFlagsHasEditor);
-    probe->setEditor(nullptr);
-    EXPECT_FALSE(effect->flags & effFlagsHasEditor);
+    EXPECT_EQ(std::count(raw + 136, raw + 192, 0), 56); // the reserved tail stays zero
+    float* outs[2] = {nullptr, nullptr};
+    float* ins[1] = {nullptr};
+    effect->processReplacing(effect, ins, outs, 0);
+    EXPECT_EQ(probe->processCalls, 1);
 }
 
 TEST_F(FrameTest, FixedAnswersAndUnknownOpcodes) {
@@ -171,17 +147,13 @@ TEST_F(FrameTest, SetProgramOnlyForExistingPrograms) {
 }
 
 TEST_F(FrameTest, CloseCallsCloseThenDestroysOnce) {
+    // the object's own dispatcher only closes; the descriptor's entry also destroys
+    EXPECT_EQ(probe->dispatcher(effClose, 0, 0, nullptr, 0.0f), 0);
+    EXPECT_EQ(probe->closes, 1);
     const int before = liveProbes;
     EXPECT_EQ(dispatch(effect, effClose), 1);
     EXPECT_EQ(liveProbes, before - 1);
     probe = nullptr;
-}
-
-TEST_F(FrameTest, CloseRunsTheObjectsCloseBeforeDestroying) {
-    // close() through the object's own dispatcher does not destroy anything
-    EXPECT_EQ(probe->dispatcher(effClose, 0, 0, nullptr, 0.0f), 0);
-    EXPECT_EQ(probe->closes, 1);
-    EXPECT_EQ(effect->magic, kEffectMagic);
 }
 
 TEST_F(FrameTest, CanDoAndPinPropertiesCheckTheirArguments) {
@@ -253,6 +225,44 @@ TEST_F(FrameTest, EveryOpcodeSurvivesNullPointersAndExtremeValues) {
     EXPECT_EQ(dispatch(effect, effIdentify), kEffectIdentify);
     EXPECT_TRUE(std::isfinite(probe->getSampleRate()) && probe->getSampleRate() > 0.0f);
     EXPECT_EQ(probe->getBlockSize(), 1024);
+}
+
+TEST(FrameBridge, BadRequestsNeverReachAnOverridingDispatcher) {
+    // a plug-in class that answers chunk, event and rate requests in its own dispatcher
+    class COwnDispatcher : public CProbe {
+    public:
+        using CProbe::CProbe;
+        VstIntPtr dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                             float opt) override {
+            switch (opcode) {
+            case effSetSampleRate:
+            case effGetChunk:
+            case effSetChunk:
+            case effProcessEvents:
+            case effGetOutputProperties:
+                ++ownCalls;
+                return 1;
+            default:
+                return CProbe::dispatcher(opcode, index, value, ptr, opt);
+            }
+        }
+        int ownCalls = 0;
+    };
+    auto* own = new COwnDispatcher(recordingHost);
+    AEffect* e = own->getAeffect();
+    char bytes[8] = {};
+    dispatch(e, effSetSampleRate, 0, 0, nullptr, std::numeric_limits<float>::quiet_NaN());
+    dispatch(e, effSetSampleRate, 0, 0, nullptr, 0.0f);
+    dispatch(e, effGetChunk, 0, 0, nullptr);
+    dispatch(e, effSetChunk, 0, 8, nullptr);
+    dispatch(e, effSetChunk, 0, -8, bytes);
+    dispatch(e, effProcessEvents, 0, 0, nullptr);
+    dispatch(e, effGetOutputProperties, -1, 0, bytes);
+    EXPECT_EQ(own->ownCalls, 0);
+    EXPECT_EQ(dispatch(e, effSetChunk, 0, 8, bytes), 1);
+    EXPECT_EQ(dispatch(e, effSetSampleRate, 0, 0, nullptr, 48000.0f), 1);
+    EXPECT_EQ(own->ownCalls, 2);
+    dispatch(e, effClose);
 }
 
 TEST_F(FrameTest, SampleRateAndBlockSizeTakeOnlyUsableValues) {
@@ -363,6 +373,7 @@ TEST_F(FrameTest, EditorRequestsReachAnAttachedEditorOnly) {
 
     auto* editor = new CRecordingEditor(probe);
     probe->setEditor(editor);
+    EXPECT_TRUE(effect->flags & effFlagsHasEditor);
     EXPECT_EQ(dispatch(effect, effEditGetRect, 0, 0, &rect), 1);
     ASSERT_NE(rect, nullptr);
     EXPECT_EQ(rect->right, 304);

@@ -81,30 +81,6 @@ TEST(ChunkRecords, ChunksOfOtherShapesHaveNoDevice) {
     }
 }
 
-TEST(RenderOptions, ReadsEveryOptionAnywhereOnTheLine) {
-    RenderOptions o;
-    std::string error;
-    ASSERT_TRUE(parse({"--midi",      "a.mid",  "p.so",     "--out",     "o.wav",      "--seconds",
-                       "2.5",         "--rate", "48000",    "--block",   "64",         "--tempo",
-                       "90",          "--loop", "4:8",      "--stopped", "--chunk-in", "i",
-                       "--chunk-out", "c",      "--device", "3"},
-                      o, error))
-        << error;
-    EXPECT_EQ(o.plugin, "p.so");
-    EXPECT_EQ(o.midi, "a.mid");
-    EXPECT_EQ(o.seconds, 2.5);
-    EXPECT_EQ(o.rate, 48000.0);
-    EXPECT_EQ(o.block, 64);
-    EXPECT_EQ(o.tempo, 90.0);
-    EXPECT_TRUE(o.loop);
-    EXPECT_EQ(o.loopStart, 4.0);
-    EXPECT_EQ(o.loopEnd, 8.0);
-    EXPECT_TRUE(o.stopped);
-    EXPECT_EQ(o.chunkIn, "i");
-    EXPECT_EQ(o.chunkOut, "c");
-    EXPECT_EQ(o.device, 3);
-}
-
 TEST(RenderOptions, RefusesBadValuesWithAMessage) {
     const std::vector<std::vector<std::string>> bad = {
         {"--out", "o.wav"},
@@ -133,6 +109,8 @@ TEST(RenderOptions, RefusesBadValuesWithAMessage) {
     }
     RenderOptions o;
     std::string error;
-    ASSERT_TRUE(parse({"--help"}, o, error));
-    EXPECT_TRUE(o.help);
+    ASSERT_TRUE(parse({"--loop", "4:8", "p.so", "--out", "o.wav", "--block", "64"}, o, error));
+    EXPECT_EQ(o.plugin, "p.so"); // options may come before the plug-in
+    EXPECT_EQ(o.loopEnd, 8.0);
+    EXPECT_EQ(o.block, 64);
 }

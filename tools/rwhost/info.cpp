@@ -2,7 +2,9 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "chunkrecords.h"
 #include "commands.h"
 #include "pluginhost.h"
 
@@ -102,6 +104,12 @@ int runInfo(int argc, char** argv) {
         std::printf("  output %d: \"%s\" flags 0x%X%s%s\n", i + 1, label.c_str(),
                     static_cast<unsigned>(flags), flags & kVstPinIsActive ? " active" : "",
                     flags & kVstPinIsStereo ? " stereo" : "");
+    }
+    std::vector<unsigned char> chunk;
+    int32_t device = -1;
+    if (host.hasChunks() && host.getChunk(chunk)) {
+        std::printf("state chunk:    %zu bytes\n", chunk.size());
+        if (chunkDevice(chunk, device)) std::printf("ReWire device:  %d\n", device);
     }
     std::printf("capabilities:\n");
     for (const char* c : capabilities)

@@ -26,6 +26,8 @@ constexpr size_t maxBlockEvents = 1024;
 constexpr int maxOutputs = 64;
 constexpr double defaultSeconds = 4.0;
 constexpr double tailSeconds = 1.0;
+/// The longest render, as for --seconds; a damaged file may claim a song of years.
+constexpr double maxSeconds = 3600.0;
 
 bool readFile(const std::string& path, std::vector<unsigned char>& bytes) {
     FILE* f = std::fopen(path.c_str(), "rb");
@@ -145,10 +147,9 @@ void printPeaks(CPluginHost& host, const std::vector<float>& peaks) {
     for (size_t i = 0; i < peaks.size(); ++i) {
         std::string label;
         VstInt32 flags = 0;
-        host.outputProperties(static_cast<int>(i), label, flags);
+        if (host.outputProperties(static_cast<int>(i), label, flags)) label = "\"" + label + "\"";
         const double db = peaks[i] > 0.0f ? 20.0 * std::log10(peaks[i]) : -INFINITY;
-        std::printf("output %zu %-12s peak %.6f (%.1f dBFS)\n", i + 1,
-                    ("\"" + label + "\"").c_str(), peaks[i], db);
+        std::printf("output %zu %-12s peak %.6f (%.1f dBFS)\n", i + 1, label.c_str(), peaks[i], db);
     }
 }
 
@@ -183,6 +184,11 @@ int runRender(int argc, char** argv) {
     double seconds = o.seconds;
     if (seconds <= 0.0)
         seconds = o.midi.empty() ? defaultSeconds : sequencer.songSeconds() + tailSeconds;
+    if (seconds > maxSeconds) {
+        report("the song lasts longer than %.0f s; rendering the first %.0f s", maxSeconds,
+               maxSeconds);
+        seconds = maxSeconds;
+    }
     const long totalFrames = std::max(1L, std::lround(seconds * o.rate));
 
     SF_INFO info{};

@@ -39,18 +39,16 @@ CSequencer::CSequencer(const MidiSong& song, const TransportSettings& s)
 }
 
 double CSequencer::tempoAt(double quarter) const {
-    double bpm = tempoMap.front().bpm;
-    for (const Step& s : tempoMap) {
-        if (s.quarter > quarter) break;
-        bpm = s.bpm;
-    }
-    return bpm;
+    // the map is ordered by position and its first step is at 0
+    auto after = std::upper_bound(tempoMap.begin(), tempoMap.end(), quarter,
+                                  [](double q, const Step& s) { return q < s.quarter; });
+    return after == tempoMap.begin() ? tempoMap.front().bpm : (after - 1)->bpm;
 }
 
 double CSequencer::nextTempoChange(double quarter) const {
-    for (const Step& s : tempoMap)
-        if (s.quarter > quarter) return s.quarter;
-    return std::numeric_limits<double>::infinity();
+    auto after = std::upper_bound(tempoMap.begin(), tempoMap.end(), quarter,
+                                  [](double q, const Step& s) { return q < s.quarter; });
+    return after == tempoMap.end() ? std::numeric_limits<double>::infinity() : after->quarter;
 }
 
 double CSequencer::songSeconds() const {
