@@ -230,6 +230,8 @@ TEST_F(PlugTest, FormatRequestsReachTheEngine) {
     EXPECT_EQ(plug()->getSynth()->getRate(), 48000);
     dispatch(effSetBlockSize, 0, 512);
     EXPECT_EQ(plug()->getSynth()->getFrames(), 512);
-    EXPECT_EQ(dispatch(effProcessEvents, 0, 0, nullptr), 1);
+    EventList none({});
+    EXPECT_EQ(dispatch(effProcessEvents, 0, 0, none.get()), 1);
+    EXPECT_EQ(dispatch(effProcessEvents, 0, 0, nullptr), 0); // refused before it reaches us
     EXPECT_EQ(dispatch(effEditIdle), 0);
 }
