@@ -112,6 +112,8 @@ public:
     CGraphic* graphic;
     void* mdiOwner = nullptr;
     CList* childWindows;
+    /// The window's own key delegate; CCtrl::onKey is consulted later, after the key control.
+    COnKey* onKey = nullptr;
     CWin* parentWin;
 
 private:
