@@ -11,6 +11,7 @@ class CWin;
 /// Outcome of one wait of a menu loop.
 enum CMenuEvent {
     menuEventDispatched,   ///< an event went to its window; the loop ticks and goes on
+    menuEventIdle,         ///< nothing arrived yet; the loop ticks and waits again
     menuEventOutsidePress, ///< a press outside every open menu: all menus close
     menuEventEscape,       ///< Escape: the loop ends, the menu stays as it is
     menuEventNoSource,     ///< nothing can ever arrive (no display): the loop ends
