@@ -1,4 +1,6 @@
 #include "gui/button.h"
+#include "gui/dragwin.h"
+#include "gui/pluginwin.h"
 #include "gui_fixture.h"
 
 using WinHitCodes = GuiTest;
@@ -230,4 +232,87 @@ TEST_F(WinMenus, CloseButtonHidesItsWindow) {
     win.mouseDown(p.x + 3, p.y + 3, btnLeft);
     win.mouseUp(p.x + 3, p.y + 3, btnLeft);
     EXPECT_FALSE(win.visible);
+}
+
+using WinDragDrop = GuiTest;
+
+namespace {
+struct DragDrop {
+    explicit DragDrop(CApp* application) : app(application) {}
+    void startDrag(CObject* source) {
+        app->startDrag(static_cast<CCtrl*>(source));
+        CObject* item = new CObject;
+        item->setId("payload");
+        dragList->add(item);
+    }
+    void over(CObject*, int, int, int) { overs++; }
+    void dropped(CObject*, int dx, int dy, int) { drops.push_back(asPoint(dx, dy)); }
+    CApp* app;
+    int overs = 0;
+    std::vector<CPoint> drops;
+};
+} // namespace
+
+TEST_F(WinDragDrop, DragPastTheThresholdCarriesItsObjectsToTheTargetWindow) {
+    DragDrop dd(&app);
+    CWin source(&app, nullptr, wsNoBorder, "", 0, 0, 100, 100);
+    CWin target(&app, nullptr, wsNoBorder, "", 300, 0, 100, 100);
+    CCtrl* handle = new CCtrl(&source);
+    handle->setBounds(0, 0, 50, 50);
+    handle->onDrag = new _COnChange<DragDrop>(&dd, &DragDrop::startDrag);
+    source.addControl(handle);
+    CGroup* well = new CGroup(&target);
+    well->setBounds(10, 10, 80, 80);
+    well->onDrop = new _COnMouse<DragDrop>(&dd, &DragDrop::dropped);
+    well->onDragOver = new _COnMouse<DragDrop>(&dd, &DragDrop::over);
+    target.addControl(well);
+    CCtrl* inner = new CCtrl(&target);
+    inner->setBounds(5, 5, 20, 20);
+    well->addControl(inner);
+    source.show(false);
+    target.show(false);
+
+    platform->pointer = asPoint(10, 10);
+    source.mouseDown(10, 10, btnLeft);
+    platform->pointer = asPoint(18, 10);
+    source.mouseMove(18, 10, btnLeft);
+    EXPECT_EQ(dragCtrl, nullptr);
+    platform->pointer = asPoint(320, 20);
+    source.mouseMove(320, 20, btnLeft);
+    ASSERT_EQ(dragCtrl, handle);
+    source.mouseMove(320, 20, btnLeft);
+    EXPECT_EQ(dragOverCtrl, well);
+    EXPECT_GE(dd.overs, 1);
+    ASSERT_NE(app.dragWin, nullptr);
+    EXPECT_TRUE(app.dragWin->visible);
+    EXPECT_EQ(app.dragWin->x, 328);
+    EXPECT_EQ(static_cast<CDragWin*>(app.dragWin)->getText(), CStr("payload"));
+
+    source.mouseUp(320, 20, btnLeft);
+    ASSERT_EQ(dd.drops.size(), 1u);
+    EXPECT_EQ(dd.drops[0].x, 10);
+    EXPECT_EQ(dd.drops[0].y, 10);
+    EXPECT_EQ(dragList, nullptr);
+    EXPECT_EQ(dragCtrl, nullptr);
+    EXPECT_FALSE(app.dragWin->visible);
+    EXPECT_EQ(lastWin, &target);
+}
+
+using PluginWindow = GuiTest;
+
+TEST_F(PluginWindow, ViewOnlyWithAParentAndWholeWindowInvalidation) {
+    CPluginWin win(&app, 304, 160);
+    EXPECT_EQ(win.style, wsEmbedded | wsNoBorder);
+    win.reparent(0);
+    EXPECT_FALSE(win.hasView());
+    win.redraw();
+    EXPECT_EQ(platform->invalidations[&win], 0);
+    EXPECT_FALSE(win.hasStyle(wsChild));
+
+    win.reparent(77);
+    EXPECT_TRUE(win.hasView());
+    EXPECT_TRUE(win.hasStyle(wsChild));
+    win.redrawRect(asRect(5, 5, 6, 6));
+    EXPECT_EQ(platform->invalidations[&win], 1);
+    EXPECT_EQ(win.clientGroup->width, 304);
 }
