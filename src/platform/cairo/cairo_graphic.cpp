@@ -1,5 +1,6 @@
 // The platform half of CGraphic: everything that touches the Cairo context.
 #include <cmath>
+#include <cstdint>
 
 #include <cairo.h>
 
