@@ -140,6 +140,8 @@ bool CApp::startDraw(CWin* win, CGraphic** g, CRect r, bool direct) {
     CGraphic* surface = win->graphic;
     surface->origin = asPoint(0, 0);
     surface->clip = r;
+    surface->wholeArea =
+        r.left == 0 && r.top == 0 && r.right == win->width && r.bottom == win->height;
     surface->bounds = asRect(0, 0, 0, 0);
     return true;
 }

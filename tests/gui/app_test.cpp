@@ -83,6 +83,9 @@ TEST_F(AppDrawing, BackBufferGrowsToTheLargestRequestAndNeverShrinks) {
     EXPECT_EQ(g->clip.left, 10);
     EXPECT_EQ(g->clip.bottom, 100);
     EXPECT_EQ(g->origin.x, 0);
+    EXPECT_FALSE(g->wholeArea);
+    EXPECT_TRUE(app.startDraw(&win, &g, asRect(0, 0, 400, 400), false));
+    EXPECT_TRUE(g->wholeArea);
 }
 
 TEST_F(AppDrawing, DirectOrEmptyRequestsDrawNothing) {
