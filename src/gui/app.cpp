@@ -1,5 +1,6 @@
 #include "gui/app.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "foundation/os.h"
@@ -27,7 +28,8 @@ namespace {
 /// Length of one timer tick in milliseconds, however long ago the previous tick was.
 constexpr int tickMs = 10;
 
-CPlatform* currentPlatform = nullptr;
+/// Backends of the live applications, newest last.
+std::vector<CPlatform*> livePlatforms;
 
 CHeadlessPlatform* fallbackPlatform() {
     static CHeadlessPlatform headless;
@@ -36,10 +38,7 @@ CHeadlessPlatform* fallbackPlatform() {
 } // namespace
 
 CPlatform* activePlatform() {
-    return currentPlatform ? currentPlatform : fallbackPlatform();
-}
-void setActivePlatform(CPlatform* p) {
-    currentPlatform = p;
+    return livePlatforms.empty() ? fallbackPlatform() : livePlatforms.back();
 }
 
 int screenWidth() {
@@ -68,7 +67,7 @@ void eventLoopTimer(void*, CApp* app) {
 CApp::CApp(CPlatform* platformBackend)
     : menus(new CList), windows(new CList), timers(new CList), gui(new CAppGui),
       backend(platformBackend ? platformBackend : new CHeadlessPlatform) {
-    setActivePlatform(backend);
+    livePlatforms.push_back(backend);
 }
 
 CApp::~CApp() {
@@ -89,7 +88,7 @@ CApp::~CApp() {
     delete onDragEnd;
     delete onCtrlKey;
     delete onKey;
-    if (activePlatform() == backend) setActivePlatform(nullptr);
+    livePlatforms.erase(std::find(livePlatforms.begin(), livePlatforms.end(), backend));
     delete backend;
 }
 

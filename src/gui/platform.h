@@ -60,4 +60,3 @@ public:
 /// Backend of the process-wide screen functions: the platform of the newest live application,
 /// else the headless one.
 CPlatform* activePlatform();
-void setActivePlatform(CPlatform* p);

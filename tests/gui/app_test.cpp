@@ -202,3 +202,16 @@ TEST_F(Lifetime, ClickHandlerThatDeletesItsWindowEndsTheReleaseSafely) {
     closer.win->mouseUp(5, 5, btnLeft);
     EXPECT_FALSE(app.hasWin(closer.win));
 }
+
+TEST_F(Lifetime, ScreenFunctionsFollowTheNewestLiveApplication) {
+    platform->screen = asRect(0, 0, 800, 600);
+    EXPECT_EQ(screenWidth(), 800);
+    CHeadlessPlatform* second = new CHeadlessPlatform;
+    second->screen = asRect(0, 0, 1280, 1024);
+    {
+        CApp other(second);
+        EXPECT_EQ(screenWidth(), 1280);
+        EXPECT_EQ(screenRect().bottom, 1024);
+    }
+    EXPECT_EQ(screenHeight(), 600);
+}
