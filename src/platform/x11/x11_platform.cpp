@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/cursorfont.h>
 #include <X11/keysym.h>
 #include <cairo.h>
 
@@ -66,6 +67,28 @@ constexpr unsigned grabEvents = ButtonPressMask | ButtonReleaseMask | Button1Mot
 constexpr int pasteWaitSteps = 200;
 constexpr int pasteWaitStepMs = 5;
 
+/// X font cursor of a framework cursor shape; 0 keeps the parent's cursor.
+unsigned fontCursorOf(int shape) {
+    switch (shape) {
+    case 3:
+    case 5:
+        return XC_sb_h_double_arrow;
+    case 4:
+    case 6:
+        return XC_sb_v_double_arrow;
+    case 7:
+        return XC_top_right_corner;
+    case 8:
+        return XC_top_left_corner;
+    case 9:
+        return XC_bottom_left_corner;
+    case 10:
+        return XC_bottom_right_corner;
+    default:
+        return 0;
+    }
+}
+
 int keyCodeOf(KeySym sym) {
     switch (sym) {
     case XK_Return:
@@ -118,6 +141,8 @@ CX11Platform::~CX11Platform() {
     if (!display) return;
     while (!views.empty())
         destroyView(views.begin()->second.win);
+    for (auto& entry : cursors)
+        XFreeCursor(display, entry.second);
     XDestroyWindow(display, selectionWindow);
     XSync(display, False);
     unwatchErrors(display);
@@ -212,7 +237,7 @@ bool CX11Platform::embedView(CWin* win, long parent) {
         return false;
     }
     GC gc = XCreateGC(display, xid, 0, nullptr);
-    views[xid] = CView{win, true, true, true, colormap, gc, nullptr};
+    views[xid] = CView{win, true, true, true, colormap, gc, nullptr, 1};
     win->view = reinterpret_cast<void*>(xid);
     XFlush(display);
     return true;
@@ -223,7 +248,7 @@ void CX11Platform::createTopLevel(CWin* win) {
     unsigned long colormap = 0;
     Window xid = createWindow(win, RootWindow(display, screen), true, &colormap);
     GC gc = XCreateGC(display, xid, 0, nullptr);
-    views[xid] = CView{win, false, false, true, colormap, gc, nullptr};
+    views[xid] = CView{win, false, false, true, colormap, gc, nullptr, 1};
     win->handle = reinterpret_cast<void*>(xid);
 }
 
@@ -311,6 +336,19 @@ CPoint CX11Platform::windowPos(CWin* win) {
     int rx = 0, ry = 0;
     XTranslateCoordinates(display, xid, RootWindow(display, screen), 0, 0, &rx, &ry, &child);
     return asPoint(rx, ry);
+}
+
+void CX11Platform::setCursor(CWin* win, int shape) {
+    unsigned long xid = windowId(win);
+    if (!xid || views[xid].cursorShape == shape) return;
+    views[xid].cursorShape = shape;
+    unsigned font = fontCursorOf(shape);
+    if (font == 0) {
+        XUndefineCursor(display, xid);
+        return;
+    }
+    if (!cursors.count(shape)) cursors[shape] = XCreateFontCursor(display, font);
+    XDefineCursor(display, xid, cursors[shape]);
 }
 
 void CX11Platform::invalidate(CWin* win) {

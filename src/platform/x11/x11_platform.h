@@ -34,7 +34,7 @@ public:
     CPoint windowPos(CWin* win) override;
     void invalidate(CWin* win) override;
     void setCapture(CWin*, bool) override {}
-    void setCursor(CWin*, int) override {}
+    void setCursor(CWin* win, int shape) override;
     CMenuEvent nextMenuEvent(CApp* app) override;
     void processEvents() override;
     void copyText(const CStr& text) override;
@@ -55,6 +55,7 @@ private:
         unsigned long colormap;
         void* gc;
         cairo_surface_t* surface;
+        int cursorShape;
     };
 
     CView* viewOf(CWin* win);
@@ -81,5 +82,6 @@ private:
     unsigned long pasteAtom = 0;
     CStr clipboard;
     std::map<unsigned long, CView> views;
+    std::map<int, unsigned long> cursors;
     int paints = 0;
 };
