@@ -219,6 +219,37 @@ TEST_F(X11Editor, EscapeOrAPressOutsideClosesTheListWithoutAChange) {
     EXPECT_EQ(dropdown->index, 0);
 }
 
+TEST_F(X11Editor, HeldListScrollButtonRepeatsWhileTheLoopWaits) {
+    for (int i = 0; i < 15; i++)
+        dropdown->add("more");
+    int stage = 0;
+    int reached = 0;
+    stepper->step = [&] {
+        CScrollbar* bar = dropdown->scrollbar;
+        if (!dropdown->popup || !dropdown->popup->visible) return;
+        CPoint lp = dropdown->popup->getPos(false);
+        CPoint lowerButton = asPoint(lp.x + bar->x + 8, lp.y + bar->height - 8);
+        if (stage == 0) {
+            pointerTo(lowerButton);
+            button1(true);
+            XFlush(host);
+            stage = 1;
+        } else if (stage == 1 && bar->getPos() >= 7) {
+            // 2 + 2 + 3 after three 20 ms repeats, with no event arriving in between
+            reached = bar->getPos();
+            button1(false);
+            pressKey(XK_Escape);
+            stage = 2;
+        }
+    };
+    app->addTimer(stepper, 10, true);
+    click(screenOf(dropdown, 60, 10));
+    ASSERT_TRUE(pumpUntil([&] { return stage == 2 && !dropdown->popup; }));
+    app->killTimer(stepper);
+    EXPECT_EQ(reached, 7);
+    EXPECT_EQ(picks.count, 0);
+}
+
 TEST_F(X11Editor, DraggingTheScrollbarThumbMovesThePosition) {
     CPoint thumb = screenOf(scrollbar, 8, 16 + 10);
     pointerTo(thumb);
