@@ -219,6 +219,21 @@ TEST_F(X11Editor, EscapeOrAPressOutsideClosesTheListWithoutAChange) {
     EXPECT_EQ(dropdown->index, 0);
 }
 
+TEST_F(X11Editor, ArrowKeysAndReturnPickFromTheOpenList) {
+    whileListOpen([&] {
+        pressKey(XK_Down);
+        pressKey(XK_Down);
+        pressKey(XK_Down);
+        pressKey(XK_Up);
+        pressKey(XK_Return);
+        return true;
+    });
+    click(screenOf(dropdown, 60, 10));
+    ASSERT_TRUE(pumpUntil([&] { return picks.count == 1; }));
+    app->killTimer(stepper);
+    EXPECT_EQ(dropdown->index, 2);
+}
+
 TEST_F(X11Editor, HeldListScrollButtonRepeatsWhileTheLoopWaits) {
     for (int i = 0; i < 15; i++)
         dropdown->add("more");
