@@ -1,0 +1,366 @@
+// The embedded editor under a real X server: a host window as a VST host would make one, the
+// toolkit's own connection, and real pointer and key events from the XTest extension.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <cstdlib>
+#include <functional>
+
+#include "foundation/os.h"
+#include "graphics/bitmap.h"
+#include "graphics/graphic.h"
+#include "gui/app.h"
+#include "gui/button.h"
+#include "gui/dropdown.h"
+#include "gui/edit.h"
+#include "gui/pluginwin.h"
+#include "gui/scrollbar.h"
+#include "platform/x11/x11_platform.h"
+
+namespace {
+/// Generous bound for X round trips; the checks wait on conditions, never on time.
+constexpr int waitLimitMs = 5000;
+
+struct Counter {
+    void hit(CObject*) { count++; }
+    int count = 0;
+};
+
+/// A control whose timer runs a test step; it proves the menu loop keeps ticking.
+class CTimerStep : public CCtrl {
+public:
+    using CCtrl::CCtrl;
+    void onTimer() override {
+        if (step) step();
+    }
+    std::function<void()> step;
+};
+
+int hostErrors = 0;
+int countHostError(Display*, XErrorEvent*) {
+    hostErrors++;
+    return 0;
+}
+} // namespace
+
+class X11Editor : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
+        host = XOpenDisplay(nullptr);
+        ASSERT_NE(host, nullptr);
+        int event, error, major, minor;
+        ASSERT_TRUE(XTestQueryExtension(host, &event, &error, &major, &minor));
+        hostWin = XCreateSimpleWindow(host, DefaultRootWindow(host), 40, 30, 400, 300, 0, 0,
+                                      WhitePixel(host, DefaultScreen(host)));
+        XMapWindow(host, hostWin);
+        XSync(host, False);
+
+        platform = new CX11Platform;
+        app = new CApp(platform);
+        win = new CPluginWin(app, 304, 160);
+        button = new CButton(win);
+        button->setBounds(10, 10, 80, 24);
+        button->setText("Push");
+        button->onChange = new _COnChange<Counter>(&clicks, &Counter::hit);
+        win->addControl(button);
+        dropdown = new CDropdown(win);
+        dropdown->setBounds(10, 50, 120, 20);
+        for (const char* name : {"alpha", "beta", "gamma", "delta", "epsilon"})
+            dropdown->add(name);
+        dropdown->onChange = new _COnChange<Counter>(&picks, &Counter::hit);
+        win->addControl(dropdown);
+        scrollbar = new CScrollbar(win);
+        scrollbar->setBounds(200, 10, 16, 128);
+        scrollbar->setRange(320, 128);
+        win->addControl(scrollbar);
+        stepper = new CTimerStep(win);
+        win->addControl(stepper);
+        win->reparent(long(hostWin));
+        win->show(false);
+        ASSERT_TRUE(pumpUntil([&] { return platform->paintCount() > 0; }));
+    }
+
+    void TearDown() override {
+        delete win;
+        delete app;
+        if (host) {
+            XDestroyWindow(host, hostWin);
+            XCloseDisplay(host);
+        }
+    }
+
+    bool pumpUntil(const std::function<bool()>& done) {
+        for (int waited = 0; waited < waitLimitMs; waited += 5) {
+            app->processEvents();
+            if (done()) return true;
+            asSleep(5);
+        }
+        return false;
+    }
+
+    CPoint screenOf(CCtrl* c, int dx, int dy) {
+        CPoint wp = win->getPos(false);
+        CPoint cp = win->controlPos(c);
+        return asPoint(wp.x + cp.x + dx, wp.y + cp.y + dy);
+    }
+
+    void pointerTo(CPoint p) { XTestFakeMotionEvent(host, -1, p.x, p.y, CurrentTime); }
+    void button1(bool down) { XTestFakeButtonEvent(host, 1, down ? True : False, CurrentTime); }
+    void click(CPoint p) {
+        pointerTo(p);
+        button1(true);
+        button1(false);
+        XFlush(host);
+    }
+    void pressKey(KeySym sym) {
+        KeyCode code = XKeysymToKeycode(host, sym);
+        XTestFakeKeyEvent(host, code, True, CurrentTime);
+        XTestFakeKeyEvent(host, code, False, CurrentTime);
+        XFlush(host);
+    }
+    /// Runs step from the application timer until it reports that it acted.
+    void whileListOpen(std::function<bool()> step) {
+        bool acted = false;
+        stepper->step = [this, step, acted]() mutable {
+            if (!acted && dropdown->popup && dropdown->popup->visible) acted = step();
+        };
+        app->addTimer(stepper, 10, true);
+    }
+
+    Display* host = nullptr;
+    Window hostWin = 0;
+    CX11Platform* platform = nullptr;
+    CApp* app = nullptr;
+    CPluginWin* win = nullptr;
+    CButton* button = nullptr;
+    CDropdown* dropdown = nullptr;
+    CScrollbar* scrollbar = nullptr;
+    CTimerStep* stepper = nullptr;
+    Counter clicks;
+    Counter picks;
+};
+
+TEST_F(X11Editor, EmbedsAsAChildOfTheHostWindow) {
+    Window xid = platform->windowId(win);
+    ASSERT_NE(xid, 0u);
+    Window root, parent;
+    Window* children = nullptr;
+    unsigned count = 0;
+    ASSERT_TRUE(XQueryTree(host, xid, &root, &parent, &children, &count));
+    if (children) XFree(children);
+    EXPECT_EQ(parent, hostWin);
+    XWindowAttributes attr;
+    ASSERT_TRUE(XGetWindowAttributes(host, xid, &attr));
+    EXPECT_EQ(attr.width, 304);
+    EXPECT_EQ(attr.height, 160);
+    EXPECT_EQ(attr.map_state, IsViewable);
+    CPoint p = win->getPos(false);
+    EXPECT_EQ(p.x, 40);
+    EXPECT_EQ(p.y, 30);
+}
+
+TEST_F(X11Editor, ClickOnTheButtonFiresItOnce) {
+    click(screenOf(button, 40, 12));
+    ASSERT_TRUE(pumpUntil([&] { return clicks.count == 1; }));
+    // a press outside the button and a release on it is no click
+    pointerTo(screenOf(button, 150, 12));
+    button1(true);
+    pointerTo(screenOf(button, 40, 12));
+    button1(false);
+    click(screenOf(button, 5, 5));
+    ASSERT_TRUE(pumpUntil([&] { return clicks.count == 2; }));
+    EXPECT_EQ(win->mouseCtrl, nullptr);
+}
+
+TEST_F(X11Editor, DropdownListOpensTakesARowClickAndCloses) {
+    int listHeight = 0;
+    whileListOpen([&] {
+        CWin* list = dropdown->popup;
+        listHeight = list->height;
+        CPoint lp = list->getPos(false);
+        click(asPoint(lp.x + 20, lp.y + 2 * 16 + 8));
+        return true;
+    });
+    click(screenOf(dropdown, 60, 10));
+    ASSERT_TRUE(pumpUntil([&] { return picks.count == 1; }));
+    app->killTimer(stepper);
+    EXPECT_EQ(listHeight, 5 * 16);
+    EXPECT_EQ(dropdown->index, 2);
+    EXPECT_EQ(dropdown->defaultText(), CStr("gamma"));
+    EXPECT_EQ(dropdown->popup, nullptr);
+    EXPECT_EQ(app->menus->getCount(), 0);
+}
+
+TEST_F(X11Editor, EscapeOrAPressOutsideClosesTheListWithoutAChange) {
+    bool opened = false;
+    whileListOpen([&] {
+        opened = true;
+        pressKey(XK_Escape);
+        return true;
+    });
+    click(screenOf(dropdown, 60, 10));
+    ASSERT_TRUE(pumpUntil([&] { return opened && !dropdown->popup; }));
+
+    opened = false;
+    whileListOpen([&] {
+        opened = true;
+        click(screenOf(button, 300, 100));
+        return true;
+    });
+    click(screenOf(dropdown, 60, 10));
+    ASSERT_TRUE(pumpUntil([&] { return opened && !dropdown->popup; }));
+    app->killTimer(stepper);
+    EXPECT_EQ(picks.count, 0);
+    EXPECT_EQ(dropdown->index, 0);
+}
+
+TEST_F(X11Editor, ArrowKeysAndReturnPickFromTheOpenList) {
+    whileListOpen([&] {
+        pressKey(XK_Down);
+        pressKey(XK_Down);
+        pressKey(XK_Down);
+        pressKey(XK_Up);
+        pressKey(XK_Return);
+        return true;
+    });
+    click(screenOf(dropdown, 60, 10));
+    ASSERT_TRUE(pumpUntil([&] { return picks.count == 1; }));
+    app->killTimer(stepper);
+    EXPECT_EQ(dropdown->index, 2);
+}
+
+TEST_F(X11Editor, HeldListScrollButtonRepeatsWhileTheLoopWaits) {
+    for (int i = 0; i < 15; i++)
+        dropdown->add("more");
+    int stage = 0;
+    int reached = 0;
+    stepper->step = [&] {
+        CScrollbar* bar = dropdown->scrollbar;
+        if (!dropdown->popup || !dropdown->popup->visible) return;
+        CPoint lp = dropdown->popup->getPos(false);
+        CPoint lowerButton = asPoint(lp.x + bar->x + 8, lp.y + bar->height - 8);
+        if (stage == 0) {
+            pointerTo(lowerButton);
+            button1(true);
+            XFlush(host);
+            stage = 1;
+        } else if (stage == 1 && bar->getPos() >= 7) {
+            // 2 + 2 + 3 after three 20 ms repeats, with no event arriving in between
+            reached = bar->getPos();
+            button1(false);
+            pressKey(XK_Escape);
+            stage = 2;
+        }
+    };
+    app->addTimer(stepper, 10, true);
+    click(screenOf(dropdown, 60, 10));
+    ASSERT_TRUE(pumpUntil([&] { return stage == 2 && !dropdown->popup; }));
+    app->killTimer(stepper);
+    EXPECT_EQ(reached, 7);
+    EXPECT_EQ(picks.count, 0);
+}
+
+TEST_F(X11Editor, DraggingTheScrollbarThumbMovesThePosition) {
+    CPoint thumb = screenOf(scrollbar, 8, 16 + 10);
+    pointerTo(thumb);
+    button1(true);
+    pointerTo(asPoint(thumb.x, thumb.y + 40));
+    button1(false);
+    XFlush(host);
+    ASSERT_TRUE(pumpUntil([&] { return scrollbar->getPos() != 0 && !scrollbar->dragging; }));
+    EXPECT_EQ(scrollbar->thumbPos, 56);
+    EXPECT_EQ(scrollbar->getPos(), asRound(192.0 * 40 / 58));
+}
+
+TEST_F(X11Editor, WindowShowsWhatItPaints) {
+    CBitmap expected(0, 304, 160, 32);
+    win->graphic->setContext(expected.graphic->getContext());
+    win->paint(0, asRect(0, 0, 304, 160));
+    win->graphic->setContext(nullptr);
+    ASSERT_TRUE(pumpUntil([&] { return platform->paintCount() > 0; }));
+    XSync(host, False);
+    XImage* shot = XGetImage(host, platform->windowId(win), 0, 0, 304, 160, AllPlanes, ZPixmap);
+    ASSERT_NE(shot, nullptr);
+    int mismatches = 0;
+    for (int py = 0; py < 160; py++)
+        for (int px = 0; px < 304; px++) {
+            unsigned long rgb = XGetPixel(shot, px, py);
+            int col = asColor(int((rgb >> 16) & 255), int((rgb >> 8) & 255), int(rgb & 255));
+            if (col != expected.graphic->getPixel(px, py)) mismatches++;
+        }
+    unsigned long inButton = XGetPixel(shot, 12, 30);
+    unsigned long background = XGetPixel(shot, 150, 150);
+    XDestroyImage(shot);
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_NE(inButton, background);
+}
+
+TEST_F(X11Editor, ClipboardRoundTripsThroughTheSelection) {
+    CEdit* edit = new CEdit(win);
+    edit->setBounds(10, 100, 120, 20);
+    win->addControl(edit);
+    edit->copyText("shared text");
+    EXPECT_EQ(edit->pasteText(), CStr("shared text"));
+
+    // a second client reads the selection that the toolkit owns
+    Atom clipboard = XInternAtom(host, "CLIPBOARD", False);
+    Atom utf8 = XInternAtom(host, "UTF8_STRING", False);
+    Atom property = XInternAtom(host, "TEST_PASTE", False);
+    XConvertSelection(host, clipboard, utf8, property, hostWin, CurrentTime);
+    XFlush(host);
+    XEvent reply;
+    bool answered = pumpUntil(
+        [&] { return XCheckTypedWindowEvent(host, hostWin, SelectionNotify, &reply) == True; });
+    ASSERT_TRUE(answered);
+    Atom type;
+    int format;
+    unsigned long count, remaining;
+    unsigned char* data = nullptr;
+    ASSERT_EQ(XGetWindowProperty(host, hostWin, property, 0, 1024, True, AnyPropertyType, &type,
+                                 &format, &count, &remaining, &data),
+              Success);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), count), "shared text");
+    XFree(data);
+}
+
+TEST(X11Failures, BadParentOrNoDisplayLeavesTheWindowWithoutAView) {
+    CX11Platform* noDisplay = new CX11Platform(":4711");
+    EXPECT_FALSE(noDisplay->connected());
+    {
+        CApp app(noDisplay);
+        CPluginWin win(&app, 100, 80);
+        win.reparent(12345);
+        win.show(false);
+        win.redraw();
+        app.processEvents();
+        EXPECT_FALSE(win.hasView());
+        EXPECT_EQ(noDisplay->paintCount(), 0);
+    }
+    if (!std::getenv("DISPLAY")) return;
+    Display* host = XOpenDisplay(nullptr);
+    ASSERT_NE(host, nullptr);
+    XErrorHandler before = XSetErrorHandler(countHostError);
+    CX11Platform* platform = new CX11Platform;
+    {
+        CApp app(platform);
+        CPluginWin win(&app, 100, 80);
+        win.reparent(0x3ffffff);
+        EXPECT_FALSE(win.hasView());
+        win.redraw();
+        app.processEvents();
+        EXPECT_EQ(platform->paintCount(), 0);
+        // errors on the host's own connection still reach the host's handler
+        XWindowAttributes attr;
+        XGetWindowAttributes(host, 0x3ffffff, &attr);
+        XSync(host, False);
+        EXPECT_EQ(hostErrors, 1);
+    }
+    XSetErrorHandler(before);
+    XCloseDisplay(host);
+}
