@@ -63,8 +63,9 @@ constexpr int distPrimaryBits = 8;
 constexpr int codeLengthPrimaryBits = 7;
 constexpr int maxCodeLength = 15;
 constexpr int maxMatch = 258;
-// Match copies move 8 bytes at a time and may write up to 7 bytes past the match.
-constexpr int copySlack = 8;
+// Match copies move up to 16 bytes at a time and may write up to 15 bytes past the match;
+// the fast loop may also write three literals before a match.
+constexpr int copySlack = 32;
 // Fresh output gathered between two hand-overs to the sink.
 constexpr int chunkSize = 1 << 18;
 constexpr int bufferSize = QoPngUncompressor::maxWindow + chunkSize + maxMatch + copySlack;
@@ -93,6 +94,40 @@ uint32_t reverseBits(uint32_t code, int length) {
         code >>= 1;
     }
     return r;
+}
+
+/// Copies a match of length bytes from distance bytes back; overlapping copies repeat the
+/// pattern as DEFLATE requires. May write up to copySlack bytes past the end.
+inline unsigned char* copyMatch(unsigned char* out, uint32_t distance, uint32_t length) {
+    const unsigned char* src = out - distance;
+    unsigned char* const end = out + length;
+    if (distance >= 16) {
+        do {
+            memcpy(out, src, 16);
+            out += 16;
+            src += 16;
+        } while (out < end);
+        return end;
+    }
+    if (distance == 1) {
+        memset(out, *src, length);
+        return end;
+    }
+    if (distance < 8) {
+        // Write whole periods byte by byte until the pattern, read from a multiple of the
+        // period back, no longer overlaps an 8-byte copy.
+        const uint32_t period = distance * ((8 + distance - 1) / distance);
+        for (uint32_t i = 0; i < period && out < end; i++)
+            *out++ = *src++;
+        if (out >= end) return end;
+        src = out - period;
+    }
+    do {
+        memcpy(out, src, 8);
+        out += 8;
+        src += 8;
+    } while (out < end);
+    return end;
 }
 
 inline uint64_t loadLE64(const unsigned char* p) {
@@ -379,59 +414,128 @@ QoInflateResult QoPngUncompressor::readDynamicTables(Bits& in) {
     return QoInflateResult::Done;
 }
 
-QoInflateResult QoPngUncompressor::huffmanBlock(Bits& in, const QoHuffmanTable& lit,
-                                                const QoHuffmanTable& dist) {
-    // Room for one more match and its copy slack in front of the hand-over limit.
+bool QoPngUncompressor::fastSymbols(Bits& in, const QoHuffmanTable& lit, const QoHuffmanTable& dist,
+                                    QoInflateResult& result) {
+    // Everything the loop touches lives in locals: stores through the output pointer could
+    // otherwise alias the members and force reloads after every byte.
+    const uint64_t litMask = (1u << lit.primaryBits) - 1;
+    const uint64_t distMask = (1u << dist.primaryBits) - 1;
+    const uint32_t* const litEntries = lit.entries;
+    const uint32_t* const distEntries = dist.entries;
+    const unsigned char* next = in.next;
+    const unsigned char* const end = in.end;
+    uint64_t buf = in.buf;
+    unsigned count = in.count;
+    unsigned char* o = out;
     unsigned char* const outLimit = buffer + maxWindow + chunkSize;
-    for (;;) {
-        if (out >= outLimit) {
-            if (!flush()) return QoInflateResult::Stopped;
-        }
-        // A literal/length code with its extra bits and a distance code with its extra bits
-        // take at most 48 bits, so one refill serves a whole symbol.
-        const bool fast = in.canRefillFast();
-        if (fast)
-            in.refillFast();
-        else
-            in.refillSlow();
+    unsigned char* const history = buffer;
+    const uint32_t windowSize = static_cast<uint32_t>(window);
+    bool finished = false;
 
-        const uint32_t e = in.decode(lit);
+    auto refill = [&] {
+        buf |= loadLE64(next) << count;
+        next += (63 - count) >> 3;
+        count |= 56;
+    };
+    auto decode = [&](const uint32_t* entries, uint64_t mask, int primaryBits) {
+        uint32_t e = entries[buf & mask];
+        if (entryKind(e) == kSubTable)
+            e = entries[entryValue(e) +
+                        (static_cast<uint32_t>(buf >> primaryBits) & ((1u << entryExtra(e)) - 1))];
+        const unsigned n = entryLength(e);
+        buf >>= n;
+        count -= n;
+        return e;
+    };
+    auto take = [&](unsigned n) {
+        const auto v = static_cast<uint32_t>(buf & ((1ull << n) - 1));
+        buf >>= n;
+        count -= n;
+        return v;
+    };
+
+    // Two refills per round, each advancing at most 7 bytes, need 16 readable bytes.
+    while (end - next >= 16 && o < outLimit) {
+        refill();
+        uint32_t e = decode(litEntries, litMask, lit.primaryBits);
+        if (entryKind(e) == kValue) {
+            // After a refill at least 56 bits are held: room for three literal codes.
+            *o++ = static_cast<unsigned char>(entryValue(e));
+            e = decode(litEntries, litMask, lit.primaryBits);
+            if (entryKind(e) == kValue) {
+                *o++ = static_cast<unsigned char>(entryValue(e));
+                e = decode(litEntries, litMask, lit.primaryBits);
+                if (entryKind(e) == kValue) {
+                    *o++ = static_cast<unsigned char>(entryValue(e));
+                    continue;
+                }
+            }
+            refill();
+        }
         const uint32_t kind = entryKind(e);
-        if (kind == kValue) {
-            if (!fast && in.overrun()) return QoInflateResult::Truncated;
-            *out++ = static_cast<unsigned char>(entryValue(e));
+        if (kind == kLength) {
+            // Length extra bits, distance code and distance extra bits: at most 33 bits.
+            const uint32_t length = entryValue(e) + take(entryExtra(e));
+            const uint32_t d = decode(distEntries, distMask, dist.primaryBits);
+            const uint32_t distance = entryValue(d) + take(entryExtra(d));
+            if (entryKind(d) != kValue) {
+                result = QoInflateResult::BadSymbol;
+                finished = true;
+                break;
+            }
+            if (distance > static_cast<uint32_t>(o - history) || distance > windowSize) {
+                result = QoInflateResult::DistanceTooFar;
+                finished = true;
+                break;
+            }
+            o = copyMatch(o, distance, length);
             continue;
         }
+        if (kind == kIgnored) continue;
+        result = kind == kEndOfBlock ? QoInflateResult::Done : QoInflateResult::BadSymbol;
+        finished = true;
+        break;
+    }
+    in.next = next;
+    in.buf = buf;
+    in.count = count;
+    out = o;
+    return finished;
+}
+
+QoInflateResult QoPngUncompressor::huffmanBlock(Bits& in, const QoHuffmanTable& lit,
+                                                const QoHuffmanTable& dist) {
+    unsigned char* const outLimit = buffer + maxWindow + chunkSize;
+    for (;;) {
+        QoInflateResult result;
+        if (fastSymbols(in, lit, dist, result)) return result;
+        if (out >= outLimit) {
+            if (!flush()) return QoInflateResult::Stopped;
+            continue;
+        }
+        // Near the end of the input: one symbol at a time, checking for a cut-off stream.
+        in.refillSlow();
+        const uint32_t e = in.decode(lit);
+        const uint32_t kind = entryKind(e);
         if (kind == kLength) {
             const uint32_t length = entryValue(e) + in.take(entryExtra(e));
             const uint32_t d = in.decode(dist);
             const uint32_t distance = entryValue(d) + in.take(entryExtra(d));
-            if (!fast && in.overrun()) return QoInflateResult::Truncated;
+            if (in.overrun()) return QoInflateResult::Truncated;
             if (entryKind(d) != kValue) return QoInflateResult::BadSymbol;
             if (distance > static_cast<uint32_t>(out - buffer) ||
                 distance > static_cast<uint32_t>(window))
                 return QoInflateResult::DistanceTooFar;
-
-            const unsigned char* src = out - distance;
-            unsigned char* const end = out + length;
-            if (distance >= 8) {
-                do {
-                    memcpy(out, src, 8);
-                    out += 8;
-                    src += 8;
-                } while (out < end);
-            } else if (distance == 1) {
-                memset(out, *src, length);
-            } else {
-                while (out < end)
-                    *out++ = *src++;
-            }
-            out = end;
+            out = copyMatch(out, distance, length);
             continue;
         }
-        if (!fast && in.overrun()) return QoInflateResult::Truncated;
-        if (kind == kEndOfBlock) return QoInflateResult::Done;
-        if (kind == kIgnored) continue;
-        return QoInflateResult::BadSymbol;
+        if (in.overrun()) return QoInflateResult::Truncated;
+        if (kind == kValue) {
+            *out++ = static_cast<unsigned char>(entryValue(e));
+        } else if (kind == kEndOfBlock) {
+            return QoInflateResult::Done;
+        } else if (kind != kIgnored) {
+            return QoInflateResult::BadSymbol;
+        }
     }
 }

@@ -60,6 +60,10 @@ private:
 
     QoInflateResult inflateBlocks(Bits& in);
     QoInflateResult storedBlock(Bits& in);
+    /// Decodes symbols while at least 16 input bytes and room for output remain, without
+    /// end-of-input checks. True when the block ended or failed, with result set.
+    bool fastSymbols(Bits& in, const QoHuffmanTable& lit, const QoHuffmanTable& dist,
+                     QoInflateResult& result);
     QoInflateResult huffmanBlock(Bits& in, const QoHuffmanTable& lit, const QoHuffmanTable& dist);
     QoInflateResult readDynamicTables(Bits& in);
     bool flush();
