@@ -132,13 +132,22 @@ int QoGenericPngDecoder::Decode(CStream* stream) {
         const unsigned int length = PngGetUnsignedInt(head);
         const unsigned int type = PngGetUnsignedInt(head + 4);
         const int left = total - stream->pos();
-        if (left < 0 || length > static_cast<unsigned int>(left)) break;
+        if (left < 0) break;
+        if (length > static_cast<unsigned int>(left)) {
+            // A cut-off file: keep the image data that is there, so the rows it holds
+            // are decoded, and read nothing else.
+            if (type == typeIDAT && imageData)
+                imageSize += std::max(
+                    stream->read(imageData + imageSize, std::min(left, capacity - imageSize)), 0);
+            break;
+        }
         const int n = static_cast<int>(length);
 
         if (type == typeIDAT) {
             if (!imageData || n > capacity - imageSize) break;
-            if (stream->read(imageData + imageSize, n) != n) break;
-            imageSize += n;
+            const int got = stream->read(imageData + imageSize, n);
+            imageSize += std::max(got, 0);
+            if (got != n) break;
         } else if (type == typeIHDR || type == typePLTE || type == typeTRNS || type == typeGAMA) {
             if (type == typePLTE && length % 3 != 0) {
                 result = -1;

@@ -167,3 +167,53 @@ OurResult decodeWithOurs(const Bytes& file, bool byteByByte) {
                         decoder.getOutputPixels() + static_cast<size_t>(r.width) * r.height * 4);
     return r;
 }
+
+#include <zlib.h>
+
+Bytes zlibCompress(const Bytes& raw, int level, int strategy) {
+    z_stream z{};
+    deflateInit2(&z, level, Z_DEFLATED, 15, 8, strategy);
+    Bytes out(deflateBound(&z, raw.size()) + 64);
+    z.next_in = const_cast<Bytef*>(raw.data());
+    z.avail_in = static_cast<uInt>(raw.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+PngBuilder::PngBuilder() : file{137, 'P', 'N', 'G', 13, 10, 26, 10} {}
+
+PngBuilder& PngBuilder::chunk(const char* type, const Bytes& data) {
+    const auto n = static_cast<uint32_t>(data.size());
+    for (int shift = 24; shift >= 0; shift -= 8)
+        file.push_back(static_cast<unsigned char>(n >> shift));
+    const size_t typeAt = file.size();
+    file.insert(file.end(), type, type + 4);
+    file.insert(file.end(), data.begin(), data.end());
+    const uLong crc = crc32(0, file.data() + typeAt, static_cast<uInt>(4 + data.size()));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        file.push_back(static_cast<unsigned char>(crc >> shift));
+    return *this;
+}
+
+PngBuilder& PngBuilder::header(unsigned width, unsigned height, int bitDepth, int colorType,
+                               int interlace) {
+    Bytes d;
+    for (unsigned v : {width, height})
+        for (int shift = 24; shift >= 0; shift -= 8)
+            d.push_back(static_cast<unsigned char>(v >> shift));
+    for (int v : {bitDepth, colorType, 0, 0, interlace})
+        d.push_back(static_cast<unsigned char>(v));
+    return chunk("IHDR", d);
+}
+
+PngBuilder& PngBuilder::imageData(const Bytes& rows, int level, int strategy) {
+    return chunk("IDAT", zlibCompress(rows, level, strategy));
+}
+
+PngBuilder& PngBuilder::end() {
+    return chunk("IEND", {});
+}

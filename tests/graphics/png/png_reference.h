@@ -36,3 +36,21 @@ struct OurResult {
     Bytes pixels;
 };
 OurResult decodeWithOurs(const Bytes& file, bool byteByByte = false);
+
+/// Builds PNG files by hand: chunks carry real CRCs so libpng reads them too.
+class PngBuilder {
+public:
+    PngBuilder();
+    PngBuilder& header(unsigned width, unsigned height, int bitDepth, int colorType,
+                       int interlace = 0);
+    PngBuilder& chunk(const char* type, const Bytes& data);
+    /// Compresses the filtered rows (each with its filter byte) into one IDAT chunk.
+    PngBuilder& imageData(const Bytes& rows, int level = 6, int strategy = 0);
+    PngBuilder& end();
+    const Bytes& bytes() const { return file; }
+
+private:
+    Bytes file;
+};
+
+Bytes zlibCompress(const Bytes& raw, int level, int strategy);

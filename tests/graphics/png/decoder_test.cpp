@@ -1,0 +1,298 @@
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <algorithm>
+
+#include "foundation/stream.h"
+#include "graphics/png/png_decoder.h"
+#include "png_reference.h"
+
+namespace {
+
+/// The RGBA of pixel i of a decoded image.
+Bytes pixelAt(const OurResult& r, int i) {
+    return Bytes(r.pixels.begin() + i * 4, r.pixels.begin() + i * 4 + 4);
+}
+
+Bytes rgbSamples(int width, int height, int channels, uint32_t seed) {
+    Bytes b(static_cast<size_t>(width) * height * channels);
+    for (auto& v : b) {
+        seed = seed * 1664525u + 1013904223u;
+        v = static_cast<unsigned char>((seed >> 24) & 0xF0);
+    }
+    return b;
+}
+
+} // namespace
+
+TEST(PngHeader, BigEndianUnsignedInts) {
+    const unsigned char bytes[] = {0x01, 0x02, 0x03, 0x04, 0xFF, 0xFE, 0xFD, 0xFC};
+    EXPECT_EQ(PngGetUnsignedInt(bytes), 0x01020304u);
+    EXPECT_EQ(PngGetUnsignedInt(bytes + 4), 0xFFFEFDFCu);
+}
+
+TEST(PngDecoder, WrongSignatureFailsAndEmptyFileLoadsNothing) {
+    const Bytes wrong = {136, 'P', 'N', 'G', 13, 10, 26, 10};
+    OurResult r = decodeWithOurs(wrong);
+    EXPECT_EQ(r.decodeResult, -1);
+    EXPECT_EQ(r.width, 0);
+
+    r = decodeWithOurs(PngBuilder().bytes());
+    EXPECT_EQ(r.decodeResult, 1);
+    EXPECT_EQ(r.width, 0);
+    EXPECT_TRUE(r.pixels.empty());
+}
+
+TEST(PngDecoder, PaletteLengthNotAMultipleOfThreeFails) {
+    const Bytes file = PngBuilder()
+                           .header(1, 1, 8, 3)
+                           .chunk("PLTE", {1, 2, 3, 4, 5, 6, 7})
+                           .imageData({0, 0})
+                           .end()
+                           .bytes();
+    const OurResult r = decodeWithOurs(file);
+    EXPECT_EQ(r.decodeResult, -1);
+    EXPECT_EQ(r.width, 0);
+}
+
+TEST(PngDecoder, GammaIsKeptAndInitializeResetsIt) {
+    const Bytes file = PngBuilder()
+                           .header(1, 1, 8, 0)
+                           .chunk("gAMA", {0, 0, 0xB1, 0x8F})
+                           .imageData({0, 7})
+                           .end()
+                           .bytes();
+    CMemoryStream stream;
+    stream.write(file.data(), static_cast<int>(file.size()));
+    stream.seek(0, 0);
+    QoRawPngDecoder decoder;
+    EXPECT_EQ(decoder.Decode(&stream), 1);
+    EXPECT_EQ(decoder.getGamma(), 45455u);
+    decoder.Initialize();
+    EXPECT_EQ(decoder.getGamma(), 100000u);
+}
+
+TEST(PngDecoder, PaletteTransparencyAndIndexesBeyondThePalette) {
+    const Bytes palette = {10, 11, 12, 20, 21, 22, 30, 31, 32, 40, 41, 42};
+    for (int depth : {8, 4}) {
+        SCOPED_TRACE(depth);
+        // Indexes 0..5; the palette has 4 entries.
+        const Bytes row = depth == 8 ? Bytes{0, 0, 1, 2, 3, 4, 5} : Bytes{0, 0x01, 0x23, 0x45};
+        const Bytes file = PngBuilder()
+                               .header(6, 1, depth, 3)
+                               .chunk("PLTE", palette)
+                               .chunk("tRNS", {0, 128})
+                               .imageData(row)
+                               .end()
+                               .bytes();
+        const OurResult r = decodeWithOurs(file);
+        ASSERT_EQ(r.width, 6);
+        EXPECT_EQ(pixelAt(r, 0), (Bytes{10, 11, 12, 0}));
+        EXPECT_EQ(pixelAt(r, 1), (Bytes{20, 21, 22, 128}));
+        EXPECT_EQ(pixelAt(r, 2), (Bytes{30, 31, 32, 255}));
+        EXPECT_EQ(pixelAt(r, 3), (Bytes{40, 41, 42, 255}));
+        EXPECT_EQ(pixelAt(r, 4), (Bytes{0, 0, 0, 0}));
+        EXPECT_EQ(pixelAt(r, 5), (Bytes{0, 0, 0, 0}));
+    }
+}
+
+TEST(PngDecoder, SixteenBitRgbKeepsHighBytesAndMatchesKeysOnAllSixteenBits) {
+    const Bytes row = {0,    0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, // the key colour
+                       0x12, 0x99, 0x56, 0x78, 0x9A, 0xBC};      // same high bytes, other low byte
+    const Bytes file = PngBuilder()
+                           .header(2, 1, 16, 2)
+                           .chunk("tRNS", {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC})
+                           .imageData(row)
+                           .end()
+                           .bytes();
+    const OurResult r = decodeWithOurs(file);
+    ASSERT_EQ(r.width, 2);
+    EXPECT_EQ(pixelAt(r, 0), (Bytes{0x12, 0x56, 0x9A, 0}));
+    EXPECT_EQ(pixelAt(r, 1), (Bytes{0x12, 0x56, 0x9A, 255}));
+}
+
+TEST(PngDecoder, GreyAndRgbKeysMakePixelsTransparent) {
+    OurResult r = decodeWithOurs(PngBuilder()
+                                     .header(3, 1, 8, 0)
+                                     .chunk("tRNS", {0, 0x40})
+                                     .imageData({0, 0x40, 0x41, 0x40})
+                                     .end()
+                                     .bytes());
+    ASSERT_EQ(r.width, 3);
+    EXPECT_EQ(pixelAt(r, 0), (Bytes{0x40, 0x40, 0x40, 0}));
+    EXPECT_EQ(pixelAt(r, 1), (Bytes{0x41, 0x41, 0x41, 255}));
+
+    r = decodeWithOurs(PngBuilder()
+                           .header(2, 1, 8, 2)
+                           .chunk("tRNS", {0, 1, 0, 2, 0, 3})
+                           .imageData({0, 1, 2, 3, 1, 2, 4})
+                           .end()
+                           .bytes());
+    ASSERT_EQ(r.width, 2);
+    EXPECT_EQ(pixelAt(r, 0), (Bytes{1, 2, 3, 0}));
+    EXPECT_EQ(pixelAt(r, 1), (Bytes{1, 2, 4, 255}));
+}
+
+TEST(PngDecoder, OneBitGreyReadsMostSignificantBitFirst) {
+    const OurResult r =
+        decodeWithOurs(PngBuilder().header(4, 1, 1, 0).imageData({0, 0xB0}).end().bytes());
+    ASSERT_EQ(r.width, 4);
+    EXPECT_EQ(pixelAt(r, 0), (Bytes{255, 255, 255, 255}));
+    EXPECT_EQ(pixelAt(r, 1), (Bytes{0, 0, 0, 255}));
+    EXPECT_EQ(pixelAt(r, 2), (Bytes{255, 255, 255, 255}));
+    EXPECT_EQ(pixelAt(r, 3), (Bytes{255, 255, 255, 255}));
+}
+
+TEST(PngDecoder, UnsupportedDepthLoadsAsEmptyImage) {
+    const OurResult r =
+        decodeWithOurs(PngBuilder().header(4, 1, 2, 0).imageData({0, 0x1B}).end().bytes());
+    EXPECT_EQ(r.decodeResult, 1);
+    EXPECT_EQ(r.width, 0);
+    EXPECT_EQ(r.height, 0);
+    EXPECT_TRUE(r.pixels.empty());
+}
+
+TEST(PngDecoder, StoredFixedAndDynamicImageDataGiveTheSamePixels) {
+    const int w = 40, h = 30;
+    const Bytes samples = rgbSamples(w, h, 3, 5);
+    Bytes rows;
+    for (int y = 0; y < h; y++) {
+        rows.push_back(static_cast<unsigned char>(y % 5)); // every filter type
+        rows.insert(rows.end(), samples.begin() + y * w * 3, samples.begin() + (y + 1) * w * 3);
+    }
+    auto decodeWith = [&](int level, int strategy) {
+        return decodeWithOurs(
+            PngBuilder().header(w, h, 8, 2).imageData(rows, level, strategy).end().bytes());
+    };
+    const OurResult stored = decodeWith(0, Z_DEFAULT_STRATEGY);
+    const OurResult fixed = decodeWith(9, Z_FIXED);
+    const OurResult dynamic = decodeWith(9, Z_DEFAULT_STRATEGY);
+    ASSERT_EQ(stored.width, w);
+    EXPECT_TRUE(fixed.pixels == stored.pixels);
+    EXPECT_TRUE(dynamic.pixels == stored.pixels);
+    // And libpng agrees on what the filtered rows mean.
+    const RgbaImage reference =
+        decodeWithLibpng(PngBuilder().header(w, h, 8, 2).imageData(rows).end().bytes());
+    ASSERT_TRUE(reference.ok);
+    EXPECT_TRUE(reference.pixels == stored.pixels);
+}
+
+TEST(PngDecoder, UnknownFilterTypeLeavesTheBytes) {
+    const OurResult r =
+        decodeWithOurs(PngBuilder().header(2, 2, 8, 0).imageData({7, 5, 6, 2, 1, 1}).end().bytes());
+    ASSERT_EQ(r.width, 2);
+    EXPECT_EQ(pixelAt(r, 0)[0], 5);
+    EXPECT_EQ(pixelAt(r, 1)[0], 6);
+    EXPECT_EQ(pixelAt(r, 2)[0], 6); // Up on the kept bytes: 5 + 1
+    EXPECT_EQ(pixelAt(r, 3)[0], 7);
+}
+
+TEST(PngDecoder, InterlacedAndPlainEncodingsOfAnImageDecodeAlike) {
+    struct Kind {
+        int colorType, depth, channels;
+    };
+    for (Kind k : {Kind{6, 8, 4}, Kind{2, 8, 3}, Kind{0, 8, 1}, Kind{4, 8, 2}}) {
+        for (int size : {1, 3, 9, 33}) {
+            SCOPED_TRACE(k.colorType * 1000 + size);
+            const Bytes samples = rgbSamples(size, size + 2, k.channels, 9);
+            const OurResult plain = decodeWithOurs(
+                encodeWithLibpng(size, size + 2, k.colorType, k.depth, false, samples));
+            const OurResult interlaced = decodeWithOurs(
+                encodeWithLibpng(size, size + 2, k.colorType, k.depth, true, samples));
+            ASSERT_EQ(plain.width, size);
+            EXPECT_TRUE(plain.pixels == interlaced.pixels);
+        }
+    }
+}
+
+TEST(PngDecoderHostileInput, OversizedDimensionsAreRefusedBeforeAllocating) {
+    struct Size {
+        unsigned w, h;
+    };
+    for (Size s : {Size{16385, 1}, Size{1, 16385}, Size{0x80000000u, 0x80000000u},
+                   Size{0xFFFFFFFFu, 2}, Size{0, 5}, Size{5, 0}}) {
+        SCOPED_TRACE(s.w);
+        const OurResult r = decodeWithOurs(
+            PngBuilder().header(s.w, s.h, 8, 6).imageData({0, 1, 2, 3, 4}).end().bytes());
+        EXPECT_EQ(r.decodeResult, 1);
+        EXPECT_EQ(r.width, 0);
+        EXPECT_TRUE(r.pixels.empty());
+    }
+    const OurResult widest = decodeWithOurs(
+        PngBuilder().header(16384, 1, 8, 0).imageData(Bytes(16385, 0)).end().bytes());
+    EXPECT_EQ(widest.width, 16384);
+}
+
+TEST(PngDecoderHostileInput, ChunkLongerThanTheStreamEndsTheWalk) {
+    Bytes file = PngBuilder().header(4, 4, 8, 0).imageData({0, 9, 9, 9, 9}).bytes();
+    // An IDAT that claims almost 4 GiB and one that claims just past the end.
+    for (uint32_t claimed : {0xFFFFFFF0u, 100u}) {
+        Bytes bad = file;
+        for (int shift = 24; shift >= 0; shift -= 8)
+            bad.push_back(static_cast<unsigned char>(claimed >> shift));
+        bad.insert(bad.end(), {'I', 'D', 'A', 'T', 1, 2, 3});
+        const OurResult r = decodeWithOurs(bad);
+        EXPECT_EQ(r.decodeResult, 1);
+        ASSERT_EQ(r.width, 4);
+        EXPECT_EQ(pixelAt(r, 0), (Bytes{9, 9, 9, 255})); // the first IDAT still counts
+    }
+}
+
+TEST(PngDecoderHostileInput, CutFilesKeepTheRowsProducedSoFar) {
+    const int w = 64, h = 64;
+    const Bytes samples = rgbSamples(w, h, 3, 21);
+    const Bytes file = encodeWithLibpng(w, h, 2, 8, false, samples);
+    const OurResult full = decodeWithOurs(file);
+    ASSERT_EQ(full.width, w);
+    for (size_t cut = 40; cut < file.size(); cut += 97) {
+        SCOPED_TRACE(cut);
+        const OurResult r = decodeWithOurs(Bytes(file.begin(), file.begin() + cut));
+        ASSERT_EQ(r.decodeResult, 1);
+        ASSERT_EQ(r.width, w);
+        // Decoded rows agree with the full image; the rest stays zero.
+        size_t row = 0;
+        const size_t stride = w * 4;
+        while (row < h &&
+               std::equal(r.pixels.begin() + row * stride, r.pixels.begin() + (row + 1) * stride,
+                          full.pixels.begin() + row * stride))
+            row++;
+        if (cut > file.size() / 2) {
+            EXPECT_GT(row, 0u);
+        }
+        for (size_t y = row + 1; y < h; y++)
+            ASSERT_TRUE(std::all_of(r.pixels.begin() + y * stride,
+                                    r.pixels.begin() + (y + 1) * stride,
+                                    [](unsigned char v) { return v == 0; }));
+    }
+}
+
+TEST(PngDecoderHostileInput, DataBeyondTheLastRowStopsTheInflation) {
+    Bytes rows = {0, 1, 2, 0, 3, 4};
+    rows.insert(rows.end(), 5000, 0xAA);
+    const Bytes file = PngBuilder().header(2, 2, 8, 0).imageData(rows).end().bytes();
+    CMemoryStream stream;
+    stream.write(file.data(), static_cast<int>(file.size()));
+    stream.seek(0, 0);
+    QoRawPngDecoder decoder;
+    EXPECT_EQ(decoder.Decode(&stream), 1);
+    EXPECT_EQ(decoder.getInflateResult(), QoInflateResult::Stopped);
+    ASSERT_EQ(decoder.getOutputWidth(), 2);
+    EXPECT_EQ(decoder.getOutputPixels()[12], 4);
+}
+
+TEST(PngDecoderHostileInput, DamagedImageDataNeverEscapesTheBuffers) {
+    const Bytes samples = rgbSamples(50, 50, 4, 33);
+    const Bytes file = encodeWithLibpng(50, 50, 6, 8, true, samples);
+    uint32_t seed = 7;
+    for (int round = 0; round < 500; round++) {
+        Bytes damaged = file;
+        for (int flips = 0; flips < 3; flips++) {
+            seed = seed * 1664525u + 1013904223u;
+            // Past the signature: headers, lengths and image data alike.
+            damaged[8 + (seed >> 8) % (damaged.size() - 8)] ^=
+                static_cast<unsigned char>(1u << (seed & 7));
+        }
+        // Damage after the signature never fails the decode; it only costs pixels.
+        ASSERT_EQ(decodeWithOurs(damaged).decodeResult, 1);
+    }
+}
