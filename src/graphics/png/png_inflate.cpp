@@ -58,7 +58,7 @@ constexpr uint8_t distanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  
 constexpr uint8_t codeLengthOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
                                          11, 4,  12, 3, 13, 2, 14, 1, 15};
 
-constexpr int litPrimaryBits = 10;
+constexpr int litPrimaryBits = 11;
 constexpr int distPrimaryBits = 8;
 constexpr int codeLengthPrimaryBits = 7;
 constexpr int maxCodeLength = 15;

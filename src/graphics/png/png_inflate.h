@@ -33,7 +33,7 @@ enum class QoInflateResult {
 /// for the codes longer than the primary index. Each entry packs the code length, the kind
 /// of symbol, its extra-bit count and its value.
 struct QoHuffmanTable {
-    static constexpr int maxEntries = 1024 + 288 * 32;
+    static constexpr int maxEntries = 2048 + 288 * 32;
     uint32_t entries[maxEntries];
     int primaryBits = 0;
 };

@@ -2,9 +2,11 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "foundation/stream.h"
 #include "graphics/png/png_decoder.h"
+#include "graphics/png/png_filter.h"
 #include "png_reference.h"
 
 namespace {
@@ -294,5 +296,58 @@ TEST(PngDecoderHostileInput, DamagedImageDataNeverEscapesTheBuffers) {
         }
         // Damage after the signature never fails the decode; it only costs pixels.
         ASSERT_EQ(decodeWithOurs(damaged).decodeResult, 1);
+    }
+}
+
+namespace {
+
+int paethPredictor(int a, int b, int c) {
+    const int p = a + b - c;
+    const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+    if (pa <= pb && pa <= pc) return a;
+    return pb <= pc ? b : c;
+}
+
+/// The filter definitions of the PNG standard, byte by byte.
+Bytes unfilterByDefinition(int type, const Bytes& src, const Bytes& prev, int stride) {
+    Bytes out(src.size());
+    for (size_t i = 0; i < src.size(); i++) {
+        const int a = i >= static_cast<size_t>(stride) ? out[i - stride] : 0;
+        const int b = prev[i];
+        const int c = i >= static_cast<size_t>(stride) ? prev[i - stride] : 0;
+        int predicted = 0;
+        if (type == 1) predicted = a;
+        if (type == 2) predicted = b;
+        if (type == 3) predicted = (a + b) / 2;
+        if (type == 4) predicted = paethPredictor(a, b, c);
+        out[i] = static_cast<unsigned char>(src[i] + predicted);
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(PngFilters, EveryTypeAndPixelSizeFollowsTheDefinitions) {
+    uint32_t seed = 3;
+    auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<unsigned char>(seed >> 24);
+    };
+    for (int stride : {1, 2, 3, 4, 6, 8}) {
+        for (int pixels : {1, 2, 5, 33}) {
+            const int n = stride * pixels;
+            Bytes src(n), prev(n), dst(n);
+            for (int round = 0; round < 20; round++) {
+                for (int i = 0; i < n; i++) {
+                    src[i] = next();
+                    prev[i] = next();
+                }
+                for (int type = 0; type <= 5; type++) {
+                    SCOPED_TRACE(stride * 1000 + pixels * 10 + type);
+                    QoUnfilterRow(type, src.data(), prev.data(), dst.data(), n, stride);
+                    ASSERT_EQ(dst, unfilterByDefinition(type, src, prev, stride));
+                }
+            }
+        }
     }
 }
