@@ -54,18 +54,55 @@ void unfilterPaeth(const unsigned char* src, const unsigned char* prev, unsigned
 
 #if defined(__SSE2__)
 // Sub, Average and Paeth depend on the pixel to the left, so pixels are reconstructed one
-// after the other, but all bytes of a pixel at once in vector lanes. Pixels are moved with
-// memcpy of exactly Stride bytes, so nothing is read or written beyond the row.
+// after the other, but all bytes of a pixel at once in vector lanes. Exactly the pixel's
+// bytes are read and written, never beyond the row.
+
+// Pixels go through general registers with loads and stores of their exact size: staging
+// a 3 or 6-byte pixel in memory and reading it back whole would stall store forwarding.
+template <int Stride> inline uint64_t loadBytes(const unsigned char* p) {
+    if constexpr (Stride == 2) {
+        uint16_t v;
+        memcpy(&v, p, 2);
+        return v;
+    } else if constexpr (Stride == 3) {
+        uint16_t low;
+        memcpy(&low, p, 2);
+        return low | (static_cast<uint64_t>(p[2]) << 16);
+    } else if constexpr (Stride == 4) {
+        uint32_t v;
+        memcpy(&v, p, 4);
+        return v;
+    } else {
+        static_assert(Stride == 6, "pixels of 2, 3, 4 or 6 bytes");
+        uint32_t low;
+        uint16_t high;
+        memcpy(&low, p, 4);
+        memcpy(&high, p + 4, 2);
+        return low | (static_cast<uint64_t>(high) << 32);
+    }
+}
+
+template <int Stride> inline void storeBytes(unsigned char* p, uint64_t v) {
+    if constexpr (Stride == 2 || Stride == 3) {
+        const auto low = static_cast<uint16_t>(v);
+        memcpy(p, &low, 2);
+        if constexpr (Stride == 3) p[2] = static_cast<unsigned char>(v >> 16);
+    } else {
+        const auto low = static_cast<uint32_t>(v);
+        memcpy(p, &low, 4);
+        if constexpr (Stride == 6) {
+            const auto high = static_cast<uint16_t>(v >> 32);
+            memcpy(p + 4, &high, 2);
+        }
+    }
+}
 
 template <int Stride> inline __m128i loadPixel(const unsigned char* p) {
-    uint64_t v = 0;
-    memcpy(&v, p, Stride);
-    return _mm_cvtsi64_si128(static_cast<long long>(v));
+    return _mm_cvtsi64_si128(static_cast<long long>(loadBytes<Stride>(p)));
 }
 
 template <int Stride> inline void storePixel(unsigned char* p, __m128i v) {
-    const auto u = static_cast<uint64_t>(_mm_cvtsi128_si64(v));
-    memcpy(p, &u, Stride);
+    storeBytes<Stride>(p, static_cast<uint64_t>(_mm_cvtsi128_si64(v)));
 }
 
 template <int Stride> void subPixels(const unsigned char* src, unsigned char* dst, int n) {

@@ -21,12 +21,14 @@ namespace {
 // Table entry: bits 0-3 code length, 4-7 kind, 8-15 extra bits (or sub-table index bits),
 // 16-31 value (literal, length or distance base, or sub-table offset).
 enum EntryKind : uint32_t {
-    kValue = 0, // a literal byte, a distance or a code-length symbol
+    kLiteral = 0, // one literal byte, or two in a paired entry
     kLength = 1,
     kEndOfBlock = 2,
     kSubTable = 3,
     kInvalid = 4,
     kIgnored = 5, // literal/length symbols 286 and 287
+    kDistance = 6,
+    kCodeLength = 7,
 };
 
 constexpr uint32_t entry(uint32_t kind, uint32_t value, uint32_t extra, uint32_t length) {
@@ -37,6 +39,12 @@ inline uint32_t entryLength(uint32_t e) {
 }
 inline uint32_t entryKind(uint32_t e) {
     return (e >> 4) & 15;
+}
+inline bool isLiteral(uint32_t e) {
+    return (e & 0xF0u) == 0;
+}
+inline bool isSubTable(uint32_t e) {
+    return (e & 0xF0u) == kSubTable << 4;
 }
 inline uint32_t entryExtra(uint32_t e) {
     return (e >> 8) & 255;
@@ -74,17 +82,17 @@ uint32_t symbolEntry(int kind, int symbol, int length) {
     auto len = static_cast<uint32_t>(length);
     auto sym = static_cast<uint32_t>(symbol);
     if (kind == 0) {
-        if (symbol < 256) return entry(kValue, sym, 0, len);
+        if (symbol < 256) return entry(kLiteral, sym, 1, len);
         if (symbol == 256) return entry(kEndOfBlock, 0, 0, len);
         if (symbol <= 285)
             return entry(kLength, lengthBase[sym - 257], lengthExtra[sym - 257], len);
         return entry(kIgnored, 0, 0, len);
     }
     if (kind == 1) {
-        if (symbol < 30) return entry(kValue, distanceBase[sym], distanceExtra[sym], len);
+        if (symbol < 30) return entry(kDistance, distanceBase[sym], distanceExtra[sym], len);
         return entry(kInvalid, 0, 0, len);
     }
-    return entry(kValue, sym, 0, len);
+    return entry(kCodeLength, sym, 0, len);
 }
 
 uint32_t reverseBits(uint32_t code, int length) {
@@ -137,6 +145,29 @@ inline uint64_t loadLE64(const unsigned char* p) {
     v = __builtin_bswap64(v);
 #endif
     return v;
+}
+
+/// Where a short literal code leaves room in the primary index for a whole second literal
+/// code, the entry is replaced by one that yields both bytes: noisy image data is mostly
+/// literals, and this halves the lookups for them.
+void pairLiterals(QoHuffmanTable& table) {
+    const int primary = table.primaryBits;
+    static_assert(litPrimaryBits <= 11, "paired entries keep their total length in 4 bits");
+    uint32_t single[1 << litPrimaryBits];
+    std::copy(table.entries, table.entries + (1 << primary), single);
+    for (uint32_t i = 0; i < (1u << primary); i++) {
+        const uint32_t first = single[i];
+        const uint32_t firstLength = entryLength(first);
+        if (!isLiteral(first) || firstLength >= static_cast<uint32_t>(primary)) continue;
+        // The bits after the first code, with the unknown upper bits zero: the second entry
+        // is right whenever its code fits in the bits that are known.
+        const uint32_t second = single[i >> firstLength];
+        const uint32_t secondLength = entryLength(second);
+        if (!isLiteral(second) || firstLength + secondLength > static_cast<uint32_t>(primary))
+            continue;
+        table.entries[i] = entry(kLiteral, entryValue(first) | (entryValue(second) << 8),
+                                 2 | (firstLength << 4), firstLength + secondLength);
+    }
 }
 
 } // namespace
@@ -198,6 +229,7 @@ bool QoBuildHuffmanTable(QoHuffmanTable& table, const unsigned char* lengths, in
              i += 1u << (len - primary))
             sub[i] = e;
     }
+    if (kind == 0) pairLiterals(table);
     return true;
 }
 
@@ -236,12 +268,18 @@ struct QoPngUncompressor::Bits {
     }
     bool overrun() const { return count < pad; }
 
+    /// One symbol; a paired literal entry gives only its first byte, so no bits of the
+    /// second are taken before they are known to be there.
     uint32_t decode(const QoHuffmanTable& t) {
         uint32_t e = t.entries[peek(static_cast<unsigned>(t.primaryBits))];
         if (entryKind(e) == kSubTable) {
             uint32_t sub =
                 static_cast<uint32_t>(buf >> t.primaryBits) & ((1u << entryExtra(e)) - 1);
             e = t.entries[entryValue(e) + sub];
+        }
+        if (isLiteral(e) && (entryExtra(e) & 15) == 2) {
+            const uint32_t firstLength = entryExtra(e) >> 4;
+            e = entry(kLiteral, entryValue(e) & 255, 1, firstLength);
         }
         consume(entryLength(e));
         return e;
@@ -386,7 +424,7 @@ QoInflateResult QoPngUncompressor::readDynamicTables(Bits& in) {
         in.refillSlow();
         const uint32_t e = in.decode(*litTable);
         if (in.overrun()) return QoInflateResult::Truncated;
-        if (entryKind(e) != kValue) return QoInflateResult::BadCodeLengths;
+        if (entryKind(e) != kCodeLength) return QoInflateResult::BadCodeLengths;
         const uint32_t symbol = entryValue(e);
         if (symbol < 16) {
             all[n++] = static_cast<unsigned char>(symbol);
@@ -422,6 +460,8 @@ bool QoPngUncompressor::fastSymbols(Bits& in, const QoHuffmanTable& lit, const Q
     const uint64_t distMask = (1u << dist.primaryBits) - 1;
     const uint32_t* const litEntries = lit.entries;
     const uint32_t* const distEntries = dist.entries;
+    const int litBits = lit.primaryBits;
+    const int distBits = dist.primaryBits;
     const unsigned char* next = in.next;
     const unsigned char* const end = in.end;
     uint64_t buf = in.buf;
@@ -439,13 +479,21 @@ bool QoPngUncompressor::fastSymbols(Bits& in, const QoHuffmanTable& lit, const Q
     };
     auto decode = [&](const uint32_t* entries, uint64_t mask, int primaryBits) {
         uint32_t e = entries[buf & mask];
-        if (entryKind(e) == kSubTable)
+        if (isSubTable(e))
             e = entries[entryValue(e) +
                         (static_cast<uint32_t>(buf >> primaryBits) & ((1u << entryExtra(e)) - 1))];
         const unsigned n = entryLength(e);
         buf >>= n;
         count -= n;
         return e;
+    };
+    // One or two literal bytes; the second byte is always written and counted only when
+    // the entry holds two.
+    auto putLiterals = [&](uint32_t e) {
+        const uint32_t v = entryValue(e);
+        o[0] = static_cast<unsigned char>(v);
+        o[1] = static_cast<unsigned char>(v >> 8);
+        o += entryExtra(e) & 15;
     };
     auto take = [&](unsigned n) {
         const auto v = static_cast<uint32_t>(buf & ((1ull << n) - 1));
@@ -457,16 +505,16 @@ bool QoPngUncompressor::fastSymbols(Bits& in, const QoHuffmanTable& lit, const Q
     // Two refills per round, each advancing at most 7 bytes, need 16 readable bytes.
     while (end - next >= 16 && o < outLimit) {
         refill();
-        uint32_t e = decode(litEntries, litMask, lit.primaryBits);
-        if (entryKind(e) == kValue) {
+        uint32_t e = decode(litEntries, litMask, litBits);
+        if (isLiteral(e)) {
             // After a refill at least 56 bits are held: room for three literal codes.
-            *o++ = static_cast<unsigned char>(entryValue(e));
-            e = decode(litEntries, litMask, lit.primaryBits);
-            if (entryKind(e) == kValue) {
-                *o++ = static_cast<unsigned char>(entryValue(e));
-                e = decode(litEntries, litMask, lit.primaryBits);
-                if (entryKind(e) == kValue) {
-                    *o++ = static_cast<unsigned char>(entryValue(e));
+            putLiterals(e);
+            e = decode(litEntries, litMask, litBits);
+            if (isLiteral(e)) {
+                putLiterals(e);
+                e = decode(litEntries, litMask, litBits);
+                if (isLiteral(e)) {
+                    putLiterals(e);
                     continue;
                 }
             }
@@ -476,9 +524,9 @@ bool QoPngUncompressor::fastSymbols(Bits& in, const QoHuffmanTable& lit, const Q
         if (kind == kLength) {
             // Length extra bits, distance code and distance extra bits: at most 33 bits.
             const uint32_t length = entryValue(e) + take(entryExtra(e));
-            const uint32_t d = decode(distEntries, distMask, dist.primaryBits);
+            const uint32_t d = decode(distEntries, distMask, distBits);
             const uint32_t distance = entryValue(d) + take(entryExtra(d));
-            if (entryKind(d) != kValue) {
+            if (entryKind(d) != kDistance) {
                 result = QoInflateResult::BadSymbol;
                 finished = true;
                 break;
@@ -522,7 +570,7 @@ QoInflateResult QoPngUncompressor::huffmanBlock(Bits& in, const QoHuffmanTable& 
             const uint32_t d = in.decode(dist);
             const uint32_t distance = entryValue(d) + in.take(entryExtra(d));
             if (in.overrun()) return QoInflateResult::Truncated;
-            if (entryKind(d) != kValue) return QoInflateResult::BadSymbol;
+            if (entryKind(d) != kDistance) return QoInflateResult::BadSymbol;
             if (distance > static_cast<uint32_t>(out - buffer) ||
                 distance > static_cast<uint32_t>(window))
                 return QoInflateResult::DistanceTooFar;
@@ -530,7 +578,7 @@ QoInflateResult QoPngUncompressor::huffmanBlock(Bits& in, const QoHuffmanTable& 
             continue;
         }
         if (in.overrun()) return QoInflateResult::Truncated;
-        if (kind == kValue) {
+        if (kind == kLiteral) {
             *out++ = static_cast<unsigned char>(entryValue(e));
         } else if (kind == kEndOfBlock) {
             return QoInflateResult::Done;
