@@ -27,51 +27,22 @@ Bytes rgbSamples(int width, int height, int channels, uint32_t seed) {
 
 } // namespace
 
-TEST(PngHeader, BigEndianUnsignedInts) {
-    const unsigned char bytes[] = {0x01, 0x02, 0x03, 0x04, 0xFF, 0xFE, 0xFD, 0xFC};
-    EXPECT_EQ(PngGetUnsignedInt(bytes), 0x01020304u);
-    EXPECT_EQ(PngGetUnsignedInt(bytes + 4), 0xFFFEFDFCu);
-}
+TEST(PngDecoder, BadSignatureOrPaletteLengthFailsAndAnEmptyFileLoadsNothing) {
+    OurResult r = decodeWithOurs({136, 'P', 'N', 'G', 13, 10, 26, 10});
+    EXPECT_EQ(r.decodeResult, -1);
+    EXPECT_EQ(r.width, 0);
 
-TEST(PngDecoder, WrongSignatureFailsAndEmptyFileLoadsNothing) {
-    const Bytes wrong = {136, 'P', 'N', 'G', 13, 10, 26, 10};
-    OurResult r = decodeWithOurs(wrong);
+    r = decodeWithOurs(PngBuilder()
+                           .header(1, 1, 8, 3)
+                           .chunk("PLTE", {1, 2, 3, 4, 5, 6, 7})
+                           .imageData({0, 0})
+                           .bytes());
     EXPECT_EQ(r.decodeResult, -1);
     EXPECT_EQ(r.width, 0);
 
     r = decodeWithOurs(PngBuilder().bytes());
     EXPECT_EQ(r.decodeResult, 1);
-    EXPECT_EQ(r.width, 0);
     EXPECT_TRUE(r.pixels.empty());
-}
-
-TEST(PngDecoder, PaletteLengthNotAMultipleOfThreeFails) {
-    const Bytes file = PngBuilder()
-                           .header(1, 1, 8, 3)
-                           .chunk("PLTE", {1, 2, 3, 4, 5, 6, 7})
-                           .imageData({0, 0})
-                           .end()
-                           .bytes();
-    const OurResult r = decodeWithOurs(file);
-    EXPECT_EQ(r.decodeResult, -1);
-    EXPECT_EQ(r.width, 0);
-}
-
-TEST(PngDecoder, GammaIsKeptAndInitializeResetsIt) {
-    const Bytes file = PngBuilder()
-                           .header(1, 1, 8, 0)
-                           .chunk("gAMA", {0, 0, 0xB1, 0x8F})
-                           .imageData({0, 7})
-                           .end()
-                           .bytes();
-    CMemoryStream stream;
-    stream.write(file.data(), static_cast<int>(file.size()));
-    stream.seek(0, 0);
-    QoRawPngDecoder decoder;
-    EXPECT_EQ(decoder.Decode(&stream), 1);
-    EXPECT_EQ(decoder.getGamma(), 45455u);
-    decoder.Initialize();
-    EXPECT_EQ(decoder.getGamma(), 100000u);
 }
 
 TEST(PngDecoder, PaletteTransparencyAndIndexesBeyondThePalette) {
@@ -135,25 +106,6 @@ TEST(PngDecoder, GreyAndRgbKeysMakePixelsTransparent) {
     EXPECT_EQ(pixelAt(r, 1), (Bytes{1, 2, 4, 255}));
 }
 
-TEST(PngDecoder, OneBitGreyReadsMostSignificantBitFirst) {
-    const OurResult r =
-        decodeWithOurs(PngBuilder().header(4, 1, 1, 0).imageData({0, 0xB0}).end().bytes());
-    ASSERT_EQ(r.width, 4);
-    EXPECT_EQ(pixelAt(r, 0), (Bytes{255, 255, 255, 255}));
-    EXPECT_EQ(pixelAt(r, 1), (Bytes{0, 0, 0, 255}));
-    EXPECT_EQ(pixelAt(r, 2), (Bytes{255, 255, 255, 255}));
-    EXPECT_EQ(pixelAt(r, 3), (Bytes{255, 255, 255, 255}));
-}
-
-TEST(PngDecoder, UnsupportedDepthLoadsAsEmptyImage) {
-    const OurResult r =
-        decodeWithOurs(PngBuilder().header(4, 1, 2, 0).imageData({0, 0x1B}).end().bytes());
-    EXPECT_EQ(r.decodeResult, 1);
-    EXPECT_EQ(r.width, 0);
-    EXPECT_EQ(r.height, 0);
-    EXPECT_TRUE(r.pixels.empty());
-}
-
 TEST(PngDecoder, StoredFixedAndDynamicImageDataGiveTheSamePixels) {
     const int w = 40, h = 30;
     const Bytes samples = rgbSamples(w, h, 3, 5);
@@ -187,24 +139,6 @@ TEST(PngDecoder, UnknownFilterTypeLeavesTheBytes) {
     EXPECT_EQ(pixelAt(r, 1)[0], 6);
     EXPECT_EQ(pixelAt(r, 2)[0], 6); // Up on the kept bytes: 5 + 1
     EXPECT_EQ(pixelAt(r, 3)[0], 7);
-}
-
-TEST(PngDecoder, InterlacedAndPlainEncodingsOfAnImageDecodeAlike) {
-    struct Kind {
-        int colorType, depth, channels;
-    };
-    for (Kind k : {Kind{6, 8, 4}, Kind{2, 8, 3}, Kind{0, 8, 1}, Kind{4, 8, 2}}) {
-        for (int size : {1, 3, 9, 33}) {
-            SCOPED_TRACE(k.colorType * 1000 + size);
-            const Bytes samples = rgbSamples(size, size + 2, k.channels, 9);
-            const OurResult plain = decodeWithOurs(
-                encodeWithLibpng(size, size + 2, k.colorType, k.depth, false, samples));
-            const OurResult interlaced = decodeWithOurs(
-                encodeWithLibpng(size, size + 2, k.colorType, k.depth, true, samples));
-            ASSERT_EQ(plain.width, size);
-            EXPECT_TRUE(plain.pixels == interlaced.pixels);
-        }
-    }
 }
 
 TEST(PngDecoderHostileInput, OversizedDimensionsAreRefusedBeforeAllocating) {
@@ -242,18 +176,20 @@ TEST(PngDecoderHostileInput, ChunkLongerThanTheStreamEndsTheWalk) {
 
 TEST(PngDecoderHostileInput, CutFilesKeepTheRowsProducedSoFar) {
     const int w = 64, h = 64;
-    const Bytes samples = rgbSamples(w, h, 3, 21);
-    const Bytes file = encodeWithLibpng(w, h, 2, 8, false, samples);
+    Bytes rows = rgbSamples(w * 3 + 1, h, 1, 21);
+    for (int y = 0; y < h; y++)
+        rows[y * (w * 3 + 1)] = static_cast<unsigned char>(y % 5);
+    const Bytes file = PngBuilder().header(w, h, 8, 2).imageData(rows).end().bytes();
     const OurResult full = decodeWithOurs(file);
     ASSERT_EQ(full.width, w);
+    const size_t stride = w * 4;
     for (size_t cut = 40; cut < file.size(); cut += 97) {
         SCOPED_TRACE(cut);
         const OurResult r = decodeWithOurs(Bytes(file.begin(), file.begin() + cut));
         ASSERT_EQ(r.decodeResult, 1);
         ASSERT_EQ(r.width, w);
-        // Decoded rows agree with the full image; the rest stays zero.
+        // Decoded rows agree with the full image; after the row being decoded all is zero.
         size_t row = 0;
-        const size_t stride = w * 4;
         while (row < h &&
                std::equal(r.pixels.begin() + row * stride, r.pixels.begin() + (row + 1) * stride,
                           full.pixels.begin() + row * stride))
@@ -261,10 +197,8 @@ TEST(PngDecoderHostileInput, CutFilesKeepTheRowsProducedSoFar) {
         if (cut > file.size() / 2) {
             EXPECT_GT(row, 0u);
         }
-        for (size_t y = row + 1; y < h; y++)
-            ASSERT_TRUE(std::all_of(r.pixels.begin() + y * stride,
-                                    r.pixels.begin() + (y + 1) * stride,
-                                    [](unsigned char v) { return v == 0; }));
+        EXPECT_TRUE(std::all_of(r.pixels.begin() + std::min<size_t>(row + 1, h) * stride,
+                                r.pixels.end(), [](unsigned char v) { return v == 0; }));
     }
 }
 
@@ -283,8 +217,7 @@ TEST(PngDecoderHostileInput, DataBeyondTheLastRowStopsTheInflation) {
 }
 
 TEST(PngDecoderHostileInput, DamagedImageDataNeverEscapesTheBuffers) {
-    const Bytes samples = rgbSamples(50, 50, 4, 33);
-    const Bytes file = encodeWithLibpng(50, 50, 6, 8, true, samples);
+    const Bytes file = readFileBytes(pngSuitePath("basi6a08.png"));
     uint32_t seed = 7;
     for (int round = 0; round < 500; round++) {
         Bytes damaged = file;

@@ -24,10 +24,6 @@ Bytes readFileBytes(const std::string& path);
 /// (not for 1-bit grey), 16-bit samples to their high byte, grey to RGB, opaque filler.
 RgbaImage decodeWithLibpng(const Bytes& file);
 
-/// Writes an image with libpng at default zlib compression.
-Bytes encodeWithLibpng(int width, int height, int colorType, int bitDepth, bool interlaced,
-                       const Bytes& samples, const Bytes& palette = {}, const Bytes& trns = {});
-
 /// Our decoder over the bytes, through a memory stream.
 struct OurResult {
     int decodeResult = 0;
@@ -53,4 +49,5 @@ private:
     Bytes file;
 };
 
-Bytes zlibCompress(const Bytes& raw, int level, int strategy);
+/// zlib's deflate with the given level, strategy and window bits.
+Bytes zlibCompress(const Bytes& raw, int level, int strategy, int windowBits = 15);
