@@ -335,6 +335,22 @@ QoInflateResult QoPngUncompressor::Uncompress(const unsigned char* data, int siz
     return result;
 }
 
+bool QoPngUncompressor::buildFixedTables() {
+    if (fixedLit && fixedDist) return true;
+    if (!fixedLit) fixedLit = new (std::nothrow) QoHuffmanTable;
+    if (!fixedDist) fixedDist = new (std::nothrow) QoHuffmanTable;
+    if (!fixedLit || !fixedDist) return false;
+    unsigned char lengths[288];
+    std::fill(lengths, lengths + 144, 8);
+    std::fill(lengths + 144, lengths + 256, 9);
+    std::fill(lengths + 256, lengths + 280, 7);
+    std::fill(lengths + 280, lengths + 288, 8);
+    QoBuildHuffmanTable(*fixedLit, lengths, 288, 0);
+    std::fill(lengths, lengths + 32, 5);
+    QoBuildHuffmanTable(*fixedDist, lengths, 32, 1);
+    return true;
+}
+
 QoInflateResult QoPngUncompressor::inflateBlocks(Bits& in) {
     for (;;) {
         in.refillSlow();
@@ -346,19 +362,7 @@ QoInflateResult QoPngUncompressor::inflateBlocks(Bits& in) {
         if (type == 0) {
             r = storedBlock(in);
         } else if (type == 1) {
-            if (!fixedLit) {
-                fixedLit = new (std::nothrow) QoHuffmanTable;
-                fixedDist = fixedLit ? new (std::nothrow) QoHuffmanTable : nullptr;
-                if (!fixedDist) return QoInflateResult::OutOfMemory;
-                unsigned char lengths[288];
-                std::fill(lengths, lengths + 144, 8);
-                std::fill(lengths + 144, lengths + 256, 9);
-                std::fill(lengths + 256, lengths + 280, 7);
-                std::fill(lengths + 280, lengths + 288, 8);
-                QoBuildHuffmanTable(*fixedLit, lengths, 288, 0);
-                std::fill(lengths, lengths + 32, 5);
-                QoBuildHuffmanTable(*fixedDist, lengths, 32, 1);
-            }
+            if (!buildFixedTables()) return QoInflateResult::OutOfMemory;
             r = huffmanBlock(in, *fixedLit, *fixedDist);
         } else if (type == 2) {
             r = readDynamicTables(in);

@@ -59,6 +59,8 @@ private:
     struct Bits;
 
     QoInflateResult inflateBlocks(Bits& in);
+    /// The fixed literal/length and distance codes, built on first use.
+    bool buildFixedTables();
     QoInflateResult storedBlock(Bits& in);
     /// Decodes symbols while at least 16 input bytes and room for output remain, without
     /// end-of-input checks. True when the block ended or failed, with result set.

@@ -183,13 +183,13 @@ void QoRawPngDecoder::buildPaletteColors() {
     }
 }
 
-bool QoRawPngDecoder::startPass(int index) {
+void QoRawPngDecoder::startPass(int index) {
     // Passes without pixels carry no rows, not even filter bytes.
     while (index < passCount && (passes[index].width == 0 || passes[index].height == 0))
         index++;
     if (index >= passCount) {
         done = true;
-        return false;
+        return;
     }
     pass = index;
     row = 0;
@@ -197,7 +197,6 @@ bool QoRawPngDecoder::startPass(int index) {
     filterType = -1;
     rowBytes = static_cast<int>((static_cast<size_t>(passes[index].width) * bitsPerPixel + 7) / 8);
     memset(previous, 0, static_cast<size_t>(rowBytes));
-    return true;
 }
 
 int QoRawPngDecoder::Output(unsigned char byte) {
