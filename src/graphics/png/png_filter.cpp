@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && defined(__x86_64__)
 #include <emmintrin.h>
 #endif
 
@@ -52,7 +52,7 @@ void unfilterPaeth(const unsigned char* src, const unsigned char* prev, unsigned
             static_cast<unsigned char>(src[i] + paeth(dst[i - stride], prev[i], prev[i - stride]));
 }
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && defined(__x86_64__)
 // Sub, Average and Paeth depend on the pixel to the left, so pixels are reconstructed one
 // after the other, but all bytes of a pixel at once in vector lanes. Exactly the pixel's
 // bytes are read and written, never beyond the row.
