@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -16,8 +15,8 @@ Bytes pixelAt(const OurResult& r, int i) {
     return Bytes(r.pixels.begin() + i * 4, r.pixels.begin() + i * 4 + 4);
 }
 
-Bytes rgbSamples(int width, int height, int channels, uint32_t seed) {
-    Bytes b(static_cast<size_t>(width) * height * channels);
+Bytes randomBytes(size_t n, uint32_t seed) {
+    Bytes b(n);
     for (auto& v : b) {
         seed = seed * 1664525u + 1013904223u;
         v = static_cast<unsigned char>((seed >> 24) & 0xF0);
@@ -106,31 +105,6 @@ TEST(PngDecoder, GreyAndRgbKeysMakePixelsTransparent) {
     EXPECT_EQ(pixelAt(r, 1), (Bytes{1, 2, 4, 255}));
 }
 
-TEST(PngDecoder, StoredFixedAndDynamicImageDataGiveTheSamePixels) {
-    const int w = 40, h = 30;
-    const Bytes samples = rgbSamples(w, h, 3, 5);
-    Bytes rows;
-    for (int y = 0; y < h; y++) {
-        rows.push_back(static_cast<unsigned char>(y % 5)); // every filter type
-        rows.insert(rows.end(), samples.begin() + y * w * 3, samples.begin() + (y + 1) * w * 3);
-    }
-    auto decodeWith = [&](int level, int strategy) {
-        return decodeWithOurs(
-            PngBuilder().header(w, h, 8, 2).imageData(rows, level, strategy).end().bytes());
-    };
-    const OurResult stored = decodeWith(0, Z_DEFAULT_STRATEGY);
-    const OurResult fixed = decodeWith(9, Z_FIXED);
-    const OurResult dynamic = decodeWith(9, Z_DEFAULT_STRATEGY);
-    ASSERT_EQ(stored.width, w);
-    EXPECT_TRUE(fixed.pixels == stored.pixels);
-    EXPECT_TRUE(dynamic.pixels == stored.pixels);
-    // And libpng agrees on what the filtered rows mean.
-    const RgbaImage reference =
-        decodeWithLibpng(PngBuilder().header(w, h, 8, 2).imageData(rows).end().bytes());
-    ASSERT_TRUE(reference.ok);
-    EXPECT_TRUE(reference.pixels == stored.pixels);
-}
-
 TEST(PngDecoder, UnknownFilterTypeLeavesTheBytes) {
     const OurResult r =
         decodeWithOurs(PngBuilder().header(2, 2, 8, 0).imageData({7, 5, 6, 2, 1, 1}).end().bytes());
@@ -196,7 +170,7 @@ TEST(PngDecoderHostileInput, ChunkLongerThanTheStreamEndsTheWalk) {
 
 TEST(PngDecoderHostileInput, CutFilesKeepTheRowsProducedSoFar) {
     const int w = 64, h = 64;
-    Bytes rows = rgbSamples(w * 3 + 1, h, 1, 21);
+    Bytes rows = randomBytes((w * 3 + 1) * h, 21);
     for (int y = 0; y < h; y++)
         rows[y * (w * 3 + 1)] = static_cast<unsigned char>(y % 5);
     const Bytes file = PngBuilder().header(w, h, 8, 2).imageData(rows).end().bytes();
