@@ -48,13 +48,14 @@ struct EventList {
     explicit EventList(const uint8_t* bytes) : raw(sizeof(VstEvents) + 8 * sizeof(VstEvent*)) {
         auto* list = reinterpret_cast<VstEvents*>(raw.data());
         list->numEvents = bytes[15] % 9;
+        VstEvent** slots = list->events;
         for (int i = 0; i < list->numEvents; i++) {
             VstMidiEvent& e = events[i];
             memset(&e, 0, sizeof e);
             e.type = bytes[(i + 2) % 16] % 8;
             e.deltaFrames = int8_t(bytes[(i + 3) % 16]) * 16;
             memcpy(e.midiData, bytes + (i + 4) % 12, 4);
-            list->events[i] = reinterpret_cast<VstEvent*>(&e);
+            slots[i] = reinterpret_cast<VstEvent*>(&e);
         }
     }
     VstEvents* get() { return reinterpret_cast<VstEvents*>(raw.data()); }
