@@ -146,9 +146,15 @@ ReWireError CBundleDevice::drive(const ReWireDriveAudioInputParams& input,
         if (channelBuffers[n]) ReWireSetBitInBitField(output.fRenderedChannels, uint16_t(n));
 
     blocksDriven++;
-    if (behaviour.targetsChangeAfter > 0 && blocksDriven == behaviour.targetsChangeAfter) {
+    bool changeDue =
+        behaviour.targetsChangeAfter > 0 &&
+        (blocksDriven == behaviour.targetsChangeAfter ||
+         (behaviour.targetsChangeRepeat && blocksDriven > behaviour.targetsChangeAfter));
+    if (changeDue) {
         currentLayout.store(1);
         announceTargetsChanged(output);
     }
+    if (behaviour.overstateEvents)
+        output.fOutputEvents.fCount = output.fOutputEvents.fCapacity + 1000;
     return kReWireError_NoError;
 }

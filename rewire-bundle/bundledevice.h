@@ -30,7 +30,11 @@ struct CDeviceBehaviour {
     bool failDrive = false;
     /// Blocks after which the MIDI targets change and the device announces it; 0 never.
     int targetsChangeAfter = 0;
+    /// After the change, announces it again on every block.
+    bool targetsChangeRepeat = false;
     uint32_t outputEventLimit = 16;
+    /// Reports more output events than the buffer holds, as a faulty library would.
+    bool overstateEvents = false;
 };
 
 class CBundleDevice {

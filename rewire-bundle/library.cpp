@@ -76,6 +76,8 @@ void readBehaviour(CIniFile& registry, const CStr& section, CDeviceBehaviour* be
     behaviour->targetsChangeAfter = registry.readInteger(section, "TargetsChangeAfter", 0);
     int limit = registry.readInteger(section, "EventLimit", int(behaviour->outputEventLimit));
     behaviour->outputEventLimit = uint32_t(limit < 0 ? 0 : limit);
+    behaviour->targetsChangeRepeat = registry.readInteger(section, "TargetsChangeRepeat", 0) != 0;
+    behaviour->overstateEvents = registry.readInteger(section, "OverstateEvents", 0) != 0;
 }
 
 CBusLayout changedLayout(const CBusLayout& layout) {

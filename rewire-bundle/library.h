@@ -18,7 +18,9 @@
 //     RefuseClose=3          ; device close requests refused first; -1 refuses for good
 //     FailDrive=1
 //     TargetsChangeAfter=4   ; blocks until the MIDI targets change (one bus "Changed" added)
+//     TargetsChangeRepeat=1  ; announces changed targets again on every later block
 //     EventLimit=16          ; events the device may return per block
+//     OverstateEvents=1      ; claims far more output events than it wrote or may return
 #pragma once
 
 #include <atomic>

@@ -19,10 +19,11 @@ template <typename Render, typename Midi>
 void sliceAtEvents(const VstEvents* list, int frames, Render render, Midi midi) {
     int position = 0;
     int count = list ? list->numEvents : 0;
-    // The host allocates the list with room for all its events, past the declared array.
-    const VstEvent* const* events = list ? list->events : nullptr;
+    // The host allocates the list longer than its declared two slots: indexing the array
+    // itself past them is undefined, so the slots are read through a plain pointer.
+    const VstEvent* const* slots = list ? list->events : nullptr;
     for (int i = 0; i < count; i++) {
-        const VstEvent* e = events[i];
+        const VstEvent* e = slots[i];
         if (!e || e->type != kVstMidiType) continue;
         int offset = std::clamp(static_cast<int>(e->deltaFrames), position, frames);
         if (offset > position) {

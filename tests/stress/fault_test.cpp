@@ -1,0 +1,135 @@
+// Devices whose library misbehaves: the plug-in keeps rendering, keeps every setting the user
+// made, and never hangs on a device or library that will not close.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "plughost.h"
+
+using namespace stress;
+
+namespace {
+class LibraryFaults : public ::testing::Test {
+protected:
+    void SetUp() override {
+        library.addBundle(0, "ReWire.bundle", "1.8.0", faultRegistry());
+        plugin = std::make_unique<Plugin>();
+        // Settings that must survive whatever the devices do.
+        synth().setSync(0);
+        synth().setMapTarget(0, 1);
+        synth().addMapRow(3);
+        synth().addMapRow(7);
+    }
+    CSynth& synth() { return plugin->synth(); }
+    void expectSettingsKept() {
+        EXPECT_EQ(synth().getSync(), 0);
+        ASSERT_EQ(synth().getMapping().getCount(), 3);
+        EXPECT_EQ(synth().getMapping().getChannel(0), 1);
+        EXPECT_EQ(synth().getMapping().getChannel(1), 3);
+        EXPECT_EQ(synth().getMapping().getChannel(2), 7);
+    }
+    // Renders blocks with notes and idles between them; false if any sample is damaged.
+    bool renderBlocks(int count, float* loudest = nullptr) {
+        Outputs out;
+        NoteEvents notes(8, 128);
+        float largest = 0;
+        for (int n = 0; n < count; n++) {
+            plugin->process(out, 128, n % 4 == 0 ? notes.get() : nullptr);
+            float peak = out.peak(128);
+            if (peak < 0) return false;
+            largest = std::max(largest, peak);
+            plugin->dispatch(effEditIdle);
+        }
+        if (loudest) *loudest = largest;
+        return true;
+    }
+    // The plug-in still plays the well-behaved synth after the fault.
+    void expectSynthPlays() {
+        synth().setDevice(kSynth);
+        ASSERT_EQ(synth().getDeviceIndex(), int(kSynth));
+        float loudest = 0;
+        EXPECT_TRUE(renderBlocks(8, &loudest));
+        EXPECT_GT(loudest, 0.0f);
+    }
+
+    CTestInstall library;
+    std::unique_ptr<Plugin> plugin;
+};
+} // namespace
+
+TEST_F(LibraryFaults, DeviceThatRefusesToOpenLeavesNoDeviceChosen) {
+    synth().setDevice(kSynth);
+    synth().setDevice(kRefusesOpen);
+    EXPECT_EQ(synth().getDeviceIndex(), -1);
+    EXPECT_TRUE(renderBlocks(10));
+    expectSettingsKept();
+    expectSynthPlays();
+}
+
+TEST_F(LibraryFaults, DeviceThatNeverClosesDoesNotHangSwitchingOrClosing) {
+    synth().setDevice(kNeverCloses);
+    EXPECT_EQ(synth().getDeviceIndex(), int(kNeverCloses));
+    EXPECT_TRUE(renderBlocks(10));
+    // Switching away cannot close it; the other device is chosen all the same.
+    expectSynthPlays();
+    synth().setDevice(kNeverCloses);
+    EXPECT_EQ(synth().getDeviceIndex(), int(kNeverCloses));
+    expectSettingsKept();
+    // The fixture's plug-in closes with the device still open.
+}
+
+TEST_F(LibraryFaults, FailingDriveCallsRenderSilence) {
+    synth().setDevice(kFailsDrive);
+    EXPECT_EQ(synth().getDeviceIndex(), int(kFailsDrive));
+    float loudest = 1;
+    EXPECT_TRUE(renderBlocks(20, &loudest));
+    EXPECT_EQ(loudest, 0.0f);
+    expectSettingsKept();
+    expectSynthPlays();
+}
+
+TEST_F(LibraryFaults, TargetsAnnouncedAsChangedEveryBlockAreReadOnIdle) {
+    synth().setDevice(kChangesTargets);
+    int before = synth().getDevice()->getBusses();
+    EXPECT_TRUE(renderBlocks(200));
+    // The changed layout adds one bus with one channel; rebuilding it every block is harmless.
+    EXPECT_EQ(synth().getDevice()->getBusses(), before + 1);
+    EXPECT_TRUE(synth().getIdleFlags() & CSynth::kIdleRebuildMapping);
+    expectSettingsKept();
+    expectSynthPlays();
+}
+
+TEST_F(LibraryFaults, OverstatedOutputEventsAreReadOnlyAsFarAsTheBufferGoes) {
+    synth().setDevice(kOverstatesEvents);
+    int before = synth().getDevice()->getBusses();
+    EXPECT_TRUE(renderBlocks(20));
+    EXPECT_EQ(synth().getDevice()->getBusses(), before + 1);
+    expectSettingsKept();
+    expectSynthPlays();
+}
+
+TEST_F(LibraryFaults, ThousandBusesAreCappedAtTheTargetLimit) {
+    synth().setDevice(kManyBuses);
+    CReWireDevice* device = synth().getDevice();
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(device->getBusses(), CReWireDevice::kMaxTargets);
+    EXPECT_GT(device->getBusName(CReWireDevice::kMaxTargets - 1).length(), 0);
+    // Rows may point at the last target or past it.
+    synth().setMapTarget(1, CReWireDevice::kMaxTargets - 1);
+    synth().setMapTarget(2, CReWireDevice::kMaxTargets + 5);
+    EXPECT_TRUE(renderBlocks(20));
+    EXPECT_EQ(synth().getMapping().getChannel(1), CReWireDevice::kMaxTargets - 1);
+    EXPECT_EQ(synth().getMapping().getChannel(2), CReWireDevice::kMaxTargets + 5);
+    expectSynthPlays();
+}
+
+TEST_F(LibraryFaults, ChunkRoundTripsThroughEveryFaultyDevice) {
+    for (int d = kRefusesOpen; d < kDeviceCount; d++) {
+        synth().setDevice(d);
+        auto saved = plugin->chunk();
+        plugin->setChunk(saved);
+        EXPECT_EQ(plugin->chunk(), saved) << "device " << d;
+        expectSettingsKept();
+    }
+}

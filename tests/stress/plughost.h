@@ -1,0 +1,83 @@
+// A minimal host for driving the plug-in through its C entry points from several threads:
+// the effect, an event list the audio thread hands over each block, output buffers, and a
+// registry of test devices installed next to our ReWire library.
+#pragma once
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/synth.h"
+#include "testinstall.h"
+#include "vst/plug.h"
+
+namespace stress {
+
+/// Frames the output buffers hold; block sizes given to the plug-in stay below it.
+constexpr int kMaxFrames = 4096;
+
+/// Registry devices: well-behaved ones first, then one per fault.
+enum Device {
+    kSynth,
+    kDrums,
+    kTone,
+    kRefusesOpen,
+    kNeverCloses,
+    kFailsDrive,
+    kChangesTargets,
+    kOverstatesEvents,
+    kManyBuses,
+    kDeviceCount
+};
+
+/// devices.ini text with the devices above.
+std::string faultRegistry();
+
+/// Answers the version and time requests; the time info says "playing, tempo valid".
+VstIntPtr host(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+               float opt);
+
+/// A process-events list of note messages, built once and handed over every block.
+class NoteEvents {
+public:
+    /// count note-ons and note-offs on MIDI channels 1..4, spread over frames.
+    NoteEvents(int count, int frames);
+    VstEvents* get() { return reinterpret_cast<VstEvents*>(raw.data()); }
+
+private:
+    std::vector<VstMidiEvent> storage;
+    std::vector<unsigned char> raw;
+};
+
+struct Outputs {
+    Outputs();
+    float* pointers[8];
+    /// Largest absolute sample of the first frames of every output; -1 for a NaN or infinity.
+    float peak(int frames) const;
+
+private:
+    std::vector<float> data[8];
+};
+
+/// The plug-in opened as a host opens it, with a short mixer close window.
+class Plugin {
+public:
+    Plugin();
+    ~Plugin();
+    Plugin(const Plugin&) = delete;
+    Plugin& operator=(const Plugin&) = delete;
+
+    AEffect* effect() const { return fx; }
+    CSynth& synth() const;
+    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
+                       void* ptr = nullptr, float opt = 0) const;
+    /// One audio block with the given events (may be null).
+    void process(Outputs& out, int frames, VstEvents* events) const;
+    std::vector<unsigned char> chunk() const;
+    void setChunk(std::vector<unsigned char> bytes) const;
+
+private:
+    AEffect* fx = nullptr;
+};
+
+} // namespace stress
