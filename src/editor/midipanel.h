@@ -4,6 +4,7 @@
 
 #include "gui/group.h"
 
+class CDropdown;
 class CSynth;
 
 class CMIDIPanel : public CScrollPanel {
@@ -27,6 +28,5 @@ public:
 };
 
 /// Painting shared by the editor's dropdowns: the text rectangle and the arrow buttons.
-class CDropdown;
 CRect dropdownTextRect(CDropdown* dd, CRect r);
 void drawDropdownArrows(CGraphic* g, CDropdown* dd, CRect r);

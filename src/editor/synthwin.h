@@ -6,6 +6,7 @@
 #include "gui/pluginwin.h"
 
 class CAudioPanel;
+class CDropdown;
 class CMIDIPanel;
 class CSynth;
 
@@ -38,6 +39,6 @@ public:
     CSynth* synth;
 
 private:
-    void fillDeviceList(class CDropdown* list);
+    void fillDeviceList(CDropdown* list);
     void lowerPeaks();
 };

@@ -19,7 +19,7 @@ void usage(FILE* to) {
                "commands:\n",
                to);
     for (const Command& c : commands)
-        std::fprintf(to, "  %-8s %s\n", c.name, c.summary);
+        std::fprintf(to, "  %-11s %s\n", c.name, c.summary);
 }
 
 } // namespace
