@@ -74,6 +74,19 @@ void writeShortNoteSong(const std::string& path) {
     };
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes), sizeof bytes);
 }
+/// A MIDI file of format 0 that holds middle C on channels 1 and 2 for 1.5 s of every 2 s.
+void writeTwoChannelSong(const std::string& path) {
+    const unsigned char bytes[] = {
+        'M',  'T',  'h',  'd',  0,    0, 0, 6,  0, 0, 0, 1, 0x01, 0xE0, // 480 ticks a quarter
+        'M',  'T',  'r',  'k',  0,    0, 0, 22,                         //
+        0x00, 0x90, 60,   100,                                          // on, channel 1
+        0x00, 0x91, 60,   100,                                          // on, channel 2
+        0x8B, 0x20, 0x80, 60,   0,                                      // off 3 quarters later
+        0x00, 0x81, 60,   0,                                            //
+        0x83, 0x60, 0xFF, 0x2F, 0x00,                                   // end a quarter later
+    };
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes), sizeof bytes);
+}
 } // namespace
 
 class RwhostGui : public ::testing::Test {
@@ -340,4 +353,27 @@ TEST_F(RwhostGui, MetersRiseWhileTheSynthesizerPlaysAndFallToZero) {
     EXPECT_GE(steps, 10);
     EXPECT_LT(all[zero - 1].peaks[0], 0.02f);
     EXPECT_GT(all[zero - 1].peaks[0], 0.0f);
+}
+
+TEST_F(RwhostGui, RoutingFollowsTheTargetChosenWithTheStepArrows) {
+    const std::string song = library.root() + "/two.mid";
+    writeTwoChannelSong(song);
+    start({"--device", "0", "--midi", song});
+    click(265, 17);
+    ASSERT_TRUE(waitFor([](const State& s) { return s.map == std::vector<int>{0, 1}; }));
+    ASSERT_TRUE(idlesPass(2));
+    // both channels on the first target: the second note-on finds the voice already playing
+    click(8 + 4 + 256 - 27, 36 + 24 + 9);
+    ASSERT_TRUE(waitFor([](const State& s) { return s.map == std::vector<int>{0, 0}; }));
+    const int shared = latest.idle;
+    ASSERT_TRUE(waitFor([&](const State& s) { return s.idle >= shared + 80; })); // a whole loop
+    float single = 0.0f;
+    for (const State& s : states())
+        if (s.idle > shared) single = std::max(single, s.peaks[0]);
+    ASSERT_GT(single, 0.05f);
+    // channel 2 on its own target: two voices sound together
+    click(8 + 4 + 256 - 9, 36 + 24 + 9);
+    ASSERT_TRUE(waitFor([](const State& s) { return s.map == std::vector<int>{0, 1}; }));
+    EXPECT_TRUE(waitFor([&](const State& s) { return s.peaks[0] > 1.5f * single; }))
+        << "single voice peak " << single;
 }
