@@ -9,17 +9,6 @@
 using namespace stress;
 
 namespace {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kSanitizerHeap = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr bool kSanitizerHeap = true;
-#else
-constexpr bool kSanitizerHeap = false;
-#endif
-#else
-constexpr bool kSanitizerHeap = false;
-#endif
 
 // One session as a host runs it: open, choose a device, play, save and restore, close.
 void session(int n) {
@@ -49,7 +38,7 @@ TEST(Lifetime, ThousandOpenCloseCyclesLeaveTheHeapWhereItWas) {
         session(n);
     size_t after = heapInUse();
     printf("heap in use: %zu bytes before, %zu after 1000 sessions\n", before, after);
-    if (!kSanitizerHeap) {
+    if (!kSanitizerRuntime) {
         EXPECT_LE(after, before + 4096);
     }
 }
