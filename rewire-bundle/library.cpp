@@ -4,6 +4,7 @@
 #include "foundation/inifile.h"
 #include "foundation/os.h"
 #include "synthdevice.h"
+#include "flatdevice.h"
 #include "tonedevice.h"
 
 namespace {
@@ -55,6 +56,10 @@ CBundleDevice* createDevice(const CStr& kind, const CStr& name, int channels, CB
     if (wanted == "DRUMS") {
         *layout = CDrumDevice::defaultLayout();
         return new CDrumDevice(name);
+    }
+    if (wanted == "FLAT") {
+        *layout = CBusLayout();
+        return new CFlatDevice(name, channels);
     }
     if (wanted == "TONE") {
         *layout = CBusLayout();

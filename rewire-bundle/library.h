@@ -8,8 +8,8 @@
 //     RefuseClose=0          ; mixer close requests refused first; -1 refuses for good
 //     [Device0]
 //     Name=Lead Synth
-//     Kind=Synth             ; Synth, Drums or Tone
-//     Channels=8             ; audio channels (Tone only; the others are stereo)
+//     Kind=Synth             ; Synth, Drums, Tone or Flat (constant levels, no synthesis)
+//     Channels=8             ; audio channels (Tone and Flat only; the others are stereo)
 //     Buses=1                ; MIDI buses replacing the kind's own; names from Bus0=...
 //     Bus0=Main              ; a bus name, may be empty
 //     Bus0Channels=A,B       ; channel names of bus 0; without it BusChannels unnamed channels

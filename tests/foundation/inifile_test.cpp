@@ -16,14 +16,7 @@ protected:
         fputs(text, f);
         fclose(f);
     }
-    std::string contents() {
-        std::string s;
-        FILE* f = fopen(path.c_str(), "rb");
-        for (int ch; f && (ch = fgetc(f)) != EOF;)
-            s += static_cast<char>(ch);
-        if (f) fclose(f);
-        return s;
-    }
+    std::string contents() { return readText(path); }
 };
 
 TEST_F(IniFileTest, MissingFileGivesDefaultsAndWritingCreatesIt) {

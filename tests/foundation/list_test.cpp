@@ -110,14 +110,7 @@ class StringListFile : public ::testing::Test {
 protected:
     std::string path = uniqueTempPath(".txt");
     void TearDown() override { std::remove(path.c_str()); }
-    std::string contents() {
-        std::string s;
-        FILE* f = fopen(path.c_str(), "rb");
-        for (int ch; f && (ch = fgetc(f)) != EOF;)
-            s += static_cast<char>(ch);
-        if (f) fclose(f);
-        return s;
-    }
+    std::string contents() { return readText(path); }
 };
 
 TEST(StringList, SortedAddIsCaseInsensitiveAndStable) {

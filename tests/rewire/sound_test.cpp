@@ -1,6 +1,7 @@
 #include <cmath>
 
 #include "mixerfixture.h"
+#include "soundmeasure.h"
 
 namespace {
 const float kSilence = 1e-6f;
@@ -25,21 +26,6 @@ float largestStep(const std::vector<float>& samples) {
     for (size_t i = 1; i < samples.size(); i++)
         largest = std::max(largest, std::fabs(samples[i] - samples[i - 1]));
     return largest;
-}
-
-// Frames where sound starts after at least gap frames of silence.
-std::vector<long> onsets(const std::vector<float>& samples, int gap) {
-    std::vector<long> found;
-    long quiet = gap;
-    for (size_t i = 0; i < samples.size(); i++) {
-        if (std::fabs(samples[i]) > kSilence) {
-            if (quiet >= gap) found.push_back(long(i));
-            quiet = 0;
-        } else {
-            quiet++;
-        }
-    }
-    return found;
 }
 
 // Sign changes in the first frames of a hit: few for the kick, many for the noisy sounds.
@@ -98,7 +84,7 @@ TEST_F(MixerTest, DrumMachineHitsFallOnTheEighthNoteGrid) {
     mixer->setPlaying(true);
     const int eighth = kRate * 60 / 120 / 2;
     std::vector<float> twoBars = record(16 * eighth, 0, true);
-    std::vector<long> hits = onsets(twoBars, eighth / 2);
+    std::vector<long> hits = onsets(twoBars, eighth / 2, kSilence);
     ASSERT_EQ(hits.size(), 16u);
     for (size_t i = 0; i < hits.size(); i++) {
         EXPECT_NEAR(double(hits[i]), double(long(i) * eighth), 2.0) << i;
@@ -113,7 +99,7 @@ TEST_F(MixerTest, DrumMachineHitsFallOnTheEighthNoteGrid) {
     mixer->setPlaying(false);
     record(kRate / 10, 0, true);
     std::vector<float> stopped = record(kRate, 0, true);
-    EXPECT_TRUE(onsets(stopped, 1).empty());
+    EXPECT_TRUE(onsets(stopped, 1, kSilence).empty());
 }
 
 TEST_F(MixerTest, DrumMachineFollowsTempoAndStartPosition) {
@@ -125,7 +111,7 @@ TEST_F(MixerTest, DrumMachineFollowsTempoAndStartPosition) {
     const int eighth = kRate * 60 / 90 / 2;
     recordedFrames = eighth + eighth / 2;
     std::vector<float> recording = record(4 * eighth, 0, true);
-    std::vector<long> hits = onsets(recording, eighth / 2);
+    std::vector<long> hits = onsets(recording, eighth / 2, kSilence);
     ASSERT_EQ(hits.size(), 4u);
     for (size_t i = 0; i < hits.size(); i++)
         EXPECT_NEAR(double(hits[i]), double(eighth / 2 + long(i) * eighth), 2.0) << i;
@@ -142,7 +128,7 @@ TEST_F(MixerTest, DrumMachineWrapsAtTheLoopEnd) {
     // One block of a second covers two quarter notes; the loop brings beat 1 back halfway.
     COutputs outputs(kRate);
     process(outputs, kRate);
-    std::vector<long> hits = onsets(outputs.data[0], kRate / 10);
+    std::vector<long> hits = onsets(outputs.data[0], kRate / 10, kSilence);
     ASSERT_EQ(hits.size(), 4u);
     EXPECT_NEAR(double(hits[2]), kRate / 2.0, 2.0);
     EXPECT_LT(signChanges(outputs.data[0], hits[2], kRate / 100), 6) << "kick again";

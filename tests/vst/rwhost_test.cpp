@@ -2,6 +2,8 @@
 // clicks on every quarter note while the transport plays.
 #include <gtest/gtest.h>
 
+#include "rwhost_runner.h"
+
 #include <sndfile.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,124 +18,11 @@
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
-struct Outcome {
-    int exitCode;
-    std::string output; ///< stdout and stderr together
-};
-
-/// environment: assignments put before the command, for example to quiet a sanitizer.
-Outcome rwhost(const std::string& args, const std::string& environment = "") {
-    const std::string command = environment + " " + RWHOST_PATH + " " + args + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    Outcome run{-1, ""};
-    if (!pipe) return run;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
-        run.output.append(buffer, n);
-    const int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
-struct Wav {
-    int rate = 0;
-    int channels = 0;
-    std::vector<std::vector<float>> channel;
-};
-
-bool readWav(const std::string& path, Wav& wav) {
-    SF_INFO info{};
-    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-    if (!f) return false;
-    std::vector<float> frames(static_cast<size_t>(info.frames * info.channels));
-    sf_readf_float(f, frames.data(), info.frames);
-    sf_close(f);
-    wav.rate = info.samplerate;
-    wav.channels = info.channels;
-    wav.channel.assign(info.channels, std::vector<float>(info.frames));
-    for (sf_count_t i = 0; i < info.frames; ++i)
-        for (int c = 0; c < info.channels; ++c)
-            wav.channel[c][i] = frames[i * info.channels + c];
-    return true;
-}
-
-Bytes readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeBytes(const std::string& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
-}
-
-/// Format 1 file, 480 ticks per quarter: a conductor track (optional tempo) and one note track
-/// holding A4 from quarter `start` for `length` quarters.
-Bytes songFile(double start, double length, uint32_t microsPerQuarter = 0) {
-    auto put32 = [](Bytes& b, uint32_t v) {
-        for (int s = 24; s >= 0; s -= 8)
-            b.push_back(static_cast<unsigned char>(v >> s));
-    };
-    auto varLen = [](Bytes& b, uint32_t v) {
-        Bytes tmp{static_cast<unsigned char>(v & 0x7F)};
-        while (v >>= 7)
-            tmp.insert(tmp.begin(), static_cast<unsigned char>(0x80 | (v & 0x7F)));
-        b.insert(b.end(), tmp.begin(), tmp.end());
-    };
-    Bytes conductor;
-    if (microsPerQuarter)
-        conductor = {0x00,
-                     0xFF,
-                     0x51,
-                     0x03,
-                     static_cast<unsigned char>(microsPerQuarter >> 16),
-                     static_cast<unsigned char>(microsPerQuarter >> 8),
-                     static_cast<unsigned char>(microsPerQuarter)};
-    conductor.insert(conductor.end(), {0x00, 0xFF, 0x2F, 0x00});
-    Bytes notes;
-    varLen(notes, static_cast<uint32_t>(start * 480));
-    notes.insert(notes.end(), {0x90, 69, 127});
-    varLen(notes, static_cast<uint32_t>(length * 480));
-    notes.insert(notes.end(), {69, 0, 0x00, 0xFF, 0x2F, 0x00});
-
-    Bytes f = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 2, 0x01, 0xE0};
-    for (const Bytes* t : {&conductor, &notes}) {
-        f.insert(f.end(), {'M', 'T', 'r', 'k'});
-        put32(f, static_cast<uint32_t>(t->size()));
-        f.insert(f.end(), t->begin(), t->end());
-    }
-    return f;
-}
-
-long firstNonZero(const std::vector<float>& s, long from = 0) {
-    for (long i = from; i < static_cast<long>(s.size()); ++i)
-        if (s[i] != 0.0f) return i;
-    return -1;
-}
-
 std::vector<long> clicks(const std::vector<float>& s) {
     std::vector<long> at;
     for (long i = 0; i < static_cast<long>(s.size()); ++i)
         if (s[i] == 1.0f) at.push_back(i);
     return at;
-}
-
-/// Frequency from the rising zero crossings of a stretch of signal.
-double frequency(const std::vector<float>& s, long from, long to, int rate) {
-    long first = -1, last = -1;
-    int crossings = 0;
-    for (long i = from + 1; i < to; ++i)
-        if (s[i - 1] < 0.0f && s[i] >= 0.0f) {
-            if (first < 0)
-                first = i;
-            else
-                ++crossings;
-            last = i;
-        }
-    return crossings > 0 ? crossings * static_cast<double>(rate) / (last - first) : 0.0;
 }
 
 class RwHost : public ::testing::Test {

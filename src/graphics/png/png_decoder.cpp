@@ -43,6 +43,28 @@ private:
 
 } // namespace
 
+/// The concatenated IDAT contents, in a buffer as large as the rest of the stream.
+struct QoGenericPngDecoder::ImageData {
+    explicit ImageData(int largest)
+        : bytes(static_cast<unsigned char*>(malloc(static_cast<size_t>(largest) + 1))),
+          capacity(bytes ? largest : 0) {}
+    ~ImageData() { free(bytes); }
+    ImageData(const ImageData&) = delete;
+    ImageData& operator=(const ImageData&) = delete;
+
+    int room() const { return capacity - size; }
+    /// Reads up to n more bytes (n <= room()); false when fewer arrived.
+    bool append(CStream* stream, int n) {
+        const int got = n > 0 ? stream->read(bytes + size, n) : 0;
+        size += std::max(got, 0);
+        return got == n;
+    }
+
+    unsigned char* bytes;
+    int capacity;
+    int size = 0;
+};
+
 unsigned int PngGetUnsignedInt(const unsigned char* bytes) {
     return (static_cast<unsigned int>(bytes[0]) << 24) |
            (static_cast<unsigned int>(bytes[1]) << 16) |
@@ -111,34 +133,27 @@ void QoGenericPngDecoder::readChunk(unsigned int type, const unsigned char* data
     }
 }
 
-int QoGenericPngDecoder::Decode(CStream* stream) {
-    inflateResult = QoInflateResult::Done;
-    unsigned char signature[8];
-    if (!stream || stream->read(signature, 8) != 8 || memcmp(signature, pngSignature, 8) != 0)
-        return -1;
-
-    // The image data cannot be larger than the rest of the stream; a chunk claiming more
-    // than what is left is never read.
+int QoGenericPngDecoder::readChunks(CStream* stream, ImageData& image) {
     const int total = stream->getSize();
-    const int capacity = std::max(total - stream->pos(), 0);
-    auto* imageData = static_cast<unsigned char*>(malloc(static_cast<size_t>(capacity) + 1));
-    int imageSize = 0;
     unsigned char* chunk = nullptr;
     int result = 1;
-
     for (;;) {
         unsigned char head[8];
         if (stream->read(head, 8) != 8) break;
         const unsigned int length = PngGetUnsignedInt(head);
         const unsigned int type = PngGetUnsignedInt(head + 4);
         const int left = total - stream->pos();
-        if (left < 0 || length > static_cast<unsigned int>(left)) break;
+        if (left < 0) break;
+        if (length > static_cast<unsigned int>(left)) {
+            // A cut-off file: keep the image data that is there, so the rows it holds
+            // are decoded, and read nothing else.
+            if (type == typeIDAT) image.append(stream, std::min(left, image.room()));
+            break;
+        }
         const int n = static_cast<int>(length);
 
         if (type == typeIDAT) {
-            if (!imageData || n > capacity - imageSize) break;
-            if (stream->read(imageData + imageSize, n) != n) break;
-            imageSize += n;
+            if (n > image.room() || !image.append(stream, n)) break;
         } else if (type == typeIHDR || type == typePLTE || type == typeTRNS || type == typeGAMA) {
             if (type == typePLTE && length % 3 != 0) {
                 result = -1;
@@ -148,21 +163,31 @@ int QoGenericPngDecoder::Decode(CStream* stream) {
             chunk = static_cast<unsigned char*>(malloc(length + 1));
             if (!chunk || stream->read(chunk, n) != n) break;
             readChunk(type, chunk, length);
-        } else if (n > 0 && stream->seek(n, 1) < 0) {
-            break;
+        } else if (n > 0) {
+            stream->seek(n, 1);
         }
         if (type == typeIEND) break;
         unsigned char crc[4];
         if (stream->read(crc, 4) != 4) break;
     }
     free(chunk);
+    return result;
+}
 
+int QoGenericPngDecoder::Decode(CStream* stream) {
+    inflateResult = QoInflateResult::Done;
+    unsigned char signature[8];
+    if (!stream || stream->read(signature, 8) != 8 || memcmp(signature, pngSignature, 8) != 0)
+        return -1;
+
+    // The image data cannot be larger than the rest of the stream.
+    ImageData image(std::max(stream->getSize() - stream->pos(), 0));
+    const int result = readChunks(stream, image);
     if (result == 1 && PrepareOutput() == 1) {
         QoPngUncompressor inflater;
         DecoderSink sink(this);
-        inflateResult = inflater.Uncompress(imageData, imageSize, &sink);
+        inflateResult = inflater.Uncompress(image.bytes, image.size, &sink);
         EndOutput();
     }
-    free(imageData);
     return result;
 }

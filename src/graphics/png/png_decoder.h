@@ -80,6 +80,10 @@ protected:
     unsigned int gamma = 100000;
 
 private:
+    struct ImageData;
+    /// Walks the chunks after the signature, gathering the image data: 1, or -1 for a bad
+    /// PLTE length.
+    int readChunks(CStream* stream, ImageData& image);
     void readChunk(unsigned int type, const unsigned char* data, unsigned int length);
     QoInflateResult inflateResult = QoInflateResult::Done;
 };
@@ -111,7 +115,7 @@ private:
 
     /// Takes a run of inflated bytes; 0 once every row is complete.
     int consume(const unsigned char* bytes, int count);
-    bool startPass(int index);
+    void startPass(int index);
     void finishRow(const unsigned char* raw);
     void writeRow(const unsigned char* row);
     void buildPaletteColors();

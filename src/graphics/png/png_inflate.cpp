@@ -21,12 +21,14 @@ namespace {
 // Table entry: bits 0-3 code length, 4-7 kind, 8-15 extra bits (or sub-table index bits),
 // 16-31 value (literal, length or distance base, or sub-table offset).
 enum EntryKind : uint32_t {
-    kValue = 0, // a literal byte, a distance or a code-length symbol
+    kLiteral = 0, // one literal byte, or two in a paired entry
     kLength = 1,
     kEndOfBlock = 2,
     kSubTable = 3,
     kInvalid = 4,
     kIgnored = 5, // literal/length symbols 286 and 287
+    kDistance = 6,
+    kCodeLength = 7,
 };
 
 constexpr uint32_t entry(uint32_t kind, uint32_t value, uint32_t extra, uint32_t length) {
@@ -37,6 +39,12 @@ inline uint32_t entryLength(uint32_t e) {
 }
 inline uint32_t entryKind(uint32_t e) {
     return (e >> 4) & 15;
+}
+inline bool isLiteral(uint32_t e) {
+    return (e & 0xF0u) == 0;
+}
+inline bool isSubTable(uint32_t e) {
+    return (e & 0xF0u) == kSubTable << 4;
 }
 inline uint32_t entryExtra(uint32_t e) {
     return (e >> 8) & 255;
@@ -58,13 +66,14 @@ constexpr uint8_t distanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  
 constexpr uint8_t codeLengthOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
                                          11, 4,  12, 3, 13, 2, 14, 1, 15};
 
-constexpr int litPrimaryBits = 10;
+constexpr int litPrimaryBits = 11;
 constexpr int distPrimaryBits = 8;
 constexpr int codeLengthPrimaryBits = 7;
 constexpr int maxCodeLength = 15;
 constexpr int maxMatch = 258;
-// Match copies move 8 bytes at a time and may write up to 7 bytes past the match.
-constexpr int copySlack = 8;
+// Match copies move up to 16 bytes at a time and may write up to 15 bytes past the match;
+// the fast loop may also write three literals before a match.
+constexpr int copySlack = 32;
 // Fresh output gathered between two hand-overs to the sink.
 constexpr int chunkSize = 1 << 18;
 constexpr int bufferSize = QoPngUncompressor::maxWindow + chunkSize + maxMatch + copySlack;
@@ -73,17 +82,17 @@ uint32_t symbolEntry(int kind, int symbol, int length) {
     auto len = static_cast<uint32_t>(length);
     auto sym = static_cast<uint32_t>(symbol);
     if (kind == 0) {
-        if (symbol < 256) return entry(kValue, sym, 0, len);
+        if (symbol < 256) return entry(kLiteral, sym, 1, len);
         if (symbol == 256) return entry(kEndOfBlock, 0, 0, len);
         if (symbol <= 285)
             return entry(kLength, lengthBase[sym - 257], lengthExtra[sym - 257], len);
         return entry(kIgnored, 0, 0, len);
     }
     if (kind == 1) {
-        if (symbol < 30) return entry(kValue, distanceBase[sym], distanceExtra[sym], len);
+        if (symbol < 30) return entry(kDistance, distanceBase[sym], distanceExtra[sym], len);
         return entry(kInvalid, 0, 0, len);
     }
-    return entry(kValue, sym, 0, len);
+    return entry(kCodeLength, sym, 0, len);
 }
 
 uint32_t reverseBits(uint32_t code, int length) {
@@ -95,6 +104,40 @@ uint32_t reverseBits(uint32_t code, int length) {
     return r;
 }
 
+/// Copies a match of length bytes from distance bytes back; overlapping copies repeat the
+/// pattern as DEFLATE requires. May write up to copySlack bytes past the end.
+inline unsigned char* copyMatch(unsigned char* out, uint32_t distance, uint32_t length) {
+    const unsigned char* src = out - distance;
+    unsigned char* const end = out + length;
+    if (distance >= 16) {
+        do {
+            memcpy(out, src, 16);
+            out += 16;
+            src += 16;
+        } while (out < end);
+        return end;
+    }
+    if (distance == 1) {
+        memset(out, *src, length);
+        return end;
+    }
+    if (distance < 8) {
+        // Write whole periods byte by byte until the pattern, read from a multiple of the
+        // period back, no longer overlaps an 8-byte copy.
+        const uint32_t period = distance * ((8 + distance - 1) / distance);
+        for (uint32_t i = 0; i < period && out < end; i++)
+            *out++ = *src++;
+        if (out >= end) return end;
+        src = out - period;
+    }
+    do {
+        memcpy(out, src, 8);
+        out += 8;
+        src += 8;
+    } while (out < end);
+    return end;
+}
+
 inline uint64_t loadLE64(const unsigned char* p) {
     uint64_t v;
     memcpy(&v, p, 8);
@@ -102,6 +145,29 @@ inline uint64_t loadLE64(const unsigned char* p) {
     v = __builtin_bswap64(v);
 #endif
     return v;
+}
+
+/// Where a short literal code leaves room in the primary index for a whole second literal
+/// code, the entry is replaced by one that yields both bytes: noisy image data is mostly
+/// literals, and this halves the lookups for them.
+void pairLiterals(QoHuffmanTable& table) {
+    const int primary = table.primaryBits;
+    static_assert(litPrimaryBits <= 11, "paired entries keep their total length in 4 bits");
+    uint32_t single[1 << litPrimaryBits];
+    std::copy(table.entries, table.entries + (1 << primary), single);
+    for (uint32_t i = 0; i < (1u << primary); i++) {
+        const uint32_t first = single[i];
+        const uint32_t firstLength = entryLength(first);
+        if (!isLiteral(first) || firstLength >= static_cast<uint32_t>(primary)) continue;
+        // The bits after the first code, with the unknown upper bits zero: the second entry
+        // is right whenever its code fits in the bits that are known.
+        const uint32_t second = single[i >> firstLength];
+        const uint32_t secondLength = entryLength(second);
+        if (!isLiteral(second) || firstLength + secondLength > static_cast<uint32_t>(primary))
+            continue;
+        table.entries[i] = entry(kLiteral, entryValue(first) | (entryValue(second) << 8),
+                                 2 | (firstLength << 4), firstLength + secondLength);
+    }
 }
 
 } // namespace
@@ -163,6 +229,7 @@ bool QoBuildHuffmanTable(QoHuffmanTable& table, const unsigned char* lengths, in
              i += 1u << (len - primary))
             sub[i] = e;
     }
+    if (kind == 0) pairLiterals(table);
     return true;
 }
 
@@ -201,12 +268,18 @@ struct QoPngUncompressor::Bits {
     }
     bool overrun() const { return count < pad; }
 
+    /// One symbol; a paired literal entry gives only its first byte, so no bits of the
+    /// second are taken before they are known to be there.
     uint32_t decode(const QoHuffmanTable& t) {
         uint32_t e = t.entries[peek(static_cast<unsigned>(t.primaryBits))];
         if (entryKind(e) == kSubTable) {
             uint32_t sub =
                 static_cast<uint32_t>(buf >> t.primaryBits) & ((1u << entryExtra(e)) - 1);
             e = t.entries[entryValue(e) + sub];
+        }
+        if (isLiteral(e) && (entryExtra(e) & 15) == 2) {
+            const uint32_t firstLength = entryExtra(e) >> 4;
+            e = entry(kLiteral, entryValue(e) & 255, 1, firstLength);
         }
         consume(entryLength(e));
         return e;
@@ -262,6 +335,22 @@ QoInflateResult QoPngUncompressor::Uncompress(const unsigned char* data, int siz
     return result;
 }
 
+bool QoPngUncompressor::buildFixedTables() {
+    if (fixedLit && fixedDist) return true;
+    if (!fixedLit) fixedLit = new (std::nothrow) QoHuffmanTable;
+    if (!fixedDist) fixedDist = new (std::nothrow) QoHuffmanTable;
+    if (!fixedLit || !fixedDist) return false;
+    unsigned char lengths[288];
+    std::fill(lengths, lengths + 144, 8);
+    std::fill(lengths + 144, lengths + 256, 9);
+    std::fill(lengths + 256, lengths + 280, 7);
+    std::fill(lengths + 280, lengths + 288, 8);
+    QoBuildHuffmanTable(*fixedLit, lengths, 288, 0);
+    std::fill(lengths, lengths + 32, 5);
+    QoBuildHuffmanTable(*fixedDist, lengths, 32, 1);
+    return true;
+}
+
 QoInflateResult QoPngUncompressor::inflateBlocks(Bits& in) {
     for (;;) {
         in.refillSlow();
@@ -273,19 +362,7 @@ QoInflateResult QoPngUncompressor::inflateBlocks(Bits& in) {
         if (type == 0) {
             r = storedBlock(in);
         } else if (type == 1) {
-            if (!fixedLit) {
-                fixedLit = new (std::nothrow) QoHuffmanTable;
-                fixedDist = fixedLit ? new (std::nothrow) QoHuffmanTable : nullptr;
-                if (!fixedDist) return QoInflateResult::OutOfMemory;
-                unsigned char lengths[288];
-                std::fill(lengths, lengths + 144, 8);
-                std::fill(lengths + 144, lengths + 256, 9);
-                std::fill(lengths + 256, lengths + 280, 7);
-                std::fill(lengths + 280, lengths + 288, 8);
-                QoBuildHuffmanTable(*fixedLit, lengths, 288, 0);
-                std::fill(lengths, lengths + 32, 5);
-                QoBuildHuffmanTable(*fixedDist, lengths, 32, 1);
-            }
+            if (!buildFixedTables()) return QoInflateResult::OutOfMemory;
             r = huffmanBlock(in, *fixedLit, *fixedDist);
         } else if (type == 2) {
             r = readDynamicTables(in);
@@ -351,7 +428,7 @@ QoInflateResult QoPngUncompressor::readDynamicTables(Bits& in) {
         in.refillSlow();
         const uint32_t e = in.decode(*litTable);
         if (in.overrun()) return QoInflateResult::Truncated;
-        if (entryKind(e) != kValue) return QoInflateResult::BadCodeLengths;
+        if (entryKind(e) != kCodeLength) return QoInflateResult::BadCodeLengths;
         const uint32_t symbol = entryValue(e);
         if (symbol < 16) {
             all[n++] = static_cast<unsigned char>(symbol);
@@ -379,59 +456,138 @@ QoInflateResult QoPngUncompressor::readDynamicTables(Bits& in) {
     return QoInflateResult::Done;
 }
 
-QoInflateResult QoPngUncompressor::huffmanBlock(Bits& in, const QoHuffmanTable& lit,
-                                                const QoHuffmanTable& dist) {
-    // Room for one more match and its copy slack in front of the hand-over limit.
+bool QoPngUncompressor::fastSymbols(Bits& in, const QoHuffmanTable& lit, const QoHuffmanTable& dist,
+                                    QoInflateResult& result) {
+    // Everything the loop touches lives in locals: stores through the output pointer could
+    // otherwise alias the members and force reloads after every byte.
+    const uint64_t litMask = (1u << lit.primaryBits) - 1;
+    const uint64_t distMask = (1u << dist.primaryBits) - 1;
+    const uint32_t* const litEntries = lit.entries;
+    const uint32_t* const distEntries = dist.entries;
+    const int litBits = lit.primaryBits;
+    const int distBits = dist.primaryBits;
+    const unsigned char* next = in.next;
+    const unsigned char* const end = in.end;
+    uint64_t buf = in.buf;
+    unsigned count = in.count;
+    unsigned char* o = out;
     unsigned char* const outLimit = buffer + maxWindow + chunkSize;
-    for (;;) {
-        if (out >= outLimit) {
-            if (!flush()) return QoInflateResult::Stopped;
-        }
-        // A literal/length code with its extra bits and a distance code with its extra bits
-        // take at most 48 bits, so one refill serves a whole symbol.
-        const bool fast = in.canRefillFast();
-        if (fast)
-            in.refillFast();
-        else
-            in.refillSlow();
+    unsigned char* const history = buffer;
+    const uint32_t windowSize = static_cast<uint32_t>(window);
+    bool finished = false;
 
-        const uint32_t e = in.decode(lit);
+    auto refill = [&] {
+        buf |= loadLE64(next) << count;
+        next += (63 - count) >> 3;
+        count |= 56;
+    };
+    auto decode = [&](const uint32_t* entries, uint64_t mask, int primaryBits) {
+        uint32_t e = entries[buf & mask];
+        if (isSubTable(e))
+            e = entries[entryValue(e) +
+                        (static_cast<uint32_t>(buf >> primaryBits) & ((1u << entryExtra(e)) - 1))];
+        const unsigned n = entryLength(e);
+        buf >>= n;
+        count -= n;
+        return e;
+    };
+    // One or two literal bytes; the second byte is always written and counted only when
+    // the entry holds two.
+    auto putLiterals = [&](uint32_t e) {
+        const uint32_t v = entryValue(e);
+        o[0] = static_cast<unsigned char>(v);
+        o[1] = static_cast<unsigned char>(v >> 8);
+        o += entryExtra(e) & 15;
+    };
+    auto take = [&](unsigned n) {
+        const auto v = static_cast<uint32_t>(buf & ((1ull << n) - 1));
+        buf >>= n;
+        count -= n;
+        return v;
+    };
+
+    // Two refills per round, each advancing at most 7 bytes, need 16 readable bytes.
+    while (end - next >= 16 && o < outLimit) {
+        refill();
+        uint32_t e = decode(litEntries, litMask, litBits);
+        if (isLiteral(e)) {
+            // After a refill at least 56 bits are held: room for three literal codes.
+            putLiterals(e);
+            e = decode(litEntries, litMask, litBits);
+            if (isLiteral(e)) {
+                putLiterals(e);
+                e = decode(litEntries, litMask, litBits);
+                if (isLiteral(e)) {
+                    putLiterals(e);
+                    continue;
+                }
+            }
+            refill();
+        }
         const uint32_t kind = entryKind(e);
-        if (kind == kValue) {
-            if (!fast && in.overrun()) return QoInflateResult::Truncated;
-            *out++ = static_cast<unsigned char>(entryValue(e));
+        if (kind == kLength) {
+            // Length extra bits, distance code and distance extra bits: at most 33 bits.
+            const uint32_t length = entryValue(e) + take(entryExtra(e));
+            const uint32_t d = decode(distEntries, distMask, distBits);
+            const uint32_t distance = entryValue(d) + take(entryExtra(d));
+            if (entryKind(d) != kDistance) {
+                result = QoInflateResult::BadSymbol;
+                finished = true;
+                break;
+            }
+            if (distance > static_cast<uint32_t>(o - history) || distance > windowSize) {
+                result = QoInflateResult::DistanceTooFar;
+                finished = true;
+                break;
+            }
+            o = copyMatch(o, distance, length);
             continue;
         }
+        if (kind == kIgnored) continue;
+        result = kind == kEndOfBlock ? QoInflateResult::Done : QoInflateResult::BadSymbol;
+        finished = true;
+        break;
+    }
+    in.next = next;
+    in.buf = buf;
+    in.count = count;
+    out = o;
+    return finished;
+}
+
+QoInflateResult QoPngUncompressor::huffmanBlock(Bits& in, const QoHuffmanTable& lit,
+                                                const QoHuffmanTable& dist) {
+    unsigned char* const outLimit = buffer + maxWindow + chunkSize;
+    for (;;) {
+        QoInflateResult result;
+        if (fastSymbols(in, lit, dist, result)) return result;
+        if (out >= outLimit) {
+            if (!flush()) return QoInflateResult::Stopped;
+            continue;
+        }
+        // Near the end of the input: one symbol at a time, checking for a cut-off stream.
+        in.refillSlow();
+        const uint32_t e = in.decode(lit);
+        const uint32_t kind = entryKind(e);
         if (kind == kLength) {
             const uint32_t length = entryValue(e) + in.take(entryExtra(e));
             const uint32_t d = in.decode(dist);
             const uint32_t distance = entryValue(d) + in.take(entryExtra(d));
-            if (!fast && in.overrun()) return QoInflateResult::Truncated;
-            if (entryKind(d) != kValue) return QoInflateResult::BadSymbol;
+            if (in.overrun()) return QoInflateResult::Truncated;
+            if (entryKind(d) != kDistance) return QoInflateResult::BadSymbol;
             if (distance > static_cast<uint32_t>(out - buffer) ||
                 distance > static_cast<uint32_t>(window))
                 return QoInflateResult::DistanceTooFar;
-
-            const unsigned char* src = out - distance;
-            unsigned char* const end = out + length;
-            if (distance >= 8) {
-                do {
-                    memcpy(out, src, 8);
-                    out += 8;
-                    src += 8;
-                } while (out < end);
-            } else if (distance == 1) {
-                memset(out, *src, length);
-            } else {
-                while (out < end)
-                    *out++ = *src++;
-            }
-            out = end;
+            out = copyMatch(out, distance, length);
             continue;
         }
-        if (!fast && in.overrun()) return QoInflateResult::Truncated;
-        if (kind == kEndOfBlock) return QoInflateResult::Done;
-        if (kind == kIgnored) continue;
-        return QoInflateResult::BadSymbol;
+        if (in.overrun()) return QoInflateResult::Truncated;
+        if (kind == kLiteral) {
+            *out++ = static_cast<unsigned char>(entryValue(e));
+        } else if (kind == kEndOfBlock) {
+            return QoInflateResult::Done;
+        } else if (kind != kIgnored) {
+            return QoInflateResult::BadSymbol;
+        }
     }
 }

@@ -33,7 +33,7 @@ enum class QoInflateResult {
 /// for the codes longer than the primary index. Each entry packs the code length, the kind
 /// of symbol, its extra-bit count and its value.
 struct QoHuffmanTable {
-    static constexpr int maxEntries = 1024 + 288 * 32;
+    static constexpr int maxEntries = 2048 + 288 * 32;
     uint32_t entries[maxEntries];
     int primaryBits = 0;
 };
@@ -59,7 +59,13 @@ private:
     struct Bits;
 
     QoInflateResult inflateBlocks(Bits& in);
+    /// The fixed literal/length and distance codes, built on first use.
+    bool buildFixedTables();
     QoInflateResult storedBlock(Bits& in);
+    /// Decodes symbols while at least 16 input bytes and room for output remain, without
+    /// end-of-input checks. True when the block ended or failed, with result set.
+    bool fastSymbols(Bits& in, const QoHuffmanTable& lit, const QoHuffmanTable& dist,
+                     QoInflateResult& result);
     QoInflateResult huffmanBlock(Bits& in, const QoHuffmanTable& lit, const QoHuffmanTable& dist);
     QoInflateResult readDynamicTables(Bits& in);
     bool flush();

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -32,12 +33,88 @@ int supportedBitsPerPixel(unsigned int colorType, unsigned int depth) {
     }
 }
 
-inline void putPixel(unsigned char* out, unsigned char r, unsigned char g, unsigned char b,
-                     unsigned char a) {
-    out[0] = r;
-    out[1] = g;
-    out[2] = b;
-    out[3] = a;
+/// One RGBA pixel as a word whose bytes lie in memory as R, G, B, A.
+inline uint32_t packPixel(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return (r << 24) | (g << 16) | (b << 8) | a;
+#else
+    return r | (g << 8) | (b << 16) | (a << 24);
+#endif
+}
+
+inline void storePixel(unsigned char* out, uint32_t pixel) {
+    memcpy(out, &pixel, 4);
+}
+
+/// Transparency keys as stored: grey or red, green, blue samples, or values no sample has.
+struct PixelKeys {
+    unsigned int red, green, blue;
+};
+
+/// Converts one row of n pixels to RGBA, writing every step bytes. Step is the step when it
+/// is known at compile time (4 for rows that are not interlaced), 0 otherwise.
+template <int Step>
+void convertRow(int format, const unsigned char* src, unsigned char* out, int variableStep, int n,
+                const PixelKeys& keys, const unsigned char (*palette)[4], int paletteSize) {
+    const size_t step = static_cast<size_t>(Step ? Step : variableStep);
+    const uint32_t opaque = packPixel(0, 0, 0, 255);
+    switch (format) {
+    case 1: // grey, 1 bit, most significant bit first
+        for (int i = 0; i < n; i++) {
+            const uint32_t v = (src[i >> 3] >> (7 - (i & 7))) & 1 ? 255 : 0;
+            storePixel(out + i * step, packPixel(v, v, v, 255));
+        }
+        break;
+    case 8: {
+        const uint32_t key = keys.red <= 255 ? keys.red : 256;
+        for (int i = 0; i < n; i++) {
+            const uint32_t g = src[i];
+            storePixel(out + i * step, packPixel(g, g, g, g == key ? 0 : 255));
+        }
+        break;
+    }
+    case 208:
+        if (keys.red > 255 || keys.green > 255 || keys.blue > 255) {
+            for (int i = 0; i < n; i++, src += 3)
+                storePixel(out + i * step, packPixel(src[0], src[1], src[2], 0) | opaque);
+            break;
+        }
+        for (int i = 0; i < n; i++, src += 3) {
+            const bool keyed = src[0] == keys.red && src[1] == keys.green && src[2] == keys.blue;
+            storePixel(out + i * step, packPixel(src[0], src[1], src[2], keyed ? 0 : 255));
+        }
+        break;
+    case 216:
+        for (int i = 0; i < n; i++, src += 6) {
+            const bool keyed = ((src[0] << 8) | src[1]) == static_cast<int>(keys.red) &&
+                               ((src[2] << 8) | src[3]) == static_cast<int>(keys.green) &&
+                               ((src[4] << 8) | src[5]) == static_cast<int>(keys.blue);
+            storePixel(out + i * step, packPixel(src[0], src[2], src[4], keyed ? 0 : 255));
+        }
+        break;
+    case 304: // palette, 4 bits, high nibble first; indexes beyond the palette stay unwritten
+        for (int i = 0; i < n; i++) {
+            const int index = i & 1 ? src[i >> 1] & 15 : src[i >> 1] >> 4;
+            if (index < paletteSize) memcpy(out + i * step, palette[index], 4);
+        }
+        break;
+    case 308:
+        for (int i = 0; i < n; i++) {
+            const int index = src[i];
+            if (index < paletteSize) memcpy(out + i * step, palette[index], 4);
+        }
+        break;
+    case 408:
+        for (int i = 0; i < n; i++, src += 2)
+            storePixel(out + i * step, packPixel(src[0], src[0], src[0], src[1]));
+        break;
+    case 608:
+        for (int i = 0; i < n; i++, src += 4)
+            memcpy(out + i * step, src, 4);
+        break;
+    default:
+        break;
+    }
 }
 
 } // namespace
@@ -102,17 +179,17 @@ void QoRawPngDecoder::buildPaletteColors() {
     for (int i = 0; i < paletteSize; i++) {
         const unsigned char* rgb = palette.entries + i * 3;
         const unsigned char a = i < transparency.alphaCount ? transparency.alpha[i] : 255;
-        putPixel(paletteColors[i], rgb[0], rgb[1], rgb[2], a);
+        storePixel(paletteColors[i], packPixel(rgb[0], rgb[1], rgb[2], a));
     }
 }
 
-bool QoRawPngDecoder::startPass(int index) {
+void QoRawPngDecoder::startPass(int index) {
     // Passes without pixels carry no rows, not even filter bytes.
     while (index < passCount && (passes[index].width == 0 || passes[index].height == 0))
         index++;
     if (index >= passCount) {
         done = true;
-        return false;
+        return;
     }
     pass = index;
     row = 0;
@@ -120,7 +197,6 @@ bool QoRawPngDecoder::startPass(int index) {
     filterType = -1;
     rowBytes = static_cast<int>((static_cast<size_t>(passes[index].width) * bitsPerPixel + 7) / 8);
     memset(previous, 0, static_cast<size_t>(rowBytes));
-    return true;
 }
 
 int QoRawPngDecoder::Output(unsigned char byte) {
@@ -177,59 +253,11 @@ void QoRawPngDecoder::writeRow(const unsigned char* src) {
     const Pass& p = passes[pass];
     const size_t y = static_cast<size_t>(p.y0 + row * p.dy);
     unsigned char* out = pixels + (y * static_cast<size_t>(outWidth) + p.x0) * 4;
-    const int step = p.dx * 4;
-    const int n = p.width;
-    const unsigned int key = transparency.red;
-
-    switch (header.colorType * 100 + header.bitDepth) {
-    case 1: // grey, 1 bit, most significant bit first
-        for (int i = 0; i < n; i++, out += step) {
-            const unsigned char v = (src[i >> 3] >> (7 - (i & 7))) & 1 ? 255 : 0;
-            putPixel(out, v, v, v, 255);
-        }
-        break;
-    case 8:
-        for (int i = 0; i < n; i++, out += step) {
-            const unsigned char g = src[i];
-            putPixel(out, g, g, g, g == key ? 0 : 255);
-        }
-        break;
-    case 208:
-        for (int i = 0; i < n; i++, out += step, src += 3) {
-            const bool keyed =
-                src[0] == key && src[1] == transparency.green && src[2] == transparency.blue;
-            putPixel(out, src[0], src[1], src[2], keyed ? 0 : 255);
-        }
-        break;
-    case 216:
-        for (int i = 0; i < n; i++, out += step, src += 6) {
-            const bool keyed = ((src[0] << 8) | src[1]) == static_cast<int>(key) &&
-                               ((src[2] << 8) | src[3]) == static_cast<int>(transparency.green) &&
-                               ((src[4] << 8) | src[5]) == static_cast<int>(transparency.blue);
-            putPixel(out, src[0], src[2], src[4], keyed ? 0 : 255);
-        }
-        break;
-    case 304: // palette, 4 bits, high nibble first
-        for (int i = 0; i < n; i++, out += step) {
-            const int index = i & 1 ? src[i >> 1] & 15 : src[i >> 1] >> 4;
-            if (index < paletteSize) memcpy(out, paletteColors[index], 4);
-        }
-        break;
-    case 308:
-        for (int i = 0; i < n; i++, out += step) {
-            const int index = src[i];
-            if (index < paletteSize) memcpy(out, paletteColors[index], 4);
-        }
-        break;
-    case 408:
-        for (int i = 0; i < n; i++, out += step, src += 2)
-            putPixel(out, src[0], src[0], src[0], src[1]);
-        break;
-    case 608:
-        for (int i = 0; i < n; i++, out += step, src += 4)
-            memcpy(out, src, 4);
-        break;
-    default:
-        break;
-    }
+    const PixelKeys keys{transparency.red, transparency.green, transparency.blue};
+    const int format = static_cast<int>(header.colorType * 100 + header.bitDepth);
+    // Rows of a plain image are contiguous; a constant step lets the loops vectorize.
+    if (p.dx == 1)
+        convertRow<4>(format, src, out, 4, p.width, keys, paletteColors, paletteSize);
+    else
+        convertRow<0>(format, src, out, p.dx * 4, p.width, keys, paletteColors, paletteSize);
 }

@@ -51,13 +51,6 @@ void readFromMemory(png_structp png, png_bytep out, png_size_t n) {
 
 void quietWarning(png_structp, png_const_charp) {}
 
-void writeToMemory(png_structp png, png_bytep data, png_size_t n) {
-    auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + n);
-}
-
-void noFlush(png_structp) {}
-
 // Runs between setjmp and the end of the read; holds no objects with destructors.
 bool readRgba(png_structp png, png_infop info, MemoryReader* reader, RgbaImage* image) {
     if (setjmp(png_jmpbuf(png))) return false;
@@ -91,30 +84,6 @@ bool readRgba(png_structp png, png_infop info, MemoryReader* reader, RgbaImage* 
     return true;
 }
 
-bool writePng(png_structp png, png_infop info, Bytes* out, int width, int height, int colorType,
-              int bitDepth, bool interlaced, const Bytes* samples, const Bytes* palette,
-              const Bytes* trns) {
-    if (setjmp(png_jmpbuf(png))) return false;
-    png_set_write_fn(png, out, writeToMemory, noFlush);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height),
-                 bitDepth, colorType, interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!palette->empty())
-        png_set_PLTE(png, info, reinterpret_cast<png_const_colorp>(palette->data()),
-                     static_cast<int>(palette->size() / 3));
-    if (!trns->empty())
-        png_set_tRNS(png, info, trns->data(), static_cast<int>(trns->size()), nullptr);
-    png_write_info(png, info);
-    const size_t rowBytes = samples->size() / static_cast<size_t>(height);
-    std::vector<png_bytep> rows(static_cast<size_t>(height));
-    for (int y = 0; y < height; y++)
-        rows[static_cast<size_t>(y)] =
-            const_cast<png_bytep>(samples->data() + static_cast<size_t>(y) * rowBytes);
-    png_write_image(png, rows.data());
-    png_write_end(png, nullptr);
-    return true;
-}
-
 } // namespace
 
 RgbaImage decodeWithLibpng(const Bytes& file) {
@@ -125,19 +94,6 @@ RgbaImage decodeWithLibpng(const Bytes& file) {
     image.ok = readRgba(png, info, &reader, &image);
     png_destroy_read_struct(&png, &info, nullptr);
     return image;
-}
-
-Bytes encodeWithLibpng(int width, int height, int colorType, int bitDepth, bool interlaced,
-                       const Bytes& samples, const Bytes& palette, const Bytes& trns) {
-    Bytes out;
-    png_structp png =
-        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, quietWarning);
-    png_infop info = png_create_info_struct(png);
-    if (!writePng(png, info, &out, width, height, colorType, bitDepth, interlaced, &samples,
-                  &palette, &trns))
-        out.clear();
-    png_destroy_write_struct(&png, &info);
-    return out;
 }
 
 namespace {
@@ -166,4 +122,54 @@ OurResult decodeWithOurs(const Bytes& file, bool byteByByte) {
         r.pixels.assign(decoder.getOutputPixels(),
                         decoder.getOutputPixels() + static_cast<size_t>(r.width) * r.height * 4);
     return r;
+}
+
+#include <zlib.h>
+
+Bytes zlibCompress(const Bytes& raw, int level, int strategy, int windowBits) {
+    z_stream z{};
+    if (deflateInit2(&z, level, Z_DEFLATED, windowBits, 8, strategy) != Z_OK) return {};
+    Bytes out(deflateBound(&z, raw.size()) + 64);
+    z.next_in = const_cast<Bytef*>(raw.data());
+    z.avail_in = static_cast<uInt>(raw.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+PngBuilder::PngBuilder() : file{137, 'P', 'N', 'G', 13, 10, 26, 10} {}
+
+PngBuilder& PngBuilder::chunk(const char* type, const Bytes& data) {
+    const auto n = static_cast<uint32_t>(data.size());
+    for (int shift = 24; shift >= 0; shift -= 8)
+        file.push_back(static_cast<unsigned char>(n >> shift));
+    const size_t typeAt = file.size();
+    file.insert(file.end(), type, type + 4);
+    file.insert(file.end(), data.begin(), data.end());
+    const uLong crc = crc32(0, file.data() + typeAt, static_cast<uInt>(4 + data.size()));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        file.push_back(static_cast<unsigned char>(crc >> shift));
+    return *this;
+}
+
+PngBuilder& PngBuilder::header(unsigned width, unsigned height, int bitDepth, int colorType,
+                               int interlace) {
+    Bytes d;
+    for (unsigned v : {width, height})
+        for (int shift = 24; shift >= 0; shift -= 8)
+            d.push_back(static_cast<unsigned char>(v >> shift));
+    for (int v : {bitDepth, colorType, 0, 0, interlace})
+        d.push_back(static_cast<unsigned char>(v));
+    return chunk("IHDR", d);
+}
+
+PngBuilder& PngBuilder::imageData(const Bytes& rows, int level, int strategy) {
+    return chunk("IDAT", zlibCompress(rows, level, strategy));
+}
+
+PngBuilder& PngBuilder::end() {
+    return chunk("IEND", {});
 }

@@ -24,10 +24,6 @@ Bytes readFileBytes(const std::string& path);
 /// (not for 1-bit grey), 16-bit samples to their high byte, grey to RGB, opaque filler.
 RgbaImage decodeWithLibpng(const Bytes& file);
 
-/// Writes an image with libpng at default zlib compression.
-Bytes encodeWithLibpng(int width, int height, int colorType, int bitDepth, bool interlaced,
-                       const Bytes& samples, const Bytes& palette = {}, const Bytes& trns = {});
-
 /// Our decoder over the bytes, through a memory stream.
 struct OurResult {
     int decodeResult = 0;
@@ -36,3 +32,22 @@ struct OurResult {
     Bytes pixels;
 };
 OurResult decodeWithOurs(const Bytes& file, bool byteByByte = false);
+
+/// Builds PNG files by hand: chunks carry real CRCs so libpng reads them too.
+class PngBuilder {
+public:
+    PngBuilder();
+    PngBuilder& header(unsigned width, unsigned height, int bitDepth, int colorType,
+                       int interlace = 0);
+    PngBuilder& chunk(const char* type, const Bytes& data);
+    /// Compresses the filtered rows (each with its filter byte) into one IDAT chunk.
+    PngBuilder& imageData(const Bytes& rows, int level = 6, int strategy = 0);
+    PngBuilder& end();
+    const Bytes& bytes() const { return file; }
+
+private:
+    Bytes file;
+};
+
+/// zlib's deflate with the given level, strategy and window bits.
+Bytes zlibCompress(const Bytes& raw, int level, int strategy, int windowBits = 15);

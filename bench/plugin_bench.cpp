@@ -1,0 +1,189 @@
+// The cost of one processReplacing call of the plug-in with a device that serves eight channels
+// and does no synthesis, beside a baseline that does only the unavoidable work: silence eight
+// outputs, add eight channels into them and track eight peaks. Also the cost of creating the
+// plug-in (entry point to a ready descriptor, library loading and device listing included).
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "engine/synth.h"
+#include "vst/plug.h"
+#include "vst/vstentry.h"
+
+namespace fs = std::filesystem;
+
+AudioEffect* createEffectInstance(audioMasterCallback host);
+
+namespace {
+const int kOutputs = 8;
+const int kMaxFrames = 1024;
+VstTimeInfo hostTime{};
+
+VstIntPtr host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+    if (opcode == hostOpVersion) return kVstVersion;
+    if (opcode == hostOpGetTime) return reinterpret_cast<VstIntPtr>(&hostTime);
+    return 0;
+}
+
+// Our library with one flat device, in a support folder of its own.
+class FlatInstall {
+public:
+    FlatInstall() {
+        root = fs::temp_directory_path() / ("rwb-bench-" + std::to_string(getpid()));
+        fs::path bundle = root / "Propellerhead Software" / "ReWire" / "ReWire.bundle";
+        fs::create_directories(bundle);
+        fs::copy_file(fs::path(RWB_BUNDLE_DIR) / "ReWire.so", bundle / "ReWire.so",
+                      fs::copy_options::overwrite_existing);
+        fs::copy_file(fs::path(RWB_BUNDLE_DIR) / "Info.ini", bundle / "Info.ini",
+                      fs::copy_options::overwrite_existing);
+        std::ofstream(bundle / "devices.ini")
+            << "[Library]\nDevices=1\n[Device0]\nName=Flat\nKind=Flat\nChannels=8\n";
+        setenv("REWIRE_SUPPORT_PATH", root.c_str(), 1);
+    }
+    ~FlatInstall() {
+        std::error_code ignored;
+        fs::remove_all(root, ignored);
+    }
+
+private:
+    fs::path root;
+};
+
+struct Buffers {
+    explicit Buffers(int frames) {
+        for (int n = 0; n < kOutputs; n++) {
+            data[n].assign(size_t(frames), 0.0f);
+            pointers[n] = data[n].data();
+        }
+    }
+    std::vector<float> data[kOutputs];
+    float* pointers[kOutputs];
+};
+
+// count note-ons and note-offs on MIDI channel 1, spread evenly over the block.
+struct Events {
+    Events(int count, int frames) : midi(size_t(count)) {
+        raw.resize(sizeof(VstEvents) + size_t(count) * sizeof(VstEvent*));
+        list = reinterpret_cast<VstEvents*>(raw.data());
+        list->numEvents = count;
+        for (int i = 0; i < count; i++) {
+            VstMidiEvent& e = midi[size_t(i)];
+            e = VstMidiEvent{};
+            e.type = kVstMidiType;
+            e.deltaFrames = i * frames / std::max(count, 1);
+            e.midiData[0] = i % 2 ? 0x80 : 0x90;
+            e.midiData[1] = static_cast<unsigned char>(48 + i % 24);
+            e.midiData[2] = 100;
+            list->events[i] = reinterpret_cast<VstEvent*>(&e);
+        }
+    }
+    std::vector<VstMidiEvent> midi;
+    std::vector<unsigned char> raw;
+    VstEvents* list;
+};
+
+void BM_ProcessReplacing(benchmark::State& state) {
+    FlatInstall install;
+    int frames = int(state.range(0));
+    int eventCount = int(state.range(1));
+    hostTime.flags = kVstTempoValid | kVstPpqPosValid | kVstTransportPlaying;
+    hostTime.tempo = 120;
+    AEffect* effect = vstEntryMain(host, createEffectInstance);
+    effect->dispatcher(effect, effSetBlockSize, 0, kMaxFrames, nullptr, 0);
+    auto* plug = static_cast<CPlug*>(effect->object);
+    plug->getSynth()->setDevice(0);
+    if (plug->getSynth()->getDeviceIndex() != 0) state.SkipWithError("flat device did not open");
+    Buffers out(frames);
+    Events events(eventCount, frames);
+    for (auto _ : state) {
+        if (eventCount > 0) effect->dispatcher(effect, effProcessEvents, 0, 0, events.list, 0);
+        effect->processReplacing(effect, nullptr, out.pointers, frames);
+        benchmark::DoNotOptimize(out.data[7].back());
+    }
+    effect->dispatcher(effect, effClose, 0, 0, nullptr, 0);
+}
+BENCHMARK(BM_ProcessReplacing)->ArgsProduct({{64, 256, 1024}, {0, 100}});
+
+void BM_Baseline(benchmark::State& state) {
+    int frames = int(state.range(0));
+    Buffers out(frames), in(frames);
+    for (int n = 0; n < kOutputs; n++)
+        std::fill(in.data[n].begin(), in.data[n].end(), 0.25f);
+    float peaks[kOutputs] = {};
+    for (auto _ : state) {
+        for (int n = 0; n < kOutputs; n++) {
+            float* o = out.pointers[n];
+            const float* s = in.pointers[n];
+            std::fill(o, o + frames, 0.0f);
+            float peak = 0;
+            for (int f = 0; f < frames; f++) {
+                o[f] += s[f];
+                peak = std::max(peak, std::fabs(s[f]));
+            }
+            peaks[n] = std::max(peaks[n], peak);
+        }
+        benchmark::DoNotOptimize(peaks);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_Baseline)->Arg(64)->Arg(256)->Arg(1024);
+
+void BM_CreatePlugIn(benchmark::State& state) {
+    FlatInstall install;
+    for (auto _ : state) {
+        AEffect* effect = vstEntryMain(host, createEffectInstance);
+        benchmark::DoNotOptimize(effect);
+        state.PauseTiming();
+        effect->dispatcher(effect, effClose, 0, 0, nullptr, 0);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_CreatePlugIn)->Unit(benchmark::kMicrosecond);
+
+// Prints the ratio of each processing run to the baseline of the same block size.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs)
+            times[run.benchmark_name()] = run.GetAdjustedRealTime();
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        for (int frames : {64, 256, 1024}) {
+            double base = times["BM_Baseline/" + std::to_string(frames)];
+            for (int events : {0, 100}) {
+                std::string name =
+                    "BM_ProcessReplacing/" + std::to_string(frames) + "/" + std::to_string(events);
+                if (base <= 0 || times.count(name) == 0) continue;
+                printf("%5d frames, %3d events: %.2f x baseline", frames, events,
+                       times[name] / base);
+                // Real-time budget of the block at 48 kHz, in the same (nanosecond) unit.
+                double budget = frames / 48000.0 * 1e9;
+                printf(", %.3f %% of the %.0f us budget at 48 kHz\n", 100 * times[name] / budget,
+                       budget / 1000);
+            }
+        }
+    }
+
+private:
+    std::map<std::string, double> times;
+};
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,173 @@
+// rwbridge.so in rwhost, as a user runs it, with our ReWire library installed in a temporary
+// support folder: device choice through the chunk, MIDI to the device at the right frame and
+// pitch, transport to the drum machine, and the saved chunk.
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <cmath>
+#include <string>
+
+#include "rwhost_runner.h"
+#include "testinstall.h"
+#include "vst/aeffect.h"
+
+namespace {
+const Bytes kFreshChunk = {0x03, 0,    0,    0,    'a', 'p', 'p',  0x04, 0,   0,   0,   0xFF,
+                           0xFF, 0xFF, 0xFF, 0x04, 0,   0,   0,    's',  'y', 'n', 'c', 0x04,
+                           0,    0,    0,    0x01, 0,   0,   0,    0x03, 0,   0,   0,   'm',
+                           'a',  'p',  0,    0,    0,   0,   0x05, 0,    0,   0,   'm', 'a',
+                           'p',  'c',  'h',  0x04, 0,   0,   0,    0,    0,   0,   0};
+const int kSyncValueAt = 27;
+const int kAppValueAt = 11;
+const int kPolySynth = 0, kDrums = 1;
+
+float peak(const std::vector<float>& s) {
+    float p = 0;
+    for (float v : s)
+        p = std::max(p, std::fabs(v));
+    return p;
+}
+
+Bytes withDevice(Bytes chunk, int device) {
+    for (int i = 0; i < 4; i++)
+        chunk[size_t(kAppValueAt + i)] = (unsigned(device) >> (8 * i)) & 0xFF;
+    return chunk;
+}
+} // namespace
+
+class Bridge : public ::testing::Test {
+protected:
+    void SetUp() override { library.addBundle(0, "ReWire.bundle"); }
+    Outcome render(const std::string& args) {
+        return rwhost("render " + std::string(RWB_PLUGIN_PATH) + " " + args);
+    }
+    Wav renderSong(const Bytes& song, const std::string& args) {
+        writeBytes(folder.path("song.mid"), song);
+        Outcome run = render("--midi " + folder.path("song.mid") + " --out " +
+                             folder.path("out.wav") + " " + args);
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+        Wav wav;
+        EXPECT_TRUE(readWav(folder.path("out.wav"), wav));
+        return wav;
+    }
+
+    CTestInstall library;
+    CTempFolder folder;
+};
+
+TEST_F(Bridge, FreshChunkAndDeviceChosenThroughTheChunk) {
+    Outcome run = render("--seconds 0.1 --out " + folder.path("a.wav") + " --chunk-out " +
+                         folder.path("fresh.chunk"));
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(readBytes(folder.path("fresh.chunk")), kFreshChunk);
+
+    run = render("--seconds 0.1 --out " + folder.path("b.wav") + " --device 2 --chunk-out " +
+                 folder.path("tones.chunk"));
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(readBytes(folder.path("tones.chunk")), withDevice(kFreshChunk, 2));
+    Wav wav;
+    ASSERT_TRUE(readWav(folder.path("b.wav"), wav));
+    ASSERT_EQ(wav.channels, 8);
+    for (int n = 0; n < 8; n++)
+        EXPECT_GT(peak(wav.channel[size_t(n)]), 0.1f) << n;
+
+    // Out, then in again: the same bytes.
+    run = render("--seconds 0.1 --out " + folder.path("c.wav") + " --chunk-in " +
+                 folder.path("tones.chunk") + " --chunk-out " + folder.path("again.chunk"));
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(readBytes(folder.path("again.chunk")), readBytes(folder.path("tones.chunk")));
+}
+
+TEST_F(Bridge, NoteReachesTheSynthesizerAtItsFrameAndPitch) {
+    // A4 from quarter 1 at 120 bpm: frame 22050 at 44.1 kHz, inside the block of 512 frames
+    // that starts at 22016; the event's slice starts exactly on its frame.
+    Wav wav = renderSong(songFile(1.0, 1.0),
+                         "--device " + std::to_string(kPolySynth) + " --seconds 1.2 --block 512");
+    ASSERT_EQ(wav.channels, 8);
+    // A voice starts at phase 0 with its level rising from 0: its first sample is silent.
+    long start = firstNonZero(wav.channel[0]);
+    EXPECT_EQ(start, 22050 + 1);
+    EXPECT_EQ(firstNonZero(wav.channel[1]), 22050 + 1);
+    EXPECT_NEAR(frequency(wav.channel[0], start + 2000, start + 20000, wav.rate), 440.0, 1.0);
+    for (int n = 2; n < 8; n++)
+        EXPECT_EQ(peak(wav.channel[size_t(n)]), 0.0f) << n;
+}
+
+TEST_F(Bridge, UnmappedChannelsAreDropped) {
+    // The fresh mapping routes MIDI channel 1 only.
+    Wav wav = renderSong(songFile(0.5, 1.0, 0, 69, 1), "--device 0 --seconds 1");
+    EXPECT_EQ(peak(wav.channel[0]), 0.0f);
+}
+
+TEST_F(Bridge, DrumMachineFollowsTempoAndPlayState) {
+    Bytes silence = songFile(8.0, 0.1, 0, 0, 15);
+    auto hitsAt = [&](const std::string& args) {
+        Wav wav =
+            renderSong(silence, "--device " + std::to_string(kDrums) + " --seconds 2 " + args);
+        return onsets(wav.channel[0], wav.rate / 20);
+    };
+    std::vector<long> at120 = hitsAt("--tempo 120");
+    std::vector<long> at60 = hitsAt("--tempo 60");
+    ASSERT_GE(at120.size(), 7u);
+    ASSERT_GE(at60.size(), 3u);
+    // Eighth notes: 11025 frames at 120 bpm, twice as far apart at 60.
+    EXPECT_NEAR(double(at120[1] - at120[0]), 11025.0, 2.0);
+    EXPECT_NEAR(double(at60[1] - at60[0]), 22050.0, 2.0);
+    EXPECT_TRUE(hitsAt("--tempo 120 --stopped").empty());
+
+    // Sync off: the device is told the transport is stopped.
+    Bytes syncOff = withDevice(kFreshChunk, kDrums);
+    syncOff[kSyncValueAt] = 0;
+    writeBytes(folder.path("sync-off.chunk"), syncOff);
+    EXPECT_TRUE(hitsAt("--tempo 120 --chunk-in " + folder.path("sync-off.chunk")).empty());
+}
+
+TEST_F(Bridge, WithoutALibraryThePlugInWorksAndStaysSilent) {
+    CTestInstall empty; // replaces the support folders with empty ones
+    Wav wav = renderSong(songFile(0.0, 1.0), "--seconds 1 --chunk-out " + folder.path("x.chunk"));
+    for (auto& channel : wav.channel)
+        EXPECT_EQ(peak(channel), 0.0f);
+    EXPECT_EQ(readBytes(folder.path("x.chunk")), kFreshChunk);
+    Outcome run = render("--seconds 0.1 --device 0 --out " + folder.path("d.wav"));
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.output.find("device 0"), std::string::npos) << run.output;
+}
+
+namespace {
+VstIntPtr quietHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+    return opcode == hostOpVersion ? kVstVersion : 0;
+}
+
+// The device index a plug-in instance holds after being asked for device 0.
+int deviceAfterChoosing(AEffect* effect) {
+    Bytes chunk = withDevice(kFreshChunk, 0);
+    effect->dispatcher(effect, effSetChunk, 0, VstIntPtr(chunk.size()), chunk.data(), 0);
+    void* data = nullptr;
+    VstIntPtr size = effect->dispatcher(effect, effGetChunk, 0, 0, &data, 0);
+    if (size < 15 || !data) return -99;
+    int device = 0;
+    memcpy(&device, static_cast<unsigned char*>(data) + kAppValueAt, 4);
+    return device;
+}
+} // namespace
+
+TEST_F(Bridge, OnlyTheFirstInstanceInAProcessGetsDevices) {
+    void* handle = dlopen(RWB_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(handle, nullptr) << dlerror();
+    using Entry = AEffect* (*)(audioMasterCallback);
+    auto entry = reinterpret_cast<Entry>(dlsym(handle, "VSTPluginMain"));
+    ASSERT_NE(entry, nullptr);
+    AEffect* first = entry(quietHost);
+    AEffect* second = entry(quietHost);
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(deviceAfterChoosing(first), 0);
+    EXPECT_EQ(deviceAfterChoosing(second), -1);
+    second->dispatcher(second, effClose, 0, 0, nullptr, 0);
+    first->dispatcher(first, effClose, 0, 0, nullptr, 0);
+    // Once the first is gone, a new instance may open the library again.
+    AEffect* third = entry(quietHost);
+    EXPECT_EQ(deviceAfterChoosing(third), 0);
+    third->dispatcher(third, effClose, 0, 0, nullptr, 0);
+    dlclose(handle);
+}
