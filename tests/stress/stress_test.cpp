@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
+#include <vector>
 
 #include <sys/resource.h>
 
@@ -88,9 +89,13 @@ void uiStep(const Plugin& plugin, long step) {
         if (round % 3 == 0) synth.removeMapRow();
         if (round % 50 == 49) synth.resetMapping();
         break;
-    case 6:
-        plugin.setChunk(plugin.chunk());
+    case 6: {
+        // Every other time the chunk comes back with one byte damaged.
+        std::vector<unsigned char> chunk = plugin.chunk();
+        if (round % 2 && !chunk.empty()) chunk[size_t(round) % chunk.size()] ^= 0x5A;
+        plugin.setChunk(chunk);
         break;
+    }
     case 7:
         synth.setSync(synth.getSync() ? 0 : 1);
         break;
