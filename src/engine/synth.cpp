@@ -19,6 +19,8 @@ CSynth::~CSynth() {
     delete mixer;
     mixer = nullptr;
     device = nullptr;
+    // the editor goes last: nothing drives it once the mixer is gone
+    closeEditor();
 }
 
 void CSynth::setLocators(double left, double right) {
@@ -79,12 +81,16 @@ void CSynth::setDevice(int index) {
 void CSynth::idle() {
     mixer->idle();
     if (busesChanged.exchange(false)) {
-        if (device) {
-            CGateClosed closed(gate);
-            device->getBusInfo();
-        }
+        refreshBusInfo();
         updateIdle(kIdleRebuildMapping, false);
     }
+    idleEditor();
+}
+
+void CSynth::refreshBusInfo() {
+    if (!device) return;
+    CGateClosed closed(gate);
+    device->getBusInfo();
 }
 
 void CSynth::updateIdle(int bits, bool clear) {

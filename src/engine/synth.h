@@ -10,7 +10,9 @@
 #include "rewire/mapping.h"
 #include "rewire/mixer.h"
 
+class CApp;
 class CMemoryStream;
+class CSynthWin;
 
 class CSynth : public CObject {
 public:
@@ -49,8 +51,17 @@ public:
     int getDeviceIndex() const { return deviceIndex; }
     CReWireDevice* getDevice() const { return device; }
     CReWireMixer* getMixer() const { return mixer; }
+    /// Library idle service, MIDI target changes, then the open editor's refresh and events.
     void idle();
     void updateIdle(int bits, bool clear);
+    /// Re-reads the open device's MIDI targets with no block running.
+    void refreshBusInfo();
+
+    /// Builds the editor inside the host's window parentView (an X11 window id); does nothing
+    /// while an editor exists. Without a usable display the editor exists without a view.
+    void openEditor(int unused, void* parentView);
+    void closeEditor();
+    CSynthWin* getEditor() const { return editor; }
     int getIdleFlags() const { return idleFlags; }
 
     int getSync() const { return sync.load(); }
@@ -75,6 +86,7 @@ public:
 
 private:
     void readRecords(CMemoryStream* stream, int& deviceToSelect);
+    void idleEditor();
 
     bool playing = false;
     int tempo = 120;
@@ -94,4 +106,7 @@ private:
     CMIDIMapping mapping;
     int deviceIndex = -1;
     CProcessGate gate;
+    // the open editor; both set or both null
+    CApp* app = nullptr;
+    CSynthWin* editor = nullptr;
 };

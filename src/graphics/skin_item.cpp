@@ -4,6 +4,8 @@
 #include "graphics/draw.h"
 #include "graphics/image.h"
 
+#include <initializer_list>
+
 // The data block of a skin file is the look at these offsets from mode.
 static_assert(offsetof(CGuiItem2, fill) - offsetof(CGuiItem2, mode) == 28, "look layout");
 static_assert(offsetof(CGuiItem2, effect) - offsetof(CGuiItem2, mode) == 56, "look layout");
@@ -20,6 +22,31 @@ CGuiItem2 clCaption, clToolbar, clToolbarControls, clToolbarControlsPushed, clTr
     clMenuTabSelected, clScrollbarHorz, clScrollbarVert, clScrollbarHorzThumb, clScrollbarVertThumb,
     clScrollbarButtonLeft, clScrollbarButtonUp, clScrollbarButtonRight, clScrollbarButtonDown,
     clSpeedButton, clSpeedButtonPushed, clSpeedButtonMouseOver, clRibbon, clRibbonBar;
+
+namespace {
+// The items live as long as the module that holds them. Their pre-rendered fills are released
+// when it is unloaded, so a host that loads and unloads the plug-in again and again loses
+// nothing.
+struct CReleaseItemBitmaps {
+    ~CReleaseItemBitmaps() {
+        for (CGuiItem2* item :
+             {&clCaption, &clToolbar, &clToolbarControls, &clToolbarControlsPushed, &clTree,
+              &clTreeSelected, &clWinBkgnd, &clWinClose, &clWinCloseMouseOver, &clWinMin,
+              &clWinMinMouseOver, &clWinMax, &clWinMaxMouseOver, &clWinSysButtons,
+              &clWinSysButtonsMouseOver, &clMenuBar, &clMenuBarSelected, &clValue, &clPanel,
+              &clButton, &clTabs, &clTabsSelected, &clListbox, &clListboxSelected, &clDropdown,
+              &clDropdownMenu, &clDropdownMenuSelected, &clMenu, &clMenuSelected,
+              &clMenuTabGroup, &clMenuTab, &clMenuTabSelected, &clScrollbarHorz,
+              &clScrollbarVert, &clScrollbarHorzThumb, &clScrollbarVertThumb,
+              &clScrollbarButtonLeft, &clScrollbarButtonUp, &clScrollbarButtonRight,
+              &clScrollbarButtonDown, &clSpeedButton, &clSpeedButtonPushed,
+              &clSpeedButtonMouseOver, &clRibbon, &clRibbonBar}) {
+            delete item->bitmap;
+            item->bitmap = nullptr;
+        }
+    }
+} releaseItemBitmaps;
+} // namespace
 
 int clBase = asColor(64, 64, 64);
 int clLighter = asColor(80, 80, 80);

@@ -10,6 +10,9 @@
 
 namespace {
 const VstInt32 kFlagsProgramChunks = 0x20;
+const VstInt32 kFlagsHasEditor = 0x1;
+const VstInt16 kEditorWidth = 304;
+const VstInt16 kEditorHeight = 160;
 
 const VstInt32 kTimeInfoFilter = 0x600;
 const int kNameBytes = 24;
@@ -35,7 +38,7 @@ CPlug::CPlug(audioMasterCallback host) : AudioEffectX(host, 1, 0) {
         setUniqueID(kUniqueID);
         canProcessReplacing(true);
         isSynth(true);
-        cEffect.flags |= kFlagsProgramChunks;
+        cEffect.flags |= kFlagsProgramChunks | kFlagsHasEditor;
         synth = new CSynth;
         chunkStream = new CMemoryStream;
     }
@@ -59,6 +62,17 @@ VstIntPtr CPlug::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, vo
     case effSetBlockSize:
         if (value >= 1 && value <= kMaxBlockFrames) synth->setFrames(static_cast<int>(value));
         return 0;
+    case effEditGetRect:
+        // the same size whether or not the editor is open: hosts size their window first
+        editorRect = ERect{0, 0, kEditorHeight, kEditorWidth};
+        *static_cast<ERect**>(ptr) = &editorRect;
+        return 1;
+    case effEditOpen:
+        synth->openEditor(static_cast<int>(value), ptr);
+        return 0;
+    case effEditClose:
+        synth->closeEditor();
+        return 0;
     case effEditIdle:
         synth->idle();
         return 0;
@@ -73,6 +87,14 @@ VstIntPtr CPlug::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, vo
     default:
         return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
     }
+}
+
+VstIntPtr CPlug::vendorSpecific(VstInt32 index, VstIntPtr, void* ptr, float) {
+    if (index != kPeakLevelsRequest || !ptr) return 0;
+    float* levels = static_cast<float*>(ptr);
+    for (int i = 0; i < kOutputs; i++)
+        levels[i] = synth->getMixer()->outs.peak[i].load(std::memory_order_relaxed);
+    return 1;
 }
 
 VstInt32 CPlug::getChunkBytes(void** data) {

@@ -23,6 +23,9 @@ public:
     static const VstInt32 kMaxChunkBytes = 1 << 20;
     /// Block sizes the engine accepts from the host.
     static const VstInt32 kMaxBlockFrames = 1 << 16;
+    /// Vendor-specific request (index 'rwpk'): copies the eight meter levels into the float[8]
+    /// at ptr and answers 1. Hosts and tests use it to watch the meters without the editor.
+    static const VstInt32 kPeakLevelsRequest = 0x7277706B;
 
     explicit CPlug(audioMasterCallback host);
     ~CPlug() override;
@@ -41,6 +44,7 @@ public:
     bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
     bool getOutputProperties(VstInt32 index, VstPinProperties* properties) override;
     VstInt32 canDo(char* text) override;
+    VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
 
     CSynth* getSynth() const { return synth; }
 
@@ -55,4 +59,5 @@ private:
     CSynth* synth = nullptr;
     CMemoryStream* chunkStream = nullptr;
     vstiProgram* programs = nullptr;
+    ERect editorRect{0, 0, 100, 100};
 };

@@ -14,6 +14,8 @@ struct Command {
 
 int runInfo(int argc, char** argv);
 int runRender(int argc, char** argv);
+int runGui(int argc, char** argv);
+int runScreenshot(int argc, char** argv);
 
 /// Prints "rwhost: " and the message to stderr.
 void report(const char* format, ...) __attribute__((format(printf, 1, 2)));

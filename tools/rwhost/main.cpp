@@ -1,5 +1,4 @@
-// rwhost: a command-line VST 2.4 host. New commands (an editor window, screenshots) are added
-// to the table below.
+// rwhost: a command-line VST 2.4 host. Its commands are the rows of the table below.
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +10,8 @@ namespace {
 const Command commands[] = {
     {"info", "print what a plug-in tells a host about itself", runInfo},
     {"render", "play a MIDI file through a plug-in into a WAV file", runRender},
+    {"gui", "run a plug-in with its editor in a window and live audio", runGui},
+    {"screenshot", "save a picture of a plug-in's editor as a PNG file", runScreenshot},
 };
 
 void usage(FILE* to) {
@@ -18,7 +19,7 @@ void usage(FILE* to) {
                "commands:\n",
                to);
     for (const Command& c : commands)
-        std::fprintf(to, "  %-8s %s\n", c.name, c.summary);
+        std::fprintf(to, "  %-11s %s\n", c.name, c.summary);
 }
 
 } // namespace

@@ -16,6 +16,7 @@
 #include "options.h"
 #include "pluginhost.h"
 #include "sequencer.h"
+#include "session.h"
 
 namespace {
 
@@ -54,51 +55,6 @@ bool writeFile(const std::string& path, const std::vector<unsigned char>& bytes)
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return std::fclose(f) == 0 && written;
 }
-
-/// The plug-in's device choice goes through its chunk, as a host restoring a project would:
-/// the "app" record of the current chunk is rewritten and the chunk handed back.
-bool chooseDevice(CPluginHost& host, int device) {
-    std::vector<unsigned char> chunk;
-    int32_t current = -1;
-    if (!host.hasChunks() || !host.getChunk(chunk) || !chunkDevice(chunk, current)) {
-        report("--device needs a plug-in that lists ReWire devices");
-        return false;
-    }
-    setChunkDevice(chunk, device);
-    host.setChunk(chunk);
-    int32_t chosen = -1;
-    if (!host.getChunk(chunk) || !chunkDevice(chunk, chosen) || chosen != device) {
-        report("device %d could not be opened by the plug-in", device);
-        return false;
-    }
-    return true;
-}
-
-/// Event records for one block, laid out as the process-events request wants them.
-class CEventList {
-public:
-    explicit CEventList(size_t capacity)
-        : midi(capacity), storage(sizeof(VstEvents) + capacity * sizeof(VstEvent*)) {}
-
-    VstEvents* fill(const BlockEvent* events, size_t count) {
-        auto* list = reinterpret_cast<VstEvents*>(storage.data());
-        list->numEvents = static_cast<VstInt32>(count);
-        VstEvent** slots = list->events;
-        for (size_t i = 0; i < count; ++i) {
-            VstMidiEvent& m = midi[i];
-            m = VstMidiEvent{};
-            m.type = kVstMidiType;
-            m.deltaFrames = events[i].offset;
-            std::copy(events[i].data, events[i].data + 3, m.midiData);
-            slots[i] = reinterpret_cast<VstEvent*>(&m);
-        }
-        return list;
-    }
-
-private:
-    std::vector<VstMidiEvent> midi;
-    std::vector<VstEvent*> storage; // pointer-aligned room for the header and the slots
-};
 
 struct SoundFileCloser {
     void operator()(SNDFILE* f) const { sf_close(f); }

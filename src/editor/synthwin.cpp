@@ -1,0 +1,212 @@
+#include "editor/synthwin.h"
+
+#include <atomic>
+
+#include "editor/audiopanel.h"
+#include "editor/midipanel.h"
+#include "editor/palette.h"
+#include "engine/synth.h"
+#include "graphics/draw.h"
+#include "graphics/skin_item.h"
+#include "gui/app.h"
+#include "gui/button.h"
+#include "gui/dropdown.h"
+#include "gui/scrollbar.h"
+
+namespace {
+const int grey1 = asColor(64, 64, 64);
+const int grey2 = asColor(128, 128, 128);
+const int margin = 8;
+const int buttonSize = 18;
+} // namespace
+
+CSynthWin::CSynthWin(CApp* application, CSynth* engine)
+    : CPluginWin(application, kWidth, kHeight), synth(engine) {
+    setGui();
+    setup();
+}
+
+void CSynthWin::setGui() {
+    setGuiFill(&clWinBkgnd, colBk);
+    setGuiText(&clWinBkgnd, clWhite);
+    setGuiFrame(&clWinBkgnd, 1, colDark);
+    setGuiFill(&clDropdown, colDark);
+    setGuiText(&clDropdown, clWhite);
+    setGuiSymbol(&clDropdown, colLow);
+    setGuiFill(&clDropdownMenu, colBk);
+    setGuiText(&clDropdownMenu, clWhite);
+    setGuiFrame(&clDropdownMenu, 1, colDark);
+    setGuiFill(&clDropdownMenuSelected, colDark);
+    setGuiText(&clDropdownMenuSelected, colText);
+    for (CGuiItem2* bar : {&clScrollbarHorz, &clScrollbarVert})
+        setGuiFill(bar, colDark);
+    for (CGuiItem2* thumb : {&clScrollbarHorzThumb, &clScrollbarVertThumb})
+        setGuiFill(thumb, colPanel);
+    for (CGuiItem2* button : {&clScrollbarButtonLeft, &clScrollbarButtonUp, &clScrollbarButtonRight,
+                              &clScrollbarButtonDown}) {
+        setGuiFill(button, colPanel);
+        setGuiSymbol(button, colDark);
+    }
+}
+
+void CSynthWin::fillDeviceList(CDropdown* list) {
+    CReWireMixer* mixer = synth->getMixer();
+    int count = mixer->deviceCount();
+    if (count > 0) {
+        list->add("<none>");
+        for (int i = 0; i < count; i++)
+            list->add(mixer->deviceName(i));
+        list->index = synth->getDeviceIndex() + 1;
+    } else {
+        list->add("<ReWire not available>");
+        list->index = 0;
+    }
+}
+
+void CSynthWin::setup() {
+    clear();
+    int cx = margin;
+    int cy = margin;
+
+    CDropdown* devices = new CDropdown(this);
+    devices->setBounds(cx, cy, 160, buttonSize);
+    fillDeviceList(devices);
+    devices->onChange = new _COnChange<CSynthWin>(this, &CSynthWin::deviceChanged);
+    devices->onPaint = new _COnPaint<CSynthWin>(this, &CSynthWin::ddPaint);
+    addControl(devices);
+    cx += 160 + margin;
+
+    CButton* syncSwitch = new CButton(this);
+    syncSwitch->setBounds(cx, cy, buttonSize, buttonSize);
+    syncSwitch->onChange = new _COnChange<CSynthWin>(this, &CSynthWin::syncClicked);
+    syncSwitch->onPaint = new _COnPaint<CSynthWin>(this, &CSynthWin::syncPaint);
+    addControl(syncSwitch);
+    cx += buttonSize + 4;
+
+    CButton* add = new CButton(this);
+    add->setBounds(cx, cy, buttonSize, buttonSize);
+    add->setText("+");
+    add->setAlign(alignKeepRight, 30, 0);
+    add->onChange = new _COnChange<CSynthWin>(this, &CSynthWin::addClicked);
+    addControl(add);
+    cx += buttonSize + 4;
+
+    CButton* remove = new CButton(this);
+    remove->setBounds(cx, cy, buttonSize, buttonSize);
+    remove->setText("-");
+    remove->setAlign(alignKeepRight, margin, 0);
+    remove->onChange = new _COnChange<CSynthWin>(this, &CSynthWin::removeClicked);
+    addControl(remove);
+    cx = margin;
+    cy += 28;
+
+    midiPanel = new CMIDIPanel(this, synth);
+    midiPanel->setBounds(cx, cy, 128, 88);
+    midiPanel->setAlign(alignStretchWidth, margin, 0);
+    midiPanel->hScroll->setVisible(false);
+    addControl(midiPanel);
+    cy += 88 + margin;
+
+    CSeparator* separator = new CSeparator(this);
+    separator->setBounds(0, cy, 0, 2);
+    separator->setAlign(alignStretchWidth, 0, 0);
+    addControl(separator);
+    cy += margin;
+
+    audioPanel = new CAudioPanel(this, synth);
+    audioPanel->setBounds(cx, cy, 128, 32);
+    audioPanel->setAlign(alignStretchWidth, 80, 0);
+    addControl(audioPanel);
+
+    updateMapping();
+    resized();
+    redraw();
+}
+
+void CSynthWin::deviceChanged(CObject* sender) {
+    synth->setDevice(static_cast<CDropdown*>(sender)->index - 1);
+    // the rows list the targets of the device now open
+    synth->updateIdle(CSynth::kIdleRebuildMapping, false);
+}
+
+void CSynthWin::syncClicked(CObject* sender) {
+    synth->setSync(synth->getSync() == 0 ? 1 : 0);
+    asCtrl(sender)->redraw();
+}
+
+void CSynthWin::syncPaint(CObject*, CGraphic* g, CRect r) {
+    roundRect(g, colDark, r);
+    if (synth->getSync())
+        drawArrow(g, colText, r, alignRight, 3);
+    else
+        g->fillRect(colText, sizeRect(r, 6, 6, -6, -6));
+}
+
+void CSynthWin::addClicked(CObject*) {
+    synth->addMapRow(-1);
+    synth->updateIdle(CSynth::kIdleRebuildMapping, false);
+}
+
+void CSynthWin::removeClicked(CObject*) {
+    synth->removeMapRow();
+    synth->updateIdle(CSynth::kIdleRebuildMapping, false);
+}
+
+void CSynthWin::updateMapping() {
+    midiPanel->update();
+}
+
+void CSynthWin::ddPaint(CObject* sender, CGraphic* g, CRect r) {
+    CDropdown* dd = static_cast<CDropdown*>(sender);
+    const int left = r.left;
+    const int top = r.top;
+    roundRect(g, colDark, r);
+    CRect t = dropdownTextRect(dd, r);
+    // the icon: two plugs joined by a cable
+    g->setLineCol(grey2);
+    g->drawLine(left + 3, top + 6, left + 6, top + 6);
+    g->drawLine(left + 10, top + 6, left + 13, top + 6);
+    g->drawLine(left + 3, top + 11, left + 6, top + 11);
+    g->drawLine(left + 10, top + 11, left + 13, top + 11);
+    g->drawLine(left + 5, top + 6, left + 10, top + 11);
+    g->drawLine(left + 6, top + 10, left + 7, top + 10);
+    g->drawLine(left + 9, top + 7, left + 10, top + 7);
+    g->drawText(colLeds, dd->defaultText(), sizeRect(t, 16, 0, 0, 0), dd->alignFlags);
+    g->setLineCol(grey1);
+    g->drawLine(left + 16, r.top, left + 16, r.bottom);
+    drawDropdownArrows(g, dd, r);
+}
+
+void CSynthWin::idle() {
+    if (synth->getIdleFlags() & CSynth::kIdleRebuildMapping) {
+        synth->updateIdle(CSynth::kIdleRebuildMapping, true);
+        updateMapping();
+    }
+    updateLeds();
+}
+
+void CSynthWin::updateLeds() {
+    if (visible) {
+        // the toolkit answers a direct drawing request by invalidating the whole window: the
+        // next paint pass of the view draws the meters with everything else
+        CGraphic* g = nullptr;
+        CRect whole = asRect(0, 0, width, height);
+        if (app->startDraw(this, &g, whole, true)) app->endDraw(this, g, whole, true);
+    }
+    lowerPeaks();
+}
+
+void CSynthWin::lowerPeaks() {
+    CAudioOuts& outs = synth->getMixer()->outs;
+    for (int i = 0; i < CAudioOuts::kCount; i++) {
+        std::atomic<float>& peak = outs.peak[i];
+        float current = peak.load(std::memory_order_relaxed);
+        float lowered;
+        // a level the audio thread raises meanwhile is kept: try again with the new value
+        do {
+            lowered = current - kMeterDecay;
+            if (lowered < 0.0f) lowered = 0.0f;
+        } while (current != lowered &&
+                 !peak.compare_exchange_weak(current, lowered, std::memory_order_relaxed));
+    }
+}
