@@ -19,6 +19,8 @@ void session(int n) {
     NoteEvents notes(4, 64);
     plugin.process(out, 64, notes.get());
     plugin.setChunk(plugin.chunk());
+    // Every other session also opens the editor and closes the plug-in with it still open.
+    if (n % 2) plugin.dispatch(effEditOpen);
     plugin.dispatch(effEditIdle);
 }
 

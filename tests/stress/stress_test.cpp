@@ -68,8 +68,8 @@ void uiStep(const Plugin& plugin, long step) {
     static const float kRates[] = {44100, 48000, 96000, 22050, 192000};
     static const int kFrames[] = {512, 64, 4096, 1, 1024, 333};
     CSynth& synth = plugin.synth();
-    long round = step / 10;
-    switch (step % 10) {
+    long round = step / 11;
+    switch (step % 11) {
     case 0:
         synth.setDevice(int(round % (kDeviceCount + 1)) - 1);
         break;
@@ -101,6 +101,10 @@ void uiStep(const Plugin& plugin, long step) {
         break;
     case 8:
         plugin.dispatch(effMainsChanged, 0, round % 2);
+        break;
+    case 9:
+        // Without a display the editor exists without a view; its idle still runs.
+        plugin.dispatch(round % 2 ? effEditClose : effEditOpen);
         break;
     default:
         plugin.dispatch(effEditIdle);
