@@ -2,8 +2,8 @@
 // point at valid memory as a host's would: null, a zeroed or filled buffer, or a well-formed
 // event list. Each input is a series of 16-byte requests; a block is rendered after each input.
 //
-// Left out: the close request (it deletes the plug-in) and the editor's open, close and
-// rectangle requests (the plug-in has no editor yet).
+// Left out: the close request (it deletes the plug-in) and the editor's rectangle, open and close
+// requests, which the stress and open/close tests drive.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
