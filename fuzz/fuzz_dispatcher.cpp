@@ -2,8 +2,8 @@
 // point at valid memory as a host's would: null, a zeroed or filled buffer, or a well-formed
 // event list. Each input is a series of 16-byte requests; a block is rendered after each input.
 //
-// Left out: the close request (it deletes the plug-in) and the editor's open, close and
-// rectangle requests (the plug-in has no editor yet).
+// Left out: the close request (it deletes the plug-in) and the editor's rectangle, open and close
+// requests, which the stress and open/close tests drive.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -17,7 +17,7 @@ const size_t kBufferBytes = 4096;
 
 struct Request {
     VstInt32 opcode;
-    int pointer; // 0 null, 1 zeroed buffer, 2 filled buffer, 3 event list
+    int pointer; // 0 null, 1 zeroed buffer, 2 or 3 filled buffer (an event list for events)
     VstInt32 index;
     VstIntPtr value;
     float opt;
@@ -79,14 +79,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::fill(second.begin(), second.end(), 0);
         void* ptr = nullptr;
         if (r.pointer == 1) ptr = buffer.data();
-        if (r.pointer == 2) {
+        if (r.pointer >= 2) {
             for (size_t i = 0; i + 1 < kBufferBytes; i++)
                 buffer[i] = bytes[i % kRequestBytes] | 1;
             ptr = buffer.data();
         }
-        if (r.pointer == 3 || r.opcode == effProcessEvents) {
+        if (r.opcode == effProcessEvents && ptr) {
             lists.emplace_back(bytes);
-            ptr = r.pointer == 0 ? nullptr : lists.back().get();
+            ptr = lists.back().get();
         }
         // A chunk's size never exceeds the memory it is in.
         if (r.opcode == effSetChunk && ptr && r.value > VstIntPtr(kBufferBytes))

@@ -13,6 +13,19 @@
 
 namespace stress {
 
+/// True when a sanitizer runtime owns the heap and takes locks of its own.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitizerRuntime = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool kSanitizerRuntime = true;
+#else
+constexpr bool kSanitizerRuntime = false;
+#endif
+#else
+constexpr bool kSanitizerRuntime = false;
+#endif
+
 /// Frames the output buffers hold; block sizes given to the plug-in stay below it.
 constexpr int kMaxFrames = 4096;
 
