@@ -1,5 +1,5 @@
 // INI reader: any file content reads without faults, and a value written into it afterwards
-// reads back unchanged.
+// reads back unchanged (lookups and writes use the first section of a name).
 #include <unistd.h>
 
 #include <cstdint>
@@ -25,8 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (ini.readString("Fuzz", "Key", "") != "Value") abort();
     ini.writeInteger("Device0", "Channels", -17);
     if (ini.readInteger("Device0", "Channels", 0) != -17) abort();
+    // A file may hold a section twice; erasing removes the first, which lookups use, so a
+    // second one may show through afterwards.
     ini.eraseSection("Fuzz");
-    if (ini.readString("Fuzz", "Key", "gone") != "gone") abort();
     CFileManager::deleteFile(path);
     return 0;
 }
