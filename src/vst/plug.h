@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 
 #include "vst/audioeffectx.h"
 
@@ -57,7 +58,10 @@ private:
 
     std::atomic<VstEvents*> events{nullptr};
     CSynth* synth = nullptr;
+    // Holds the chunk last given to or taken from the host; chunk requests come from several
+    // host threads and take turns on it.
     CMemoryStream* chunkStream = nullptr;
+    std::mutex chunkLock;
     vstiProgram* programs = nullptr;
     ERect editorRect{0, 0, 100, 100};
 };
