@@ -90,7 +90,13 @@ VstIntPtr CPlug::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, vo
 }
 
 VstIntPtr CPlug::vendorSpecific(VstInt32 index, VstIntPtr, void* ptr, float) {
-    if (index != kPeakLevelsRequest || !ptr) return 0;
+    if (!ptr || !synth) return 0;
+    if (index == kOpenDeviceRequest) {
+        VstInt32 open = synth->getDeviceIndex();
+        memcpy(ptr, &open, sizeof open);
+        return 1;
+    }
+    if (index != kPeakLevelsRequest) return 0;
     float* levels = static_cast<float*>(ptr);
     for (int i = 0; i < kOutputs; i++)
         levels[i] = synth->getMixer()->outs.peak[i].load(std::memory_order_relaxed);
