@@ -150,10 +150,6 @@ int deviceAfterChoosing(AEffect* effect) {
 } // namespace
 
 TEST_F(Bridge, OnlyTheFirstInstanceInAProcessGetsDevices) {
-    // pixman (under Cairo) allocates its tables when loaded and never frees them: keep it
-    // loaded past the plug-in's unload, as in any host that draws with Cairo itself.
-    void* pixman = dlopen("libpixman-1.so.0", RTLD_NOW | RTLD_GLOBAL);
-    EXPECT_NE(pixman, nullptr) << dlerror();
     void* handle = dlopen(RWB_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(handle, nullptr) << dlerror();
     using Entry = AEffect* (*)(audioMasterCallback);
