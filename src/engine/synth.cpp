@@ -3,8 +3,9 @@
 #include "rewire/midi.h"
 
 namespace {
-// Engines are numbered from 1 in creation order; the number is the engine's id.
-int recount = 0;
+// Engines are numbered from 1 in creation order; the number is the engine's id. Hosts create
+// instances on several threads.
+std::atomic<int> recount{0};
 } // namespace
 
 CSynth::CSynth() {
@@ -76,6 +77,7 @@ void CSynth::setDevice(int index) {
         deviceIndex = index;
         device = mixer->getDevice(index);
     }
+    chosenDevice.store(deviceIndex);
 }
 
 void CSynth::idle() {

@@ -49,6 +49,9 @@ public:
     /// Closes the open device and opens the one at index; a negative index only closes.
     void setDevice(int index);
     int getDeviceIndex() const { return deviceIndex; }
+    /// The device the chunk names: the open one, or the one a loaded chunk named that could not
+    /// be opened (library missing, mixer held elsewhere, fewer devices), kept until a new pick.
+    int getChosenDevice() const { return chosenDevice.load(); }
     CReWireDevice* getDevice() const { return device; }
     CReWireMixer* getMixer() const { return mixer; }
     /// Library idle service, MIDI target changes, then the open editor's refresh and events.
@@ -105,6 +108,7 @@ private:
     CReWireDevice* device = nullptr;
     CMIDIMapping mapping;
     int deviceIndex = -1;
+    std::atomic<int> chosenDevice{-1};
     CProcessGate gate;
     // the open editor; both set or both null
     CApp* app = nullptr;

@@ -43,7 +43,7 @@ bool readValue(CMemoryStream* s, int& value) {
 
 void CSynth::saveToStream(CMemoryStream* stream) const {
     if (!stream) return;
-    writeIntRecord(stream, kTagApp, deviceIndex);
+    writeIntRecord(stream, kTagApp, chosenDevice.load());
     writeIntRecord(stream, kTagSync, sync.load());
     for (int row = 0; row < mapping.getCount(); row++) {
         stream->writeStr(kTagMap);
@@ -55,9 +55,12 @@ void CSynth::saveToStream(CMemoryStream* stream) const {
 void CSynth::loadFromStream(CMemoryStream* stream) {
     if (!stream) return;
     CGateClosed closed(gate);
-    int deviceToSelect = deviceIndex;
+    int deviceToSelect = chosenDevice.load();
     readRecords(stream, deviceToSelect);
-    setDevice(deviceToSelect);
+    // Restarting the open device would cut its sounding notes.
+    if (!device || deviceToSelect != deviceIndex) setDevice(deviceToSelect);
+    // A device that cannot be opened now stays the choice the project saves.
+    chosenDevice.store(deviceToSelect < 0 ? -1 : deviceToSelect);
     updateIdle(kIdleRebuildMapping, false);
 }
 

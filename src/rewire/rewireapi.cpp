@@ -1,5 +1,7 @@
 #include "rewire/rewireapi.h"
 
+#include <mutex>
+
 #include "rewire/bundle.h"
 
 const char* const kMacReWireDebuggingDLLFileName = "ReWire Debugging.bundle";
@@ -10,8 +12,11 @@ const char* const kReWireVendorFolderName = "Propellerhead Software";
 
 namespace {
 // Loads not yet matched by an unload; the bundle is set exactly while the count is positive.
+// Hosts create and close plug-in instances on several threads at once, so both change, and the
+// bundle is used, only under gLoaderLock.
 int gReWireLoadCount = 0;
 CBundle* gReWireDLLInstance = nullptr;
+std::mutex gLoaderLock;
 
 const uint32_t kVersionMajorMask = 0xFF000000u;
 const uint32_t kVersionMinorMask = 0x00F00000u;
@@ -74,19 +79,23 @@ bool ReWireFindLibraryBundle(CStr* path) {
 }
 
 bool IsReWireLoadedByThisInstance() {
+    std::lock_guard<std::mutex> hold(gLoaderLock);
     return gReWireDLLInstance != nullptr;
 }
 
 int ReWireGetLoadCount() {
+    std::lock_guard<std::mutex> hold(gLoaderLock);
     return gReWireLoadCount;
 }
 
 CStr ReWireGetLoadedLibraryPath() {
+    std::lock_guard<std::mutex> hold(gLoaderLock);
     return gReWireDLLInstance ? gReWireDLLInstance->getPath() : CStr();
 }
 
 ReWireError ReWireLoadReWireSharedLibrary() {
-    if (IsReWireLoadedByThisInstance()) {
+    std::lock_guard<std::mutex> hold(gLoaderLock);
+    if (gReWireDLLInstance) {
         gReWireLoadCount++;
         return kReWireError_NoError;
     }
@@ -94,6 +103,7 @@ ReWireError ReWireLoadReWireSharedLibrary() {
 }
 
 ReWireError ReWireUnloadReWireSharedLibrary() {
+    std::lock_guard<std::mutex> hold(gLoaderLock);
     // An unbalanced unload would drive the count negative; there is nothing left to release.
     if (gReWireLoadCount <= 0) return kReWireError_NoError;
     if (--gReWireLoadCount == 0) UnloadReWireDLL();
@@ -101,6 +111,7 @@ ReWireError ReWireUnloadReWireSharedLibrary() {
 }
 
 void* ReWireFindReWireSharedLibraryFunction(const char* name) {
-    if (!IsReWireLoadedByThisInstance()) return nullptr;
+    std::lock_guard<std::mutex> hold(gLoaderLock);
+    if (!gReWireDLLInstance) return nullptr;
     return gReWireDLLInstance->getFunction(name);
 }

@@ -1,5 +1,7 @@
 #include "rewire/rewiremixerapi.h"
 
+#include <mutex>
+
 #include "rewire/rewireapi.h"
 
 const char* const kRWMOpenProcName = "RWM2OpenImp";
@@ -24,6 +26,10 @@ const char* const kRWMGetNoteInfoProcName = "RWM2GetNoteInfoImp";
 const char* const kRWMSetAudioInfoProcName = "RWM2SetAudioInfoImp";
 
 namespace {
+// The table is filled by the open that succeeds and cleared by its close, both under
+// gInterfaceLock, so instances opened and closed on several threads at once see exactly one
+// holder; the holder's own calls run while no open or close can change it.
+std::mutex gInterfaceLock;
 TRWM2OpenProc gReWireOpenProc = nullptr;
 TRWM2IsCloseOKProc gReWireIsCloseOKProc = nullptr;
 TRWM2CloseProc gReWireCloseProc = nullptr;
@@ -109,11 +115,15 @@ void releaseInterface() {
 } // namespace
 
 bool RWMIsOpen() {
+    std::lock_guard<std::mutex> hold(gInterfaceLock);
     return gReWireOpenProc != nullptr;
 }
 
 ReWireError RWMOpen(const ReWireOpenInfo* openInfo) {
-    if (RWMIsOpen()) return kReWireError_AlreadyOpen;
+    std::lock_guard<std::mutex> hold(gInterfaceLock);
+    // A second opener fails here, before it loads anything: its failure must not unload or
+    // clear what the holder uses.
+    if (gReWireOpenProc) return kReWireError_AlreadyOpen;
     ReWireError result = ReWireLoadReWireSharedLibrary();
     if (result != kReWireError_NoError) return result;
     if (!findAllProcs()) {
@@ -126,7 +136,8 @@ ReWireError RWMOpen(const ReWireOpenInfo* openInfo) {
 }
 
 ReWireError RWMClose() {
-    if (!RWMIsOpen()) return kInterfaceClosed;
+    std::lock_guard<std::mutex> hold(gInterfaceLock);
+    if (!gReWireOpenProc) return kInterfaceClosed;
     ReWireError result = gReWireCloseProc();
     if (result == kReWireError_NoError) releaseInterface();
     return result;

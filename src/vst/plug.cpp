@@ -90,7 +90,13 @@ VstIntPtr CPlug::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, vo
 }
 
 VstIntPtr CPlug::vendorSpecific(VstInt32 index, VstIntPtr, void* ptr, float) {
-    if (index != kPeakLevelsRequest || !ptr) return 0;
+    if (!ptr || !synth) return 0;
+    if (index == kOpenDeviceRequest) {
+        VstInt32 open = synth->getDeviceIndex();
+        memcpy(ptr, &open, sizeof open);
+        return 1;
+    }
+    if (index != kPeakLevelsRequest) return 0;
     float* levels = static_cast<float*>(ptr);
     for (int i = 0; i < kOutputs; i++)
         levels[i] = synth->getMixer()->outs.peak[i].load(std::memory_order_relaxed);
@@ -99,6 +105,7 @@ VstIntPtr CPlug::vendorSpecific(VstInt32 index, VstIntPtr, void* ptr, float) {
 
 VstInt32 CPlug::getChunkBytes(void** data) {
     if (!data) return 0;
+    std::lock_guard<std::mutex> hold(chunkLock);
     chunkStream->setSize(0);
     chunkStream->seek(0, 0);
     synth->saveToStream(chunkStream);
@@ -106,12 +113,16 @@ VstInt32 CPlug::getChunkBytes(void** data) {
     return chunkStream->getSize();
 }
 
+// Hosts hand back the very bytes the last get-chunk gave them (undo, presets): the bytes go
+// into a new stream before the old one, which may hold them, is freed.
 void CPlug::setChunkBytes(const void* data, VstInt32 size) {
     if (!data || size < 0 || size > kMaxChunkBytes) return;
-    chunkStream->setSize(0);
-    chunkStream->seek(0, 0);
-    chunkStream->write(data, size);
-    chunkStream->seek(0, 0);
+    std::lock_guard<std::mutex> hold(chunkLock);
+    auto* incoming = new CMemoryStream;
+    incoming->write(data, size);
+    incoming->seek(0, 0);
+    delete chunkStream;
+    chunkStream = incoming;
     synth->loadFromStream(chunkStream);
 }
 

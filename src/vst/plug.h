@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 
 #include "vst/audioeffectx.h"
 
@@ -26,6 +27,10 @@ public:
     /// Vendor-specific request (index 'rwpk'): copies the eight meter levels into the float[8]
     /// at ptr and answers 1. Hosts and tests use it to watch the meters without the editor.
     static const VstInt32 kPeakLevelsRequest = 0x7277706B;
+    /// Vendor-specific request (index 'rwdv'): writes the index of the open device, -1 for
+    /// none, into the int32 at ptr and answers 1. The chunk keeps a chosen device that could not
+    /// be opened, so a host asks here whether the device is open.
+    static const VstInt32 kOpenDeviceRequest = 0x72776476;
 
     explicit CPlug(audioMasterCallback host);
     ~CPlug() override;
@@ -57,7 +62,10 @@ private:
 
     std::atomic<VstEvents*> events{nullptr};
     CSynth* synth = nullptr;
+    // Holds the chunk last given to or taken from the host; chunk requests come from several
+    // host threads and take turns on it.
     CMemoryStream* chunkStream = nullptr;
+    std::mutex chunkLock;
     vstiProgram* programs = nullptr;
     ERect editorRect{0, 0, 100, 100};
 };

@@ -6,6 +6,19 @@
 #include "chunkrecords.h"
 #include "commands.h"
 
+namespace {
+/// Vendor-specific request of plug-ins that keep a chosen device in their chunk even when it
+/// cannot be opened (index 'rwdv'): writes the open device's index, -1 for none, to an int32.
+constexpr VstInt32 openDeviceRequest = 0x72776476;
+
+/// The device the plug-in has open: asked directly where it answers, else read from its chunk.
+bool openDevice(CPluginHost& host, int32_t& device) {
+    if (host.dispatch(effVendorSpecific, openDeviceRequest, 0, &device) == 1) return true;
+    std::vector<unsigned char> chunk;
+    return host.getChunk(chunk) && chunkDevice(chunk, device);
+}
+} // namespace
+
 bool chooseDevice(CPluginHost& host, int device) {
     std::vector<unsigned char> chunk;
     int32_t current = -1;
@@ -16,7 +29,7 @@ bool chooseDevice(CPluginHost& host, int device) {
     setChunkDevice(chunk, device);
     host.setChunk(chunk);
     int32_t chosen = -1;
-    if (!host.getChunk(chunk) || !chunkDevice(chunk, chosen) || chosen != device) {
+    if (!openDevice(host, chosen) || chosen != device) {
         report("device %d could not be opened by the plug-in", device);
         return false;
     }

@@ -1,0 +1,204 @@
+// The plug-in's settings and instances under what real hosts do: the get-chunk pointer handed
+// straight back, chunk requests and instances on several threads at once, and projects loaded
+// where their device cannot open.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "plughost.h"
+#include "rewire/rewireapi.h"
+
+using namespace stress;
+
+namespace {
+using Bytes = std::vector<unsigned char>;
+
+// The chunk's first record is "app" with the device index at byte 11.
+const size_t kAppValueAt = 11;
+// "app" and "sync" records, then 28 bytes per mapping row.
+const size_t kChunkHeadBytes = 31;
+const size_t kMapRowBytes = 28;
+
+int chunkDevice(const Bytes& chunk) {
+    int device = 0;
+    if (chunk.size() >= kAppValueAt + 4) memcpy(&device, &chunk[kAppValueAt], 4);
+    return device;
+}
+
+Bytes withDevice(Bytes chunk, int device) {
+    memcpy(&chunk[kAppValueAt], &device, 4);
+    return chunk;
+}
+
+bool isWholeChunk(VstIntPtr size) {
+    return size >= VstIntPtr(kChunkHeadBytes) &&
+           (size_t(size) - kChunkHeadBytes) % kMapRowBytes == 0;
+}
+
+// A note-on (or note-off) on MIDI channel 1, which the default mapping row routes to target 0.
+class Note {
+public:
+    explicit Note(bool on) {
+        memset(&event, 0, sizeof event);
+        event.type = kVstMidiType;
+        event.midiData[0] = on ? 0x90 : 0x80;
+        event.midiData[1] = 60;
+        event.midiData[2] = 100;
+        memset(&list, 0, sizeof list);
+        list.numEvents = 1;
+        list.events[0] = reinterpret_cast<VstEvent*>(&event);
+    }
+    VstEvents* get() { return &list; }
+
+private:
+    VstMidiEvent event;
+    VstEvents list;
+};
+
+float renderPeak(const Plugin& plugin, VstEvents* events) {
+    Outputs out;
+    plugin.process(out, 512, events);
+    return out.peak(512);
+}
+} // namespace
+
+TEST(HostChunks, PointerFromGetChunkGoesStraightBackToSetChunk) {
+    CTestInstall library;
+    library.addBundle(0, "ReWire.bundle");
+    Plugin plugin;
+    plugin.synth().setDevice(kTone);
+    plugin.synth().setSync(0);
+    plugin.synth().addMapRow(2);
+    Bytes saved = plugin.chunk();
+
+    void* data = nullptr;
+    VstIntPtr size = plugin.dispatch(effGetChunk, 0, 0, &data);
+    plugin.dispatch(effSetChunk, 0, size, data);
+
+    EXPECT_EQ(plugin.chunk(), saved);
+    EXPECT_EQ(plugin.synth().getMapping().getCount(), 2);
+    EXPECT_EQ(plugin.synth().getDeviceIndex(), int(kTone));
+}
+
+TEST(HostChunks, GetAndSetChunkOnTwoThreadsAtOnce) {
+    CTestInstall library;
+    library.addBundle(0, "ReWire.bundle");
+    Plugin plugin;
+    plugin.synth().setDevice(kSynth);
+    Bytes small = plugin.chunk();
+    for (int row = 0; row < 40; row++)
+        plugin.synth().addMapRow(row % 4);
+    Bytes large = plugin.chunk();
+
+    const int kRequests = 3000;
+    std::atomic<int> damaged{0};
+    std::thread saver([&] {
+        for (int n = 0; n < kRequests; n++) {
+            void* data = nullptr;
+            if (!isWholeChunk(plugin.dispatch(effGetChunk, 0, 0, &data)) || !data) damaged++;
+        }
+    });
+    for (int n = 0; n < kRequests; n++)
+        plugin.setChunk(n % 2 ? large : small);
+    saver.join();
+
+    EXPECT_EQ(damaged.load(), 0);
+    EXPECT_EQ(plugin.chunk(), large);
+}
+
+TEST(HostInstances, CreatedAndClosedOnTwoThreadsLeaveTheLibraryUsable) {
+    CTestInstall library;
+    library.addBundle(0, "ReWire.bundle");
+    // Sanitizers catch the first collision; plain builds need more rounds to see one.
+    const int kRounds = kSanitizerRuntime ? 200 : 1000;
+    std::atomic<int> arrived{0};
+    std::atomic<int> holders{0};
+    std::atomic<int> overlaps{0};
+    std::atomic<int> held{0};
+    // Both threads create an instance at the same moment in every round, then close it.
+    auto createAndClose = [&] {
+        for (int round = 0; round < kRounds; round++) {
+            arrived++;
+            while (arrived.load() < 2 * (round + 1))
+                std::this_thread::yield();
+            Plugin plugin;
+            if (!plugin.synth().getMixer()->isActive()) continue;
+            held++;
+            if (++holders > 1) overlaps++;
+            plugin.synth().setDevice(round % 3);
+            holders--;
+        }
+    };
+    std::thread other(createAndClose);
+    createAndClose();
+    other.join();
+
+    EXPECT_GT(held.load(), 0);
+    EXPECT_EQ(overlaps.load(), 0);
+    EXPECT_EQ(ReWireGetLoadCount(), 0);
+    // With every instance closed, the next one holds the mixer and lists the devices.
+    Plugin next;
+    EXPECT_TRUE(next.synth().getMixer()->isActive());
+    EXPECT_EQ(next.synth().getMixer()->deviceCount(), 3);
+    next.synth().setDevice(kSynth);
+    EXPECT_GT(renderPeak(next, Note(true).get()), 0.0f);
+}
+
+TEST(HostDeviceChoice, KeptWhileTheChosenDeviceCannotOpen) {
+    CTestInstall library;
+    Bytes fresh;
+    {
+        SCOPED_TRACE("library missing");
+        Plugin plugin;
+        fresh = plugin.chunk();
+        plugin.setChunk(withDevice(fresh, 1));
+        EXPECT_EQ(plugin.synth().getDevice(), nullptr);
+        EXPECT_EQ(chunkDevice(plugin.chunk()), 1);
+    }
+    library.addBundle(0, "ReWire.bundle", "1.8.0",
+                      "[Library]\nDevices=2\n[Device0]\nName=A\nKind=Tone\n"
+                      "[Device1]\nName=B\nKind=Synth\n");
+    {
+        SCOPED_TRACE("fewer devices");
+        Plugin plugin;
+        plugin.setChunk(withDevice(fresh, 5));
+        EXPECT_EQ(plugin.synth().getDevice(), nullptr);
+        EXPECT_EQ(chunkDevice(plugin.chunk()), 5);
+        // Re-applying the saved project keeps the choice too.
+        plugin.setChunk(plugin.chunk());
+        EXPECT_EQ(chunkDevice(plugin.chunk()), 5);
+        // A pick by the user replaces it.
+        plugin.synth().setDevice(1);
+        EXPECT_EQ(chunkDevice(plugin.chunk()), 1);
+        plugin.synth().setDevice(-1);
+        EXPECT_EQ(chunkDevice(plugin.chunk()), -1);
+    }
+    {
+        SCOPED_TRACE("mixer held by another instance");
+        Plugin holder;
+        Plugin second;
+        second.setChunk(withDevice(fresh, 1));
+        EXPECT_EQ(second.synth().getDevice(), nullptr);
+        EXPECT_EQ(chunkDevice(second.chunk()), 1);
+        holder.setChunk(withDevice(fresh, 0));
+        EXPECT_NE(holder.synth().getDevice(), nullptr);
+        EXPECT_EQ(chunkDevice(holder.chunk()), 0);
+    }
+}
+
+TEST(HostDeviceChoice, ReappliedChunkKeepsTheOpenDeviceSounding) {
+    CTestInstall library;
+    library.addBundle(0, "ReWire.bundle");
+    Plugin plugin;
+    plugin.synth().setDevice(kSynth);
+    Bytes chunk = plugin.chunk();
+    ASSERT_GT(renderPeak(plugin, Note(true).get()), 0.0f);
+    for (int n = 0; n < 3; n++) {
+        plugin.setChunk(chunk);
+        EXPECT_GT(renderPeak(plugin, nullptr), 0.0f) << "after re-apply " << n;
+    }
+    EXPECT_EQ(plugin.synth().getDeviceIndex(), int(kSynth));
+}
