@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "vst/audioeffectx.h"
+#include "vst/vendorrequests.h"
 
 class CSynth;
 class CMemoryStream;
@@ -23,9 +24,6 @@ public:
     static const VstInt32 kMaxChunkBytes = 1 << 20;
     /// Block sizes the engine accepts from the host.
     static const VstInt32 kMaxBlockFrames = 1 << 16;
-    /// Vendor-specific request (index 'rwpk'): copies the eight meter levels into the float[8]
-    /// at ptr and answers 1. Hosts and tests use it to watch the meters without the editor.
-    static const VstInt32 kPeakLevelsRequest = 0x7277706B;
 
     explicit CPlug(audioMasterCallback host);
     ~CPlug() override;
@@ -44,12 +42,17 @@ public:
     bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
     bool getOutputProperties(VstInt32 index, VstPinProperties* properties) override;
     VstInt32 canDo(char* text) override;
+    /// Answers the requests of vst/vendorrequests.h: meters, ReWire state, device names and the
+    /// device choice.
     VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
 
     CSynth* getSynth() const { return synth; }
 
 private:
     void readTransport();
+    void fillState(BridgeState& state) const;
+    VstIntPtr copyDeviceName(VstIntPtr index, char* name) const;
+    VstIntPtr chooseDevice(VstIntPtr index);
     void renderBlock(float** outputs, VstInt32 frames, const VstEvents* list);
     void renderSlice(float** work, int frames);
     VstInt32 getChunkBytes(void** data);

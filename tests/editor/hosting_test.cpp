@@ -99,7 +99,7 @@ TEST_F(HostingTest, PluginAnswersTheEditorRequests) {
     s->getMixer()->outs.peak[1].store(0.75f);
     float levels[8] = {};
     EXPECT_EQ(
-        effect->dispatcher(effect, effVendorSpecific, CPlug::kPeakLevelsRequest, 0, levels, 0.0f),
+        effect->dispatcher(effect, effVendorSpecific, kPeakLevelsRequest, 0, levels, 0.0f),
         1);
     EXPECT_FLOAT_EQ(levels[1], 0.75f);
     EXPECT_EQ(effect->dispatcher(effect, effVendorSpecific, 0, 0, levels, 0.0f), 0);
