@@ -187,7 +187,7 @@ struct DefaultItem {
 constexpr int noFrame = -1;
 constexpr float glossEffect = 0.25f;
 
-// The flag sets of the default skin.
+// Short names for the flag bits of the table below; sfR8 and sfR16 are the reserved bits.
 constexpr int sfShape = guiShape, sfFrame = guiFrame, sfFill = guiFill, sfR8 = guiReserved8,
               sfR16 = guiReserved16, sfText = guiTextCol, sfSym = guiSymbolCol,
               sfSep = guiSeparator;
