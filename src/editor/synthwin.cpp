@@ -16,8 +16,22 @@
 namespace {
 const int grey1 = asColor(64, 64, 64);
 const int grey2 = asColor(128, 128, 128);
+// The layout: a row of controls at the top, the mapping rows, a separator, the meters.
 const int margin = 8;
 const int buttonSize = 18;
+const int buttonGap = 4;
+const int deviceListWidth = 160;
+/// The top row's height and the gap below it.
+const int topRowStep = 28;
+/// The "+" button keeps this far from the right edge, leaving room for the "-" button.
+const int addButtonRightInset = 30;
+/// Panels start this wide; the alignment stretches them to the window's width.
+const int panelInitialWidth = 128;
+const int midiPanelHeight = 88;
+const int separatorHeight = 2;
+const int meterPanelHeight = 32;
+/// The meters leave this much room on the right.
+const int meterPanelRightInset = 80;
 } // namespace
 
 CSynthWin::CSynthWin(CApp* application, CSynth* engine)
@@ -65,62 +79,67 @@ void CSynthWin::fillDeviceList(CDropdown* list) {
 
 void CSynthWin::setup() {
     clear();
-    int cx = margin;
-    int cy = margin;
+    addTopRow(margin, margin);
+    addPanels(margin + topRowStep);
+    updateMapping();
+    resized();
+    redraw();
+}
 
+// The device list, the sync switch and the buttons that add and remove mapping rows.
+void CSynthWin::addTopRow(int left, int top) {
+    int cx = left;
     CDropdown* devices = new CDropdown(this);
-    devices->setBounds(cx, cy, 160, buttonSize);
+    devices->setBounds(cx, top, deviceListWidth, buttonSize);
     fillDeviceList(devices);
     devices->onChange = new _COnChange<CSynthWin>(this, &CSynthWin::deviceChanged);
     devices->onPaint = new _COnPaint<CSynthWin>(this, &CSynthWin::ddPaint);
     addControl(devices);
-    cx += 160 + margin;
+    cx += deviceListWidth + margin;
 
     CButton* syncSwitch = new CButton(this);
-    syncSwitch->setBounds(cx, cy, buttonSize, buttonSize);
+    syncSwitch->setBounds(cx, top, buttonSize, buttonSize);
     syncSwitch->onChange = new _COnChange<CSynthWin>(this, &CSynthWin::syncClicked);
     syncSwitch->onPaint = new _COnPaint<CSynthWin>(this, &CSynthWin::syncPaint);
     addControl(syncSwitch);
-    cx += buttonSize + 4;
+    cx += buttonSize + buttonGap;
 
     CButton* add = new CButton(this);
-    add->setBounds(cx, cy, buttonSize, buttonSize);
+    add->setBounds(cx, top, buttonSize, buttonSize);
     add->setText("+");
-    add->setAlign(alignKeepRight, 30, 0);
+    add->setAlign(alignKeepRight, addButtonRightInset, 0);
     add->onChange = new _COnChange<CSynthWin>(this, &CSynthWin::addClicked);
     addControl(add);
-    cx += buttonSize + 4;
+    cx += buttonSize + buttonGap;
 
     CButton* remove = new CButton(this);
-    remove->setBounds(cx, cy, buttonSize, buttonSize);
+    remove->setBounds(cx, top, buttonSize, buttonSize);
     remove->setText("-");
     remove->setAlign(alignKeepRight, margin, 0);
     remove->onChange = new _COnChange<CSynthWin>(this, &CSynthWin::removeClicked);
     addControl(remove);
-    cx = margin;
-    cy += 28;
+}
 
+// The mapping rows, a separator across the whole window, and the output meters below it.
+void CSynthWin::addPanels(int top) {
+    int cy = top;
     midiPanel = new CMIDIPanel(this, synth);
-    midiPanel->setBounds(cx, cy, 128, 88);
+    midiPanel->setBounds(margin, cy, panelInitialWidth, midiPanelHeight);
     midiPanel->setAlign(alignStretchWidth, margin, 0);
     midiPanel->hScroll->setVisible(false);
     addControl(midiPanel);
-    cy += 88 + margin;
+    cy += midiPanelHeight + margin;
 
     CSeparator* separator = new CSeparator(this);
-    separator->setBounds(0, cy, 0, 2);
+    separator->setBounds(0, cy, 0, separatorHeight);
     separator->setAlign(alignStretchWidth, 0, 0);
     addControl(separator);
     cy += margin;
 
     audioPanel = new CAudioPanel(this, synth);
-    audioPanel->setBounds(cx, cy, 128, 32);
-    audioPanel->setAlign(alignStretchWidth, 80, 0);
+    audioPanel->setBounds(margin, cy, panelInitialWidth, meterPanelHeight);
+    audioPanel->setAlign(alignStretchWidth, meterPanelRightInset, 0);
     addControl(audioPanel);
-
-    updateMapping();
-    resized();
-    redraw();
 }
 
 void CSynthWin::deviceChanged(CObject* sender) {

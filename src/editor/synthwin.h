@@ -39,6 +39,8 @@ public:
     CSynth* synth;
 
 private:
+    void addTopRow(int left, int top);
+    void addPanels(int top);
     void fillDeviceList(CDropdown* list);
     void lowerPeaks();
 };

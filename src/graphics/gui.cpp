@@ -166,155 +166,126 @@ void CGui::colorReplace(int oldCol, int newCol) {
 
 // ---- default skin ----
 
+namespace {
+/// How the default skin fills an item.
+enum class DefaultFill { solid, none, glossy, gradient };
+
+/// One item of the default skin. Everything not named keeps addItem's value.
+struct DefaultItem {
+    const char* name;
+    CGuiItem2* item;
+    int flags;
+    int width, height;
+    DefaultFill fill;
+    int fillCol, fillCol2; ///< fillCol2: the gradient's end
+    int shape;
+    int frameCol; ///< noFrame: no outline
+    int textCol, symbolCol;
+    CGuiItem2* link; ///< the item whose look this one takes at its first update
+};
+
+constexpr int noFrame = -1;
+constexpr float glossEffect = 0.25f;
+
+// Short names for the flag bits of the table below; sfR8 and sfR16 are the reserved bits.
+constexpr int sfShape = guiShape, sfFrame = guiFrame, sfFill = guiFill, sfR8 = guiReserved8,
+              sfR16 = guiReserved16, sfText = guiTextCol, sfSym = guiSymbolCol,
+              sfSep = guiSeparator;
+constexpr int sfLook = sfShape | sfFrame | sfFill; // shape, frame and fill
+
+/// The built-in look, entered in this order. Read at the first init(), when the theme colours
+/// and layout sizes are set; the window background's colour is `light`.
+const DefaultItem* defaultSkin(int& count) {
+    using F = DefaultFill;
+    const int light = asColor(80, 80, 80), pale = asColor(192, 192, 192);
+    const int dark = asColor(40, 40, 40), base = asColor(64, 64, 64);
+    const int white = clWhite, black = clBlack, gray = clGray, blue = clBlue;
+    // clang-format off
+    static const DefaultItem items[] = {
+        // name                   item                      flags                                  w   h              fill        colours      shape frame    text   symbol link
+        {"winbkgnd",              &clWinBkgnd,              sfLook | sfR8 | sfText,                0,  0,             F::solid,   light, 0,    1,    white,   white, 0,     nullptr},
+        {"winclose",              &clWinClose,              sfFrame | sfFill | sfR16 | sfSym,      0,  0,             F::none,    0, 0,        0,    noFrame, 0,     white, nullptr},
+        {"winclosemouseover",     &clWinCloseMouseOver,     sfFrame | sfFill | sfR16 | sfSym,      0,  0,             F::none,    0, 0,        0,    noFrame, 0,     white, nullptr},
+        {"winmin",                &clWinMin,                sfFrame | sfFill | sfR16 | sfSym,      0,  0,             F::none,    0, 0,        0,    noFrame, 0,     white, nullptr},
+        {"winminmouseover",       &clWinMinMouseOver,       sfFrame | sfFill | sfR16 | sfSym,      0,  0,             F::none,    0, 0,        0,    noFrame, 0,     white, nullptr},
+        {"winmax",                &clWinMax,                sfFrame | sfFill | sfR16 | sfSym,      0,  0,             F::none,    0, 0,        0,    noFrame, 0,     white, nullptr},
+        {"winmaxmouseover",       &clWinMaxMouseOver,       sfFrame | sfFill | sfR16 | sfSym,      0,  0,             F::none,    0, 0,        0,    noFrame, 0,     white, nullptr},
+        {"caption",               &clCaption,               sfLook | sfR16 | sfText,               0,  captionHeight, F::glossy,  dark, 0,     0,    noFrame, white, 0,     nullptr},
+        {"menubar",               &clMenuBar,               sfLook | sfR16 | sfText | sfSep,       0,  menuHeight,    F::solid,   base, 0,     0,    noFrame, 0,     0,     nullptr},
+        {"menubarsel",            &clMenuBarSelected,       sfLook | sfText,                       menuHeight, 0,     F::solid,   base, 0,     0,    noFrame, 0,     0,     nullptr},
+        {"menu",                  &clMenu,                  sfLook | sfText | sfSym,               0,  0,             F::solid,   black, 0,    1,    dark,    white, 0,     nullptr},
+        {"menusel",               &clMenuSelected,          sfLook | sfText | sfSym,               0,  0,             F::solid,   black, 0,    1,    noFrame, white, 0,     nullptr},
+        {"menutabs",              &clMenuTabGroup,          sfLook | sfR16 | sfSep,                0,  0,             F::gradient, light, dark, 1,    dark,    0,     0,     nullptr},
+        {"menutab",               &clMenuTab,               sfLook | sfR16 | sfText,               0,  0,             F::none,    0, 0,        0,    noFrame, gray,  0,     nullptr},
+        {"menutabsel",            &clMenuTabSelected,       sfLook | sfR16 | sfText,               0,  0,             F::none,    0, 0,        0,    noFrame, white, 0,     nullptr},
+        {"ribbon",                &clRibbon,                sfLook | sfR16 | sfText | sfSym,       0,  0,             F::solid,   black, 0,    0,    noFrame, 0,     0,     &clMenuBar},
+        {"ribbonbar",             &clRibbonBar,             sfLook | sfR16 | sfText | sfSym | sfSep, 0, 0,            F::solid,   black, 0,    0,    noFrame, 0,     0,     &clMenuBar},
+        {"toolbar",               &clToolbar,               sfLook,                                0,  toolbarHeight, F::solid,   light, 0,    0,    noFrame, 0,     0,     nullptr},
+        {"toolbarcontrols",       &clToolbarControls,       sfLook | sfR16 | sfText | sfSym,       0,  0,             F::solid,   light, 0,    0,    noFrame, 0,     0,     nullptr},
+        {"toolbarcontrolspushed", &clToolbarControlsPushed, sfSym,                                 0,  0,             F::solid,   light, 0,    0,    noFrame, 0,     0,     nullptr},
+        {"panel",                 &clPanel,                 sfLook | sfR8,                         0,  0,             F::solid,   light, 0,    1,    noFrame, 0,     0,     nullptr},
+        {"button",                &clButton,                sfLook | sfText,                       0,  0,             F::glossy,  dark, 0,     1,    noFrame, pale,  0,     nullptr},
+        {"speedbutton",           &clSpeedButton,           sfLook | sfR16 | sfText | sfSym,       0,  0,             F::solid,   black, 0,    1,    noFrame, 0,     0,     nullptr},
+        {"speedbuttonpushed",     &clSpeedButtonPushed,     sfLook | sfR16 | sfText | sfSym,       0,  0,             F::solid,   black, 0,    1,    noFrame, 0,     0,     nullptr},
+        {"speedbuttonmouseover",  &clSpeedButtonMouseOver,  sfLook | sfR16,                        0,  0,             F::solid,   black, 0,    1,    noFrame, 0,     0,     nullptr},
+        {"dropdown",              &clDropdown,              sfLook | sfR16 | sfText | sfSym,       0,  0,             F::solid,   dark, 0,     1,    noFrame, pale,  0,     nullptr},
+        {"dropdownmenu",          &clDropdownMenu,          sfLook | sfText,                       0,  0,             F::solid,   light, 0,    1,    noFrame, pale,  0,     nullptr},
+        {"dropdownmenuselected",  &clDropdownMenuSelected,  sfLook | sfText,                       0,  0,             F::solid,   dark, 0,     0,    noFrame, pale,  0,     nullptr},
+        {"listbox",               &clListbox,               sfLook | sfText,                       0,  0,             F::solid,   black, 0,    1,    black,   white, 0,     nullptr},
+        {"listboxsel",            &clListboxSelected,       sfLook | sfText,                       0,  0,             F::solid,   black, 0,    1,    noFrame, white, 0,     nullptr},
+        {"tabs",                  &clTabs,                  sfLook | sfR16 | sfText,               0,  0,             F::solid,   black, 0,    1,    noFrame, 0,     0,     nullptr},
+        {"tabssel",               &clTabsSelected,          sfLook | sfText,                       0,  0,             F::solid,   black, 0,    0,    noFrame, 0,     0,     nullptr},
+        {"tree",                  &clTree,                  sfFrame | sfFill | sfText | sfSym,     0,  0,             F::solid,   light, 0,    1,    noFrame, white, gray,  nullptr},
+        {"treesel",               &clTreeSelected,          sfLook | sfText | sfSym,               0,  18,            F::solid,   blue, 0,     1,    noFrame, white, gray,  nullptr},
+        {"value",                 &clValue,                 sfLook | sfText,                       0,  0,             F::solid,   dark, 0,     1,    noFrame, white, 0,     nullptr},
+        {"scrollbarhorz",         &clScrollbarHorz,         sfFill,                                0,  16,            F::solid,   base, 0,     0,    noFrame, white, 0,     nullptr},
+        {"scrollbarvert",         &clScrollbarVert,         sfFill,                                16, 0,             F::solid,   base, 0,     0,    noFrame, white, 0,     nullptr},
+        {"scrollbarhorzthumb",    &clScrollbarHorzThumb,    sfLook,                                0,  16,            F::solid,   base, 0,     0,    noFrame, white, 0,     nullptr},
+        {"scrollbarvertthumb",    &clScrollbarVertThumb,    sfLook,                                16, 0,             F::solid,   base, 0,     0,    noFrame, white, 0,     nullptr},
+        {"scrollbarleft",         &clScrollbarButtonLeft,   sfLook | sfSym,                        16, 16,            F::solid,   base, 0,     0,    noFrame, white, 0,     nullptr},
+        {"scrollbarup",           &clScrollbarButtonUp,     sfLook | sfSym,                        16, 16,            F::solid,   base, 0,     0,    noFrame, white, 0,     nullptr},
+        {"scrollbarright",        &clScrollbarButtonRight,  sfLook | sfSym,                        16, 16,            F::solid,   base, 0,     0,    noFrame, white, 0,     nullptr},
+        {"scrollbardown",         &clScrollbarButtonDown,   sfLook | sfSym,                        16, 16,            F::solid,   base, 0,     0,    noFrame, white, 0,     nullptr},
+    };
+    // clang-format on
+    count = static_cast<int>(sizeof items / sizeof items[0]);
+    return items;
+}
+
+void applyDefault(const DefaultItem& d) {
+    CGuiItem2* item = d.item;
+    switch (d.fill) {
+    case DefaultFill::solid:
+        setGuiFill(item, d.fillCol);
+        break;
+    case DefaultFill::none:
+        setGuiFill(item, -2);
+        break;
+    case DefaultFill::glossy:
+        setGuiGlossy(item, d.fillCol, glossEffect);
+        break;
+    case DefaultFill::gradient:
+        setGuiGradient(item, d.fillCol, d.fillCol2, alignTop);
+        break;
+    }
+    setGuiShape(item, d.shape);
+    if (d.frameCol != noFrame) setGuiFrame(item, 1, d.frameCol);
+    setGuiText(item, d.textCol);
+    setGuiSymbol(item, d.symbolCol);
+    item->link = d.link;
+}
+} // namespace
+
 void CGui::init() {
     clearImages();
     itemCount = 0;
     paletteCount = 0;
-    const int A = asColor(80, 80, 80), B = asColor(192, 192, 192), D = asColor(40, 40, 40);
-    const int base = asColor(64, 64, 64);
-
-    addItem("winbkgnd", clWinBkgnd, 47, 0, 0);
-    setGuiFill(&clWinBkgnd, A);
-    setGuiText(&clWinBkgnd, clWhite);
-    setGuiFrame(&clWinBkgnd, 1, clWhite);
-    setGuiShape(&clWinBkgnd, 1);
-    const int W = clWinBkgnd.fillCol;
-
-    struct Bare {
-        const char* name;
-        CGuiItem2* item;
-    };
-    for (Bare b : {Bare{"winclose", &clWinClose}, Bare{"winclosemouseover", &clWinCloseMouseOver},
-                   Bare{"winmin", &clWinMin}, Bare{"winminmouseover", &clWinMinMouseOver},
-                   Bare{"winmax", &clWinMax}, Bare{"winmaxmouseover", &clWinMaxMouseOver}}) {
-        addItem(b.name, *b.item, 86, 0, 0);
-        setGuiFill(b.item, -2);
-        setGuiSymbol(b.item, clWhite);
-    }
-
-    addItem("caption", clCaption, 55, 0, captionHeight);
-    setGuiGlossy(&clCaption, D, 0.25f);
-    setGuiText(&clCaption, clWhite);
-
-    addItem("menubar", clMenuBar, 183, 0, menuHeight);
-    setGuiFill(&clMenuBar, base);
-    addItem("menubarsel", clMenuBarSelected, 39, menuHeight, 0);
-    setGuiFill(&clMenuBarSelected, base);
-
-    addItem("menu", clMenu, 103, 0, 0);
-    setGuiFill(&clMenu, clBlack);
-    setGuiShape(&clMenu, 1);
-    setGuiText(&clMenu, clWhite);
-    setGuiFrame(&clMenu, 1, D);
-    addItem("menusel", clMenuSelected, 103, 0, 0);
-    setGuiFill(&clMenuSelected, clBlack);
-    setGuiShape(&clMenuSelected, 1);
-    setGuiText(&clMenuSelected, clWhite);
-
-    addItem("menutabs", clMenuTabGroup, 151, 0, 0);
-    clMenuTabGroup.fill = fillNone;
-    setGuiGradient(&clMenuTabGroup, A, D, alignTop);
-    setGuiFrame(&clMenuTabGroup, 1, D);
-    setGuiShape(&clMenuTabGroup, 1);
-    addItem("menutab", clMenuTab, 55, 0, 0);
-    clMenuTab.fill = fillNone;
-    setGuiFill(&clMenuTab, -2);
-    setGuiText(&clMenuTab, clGray);
-    addItem("menutabsel", clMenuTabSelected, 55, 0, 0);
-    clMenuTabSelected.fill = fillNone;
-    setGuiFill(&clMenuTabSelected, -2);
-    setGuiText(&clMenuTabSelected, clWhite);
-
-    addItem("ribbon", clRibbon, 119, 0, 0);
-    clRibbon.link = &clMenuBar;
-    addItem("ribbonbar", clRibbonBar, 247, 0, 0);
-    clRibbonBar.link = &clMenuBar;
-
-    addItem("toolbar", clToolbar, 7, 0, toolbarHeight);
-    setGuiFill(&clToolbar, W);
-    addItem("toolbarcontrols", clToolbarControls, 119, 0, 0);
-    setGuiFill(&clToolbarControls, W);
-    addItem("toolbarcontrolspushed", clToolbarControlsPushed, 64, 0, 0);
-    setGuiFill(&clToolbarControlsPushed, W);
-    addItem("panel", clPanel, 15, 0, 0);
-    setGuiFill(&clPanel, W);
-    setGuiShape(&clPanel, 1);
-
-    addItem("button", clButton, 39, 0, 0);
-    setGuiGlossy(&clButton, D, 0.25f);
-    setGuiShape(&clButton, 1);
-    setGuiText(&clButton, B);
-
-    for (Bare b :
-         {Bare{"speedbutton", &clSpeedButton}, Bare{"speedbuttonpushed", &clSpeedButtonPushed}}) {
-        addItem(b.name, *b.item, 119, 0, 0);
-        setGuiFill(b.item, clBlack);
-        setGuiShape(b.item, 1);
-    }
-    addItem("speedbuttonmouseover", clSpeedButtonMouseOver, 23, 0, 0);
-    setGuiFill(&clSpeedButtonMouseOver, clBlack);
-    setGuiShape(&clSpeedButtonMouseOver, 1);
-
-    addItem("dropdown", clDropdown, 119, 0, 0);
-    setGuiFill(&clDropdown, D);
-    setGuiShape(&clDropdown, 1);
-    setGuiText(&clDropdown, B);
-    addItem("dropdownmenu", clDropdownMenu, 39, 0, 0);
-    setGuiFill(&clDropdownMenu, A);
-    setGuiShape(&clDropdownMenu, 1);
-    setGuiText(&clDropdownMenu, B);
-    addItem("dropdownmenuselected", clDropdownMenuSelected, 39, 0, 0);
-    setGuiFill(&clDropdownMenuSelected, D);
-    setGuiText(&clDropdownMenuSelected, B);
-
-    addItem("listbox", clListbox, 39, 0, 0);
-    setGuiShape(&clListbox, 1);
-    setGuiFill(&clListbox, clBlack);
-    setGuiFrame(&clListbox, 1, clBlack);
-    setGuiText(&clListbox, clWhite);
-    addItem("listboxsel", clListboxSelected, 39, 0, 0);
-    setGuiShape(&clListboxSelected, 1);
-    setGuiFill(&clListboxSelected, clBlack);
-    setGuiText(&clListboxSelected, clWhite);
-
-    addItem("tabs", clTabs, 55, 0, 0);
-    setGuiFill(&clTabs, clBlack);
-    setGuiShape(&clTabs, 1);
-    addItem("tabssel", clTabsSelected, 39, 0, 0);
-    setGuiFill(&clTabsSelected, clBlack);
-
-    addItem("tree", clTree, 102, 0, 0);
-    setGuiShape(&clTree, 1);
-    setGuiFill(&clTree, W);
-    setGuiText(&clTree, clWhite);
-    setGuiSymbol(&clTree, clGray);
-    addItem("treesel", clTreeSelected, 103, 0, 18);
-    setGuiShape(&clTreeSelected, 1);
-    setGuiFill(&clTreeSelected, clBlue);
-    setGuiText(&clTreeSelected, clWhite);
-    setGuiSymbol(&clTreeSelected, clGray);
-
-    addItem("value", clValue, 39, 0, 0);
-    setGuiShape(&clValue, 1);
-    setGuiFill(&clValue, D);
-    setGuiText(&clValue, clWhite);
-
-    struct Sized {
-        const char* name;
-        CGuiItem2* item;
-        int flags, w, h;
-    };
-    for (Sized s : {Sized{"scrollbarhorz", &clScrollbarHorz, 4, 0, 16},
-                    Sized{"scrollbarvert", &clScrollbarVert, 4, 16, 0},
-                    Sized{"scrollbarhorzthumb", &clScrollbarHorzThumb, 7, 0, 16},
-                    Sized{"scrollbarvertthumb", &clScrollbarVertThumb, 7, 16, 0},
-                    Sized{"scrollbarleft", &clScrollbarButtonLeft, 71, 16, 16},
-                    Sized{"scrollbarup", &clScrollbarButtonUp, 71, 16, 16},
-                    Sized{"scrollbarright", &clScrollbarButtonRight, 71, 16, 16},
-                    Sized{"scrollbardown", &clScrollbarButtonDown, 71, 16, 16}}) {
-        addItem(s.name, *s.item, s.flags, s.w, s.h);
-        setGuiFill(s.item, base);
-        setGuiText(s.item, clWhite);
+    int count = 0;
+    const DefaultItem* skin = defaultSkin(count);
+    for (int i = 0; i < count; i++) {
+        const DefaultItem& d = skin[i];
+        addItem(d.name, *d.item, d.flags, d.width, d.height);
+        applyDefault(d);
     }
 }
 

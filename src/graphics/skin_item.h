@@ -14,6 +14,10 @@ enum {
     guiShape = 1,
     guiFrame = 2,
     guiFill = 4,
+    /// Carried in the flags word and through skin files, read by nothing: kept so that skins
+    /// written by other tools keep their flags.
+    guiReserved8 = 8,
+    guiReserved16 = 16,
     guiTextCol = 32,
     guiSymbolCol = 64,
     guiSeparator = 128,

@@ -5,6 +5,7 @@
 #include "foundation/object.h"
 #include "graphics/geometry.h"
 #include "gui/delegate.h"
+#include "gui/platform.h"
 
 class CApp;
 class CGroup;
@@ -92,7 +93,7 @@ public:
     int y = 0;
     int width = 0;
     int height = 0;
-    int cursorShape = 1;
+    int cursorShape = cursorArrow;
     bool wantsHover = false;
     bool tabStop = false;
     int timerInterval = 0;

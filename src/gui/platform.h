@@ -17,6 +17,21 @@ enum CMenuEvent {
     menuEventNoSource,     ///< nothing can ever arrive (no display): the loop ends
 };
 
+/// Mouse cursor shapes a window asks for. A control's shape is one of these; the resize shapes
+/// are shown over a window's borders and corners.
+enum CCursor {
+    cursorParent = 0, ///< none set: the parent window's cursor
+    cursorArrow = 1,
+    cursorSizeLeft = 3,
+    cursorSizeTop = 4,
+    cursorSizeRight = 5,
+    cursorSizeBottom = 6,
+    cursorSizeTopRight = 7,
+    cursorSizeTopLeft = 8,
+    cursorSizeBottomLeft = 9,
+    cursorSizeBottomRight = 10,
+};
+
 class CPlatform {
 public:
     CPlatform() = default;

@@ -378,21 +378,21 @@ void CWin::routeDrag() {
 int CWin::cursorForHit(int code, int fallback) const {
     switch (code) {
     case hitBottomRight:
-        return 10;
+        return cursorSizeBottomRight;
     case hitBottomLeft:
-        return 9;
+        return cursorSizeBottomLeft;
     case hitTopRight:
-        return 7;
+        return cursorSizeTopRight;
     case hitTopLeft:
-        return 8;
+        return cursorSizeTopLeft;
     case hitBottom:
-        return 6;
+        return cursorSizeBottom;
     case hitLeft:
-        return 3;
+        return cursorSizeLeft;
     case hitTop:
-        return 4;
+        return cursorSizeTop;
     case hitRight:
-        return 5;
+        return cursorSizeRight;
     default:
         return fallback;
     }
@@ -400,7 +400,7 @@ int CWin::cursorForHit(int code, int fallback) const {
 
 void CWin::mouseMove(int mx, int my, int buttons) {
     lastModKey = buttons;
-    int shape = 1;
+    int shape = cursorArrow;
     if (hitPos != hitNone) {
         trackMoveOrResize();
     } else if (CCtrl* c = mouseCtrl) {

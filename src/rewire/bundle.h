@@ -46,6 +46,8 @@ uint32_t asBundleVersion(const CStr& text);
 int getSupportDomainCount();
 /// The support folder of a domain; false when the domain has no such folder.
 bool getSupportFolder(int domain, CStr* folder);
+/// The folder a domain names, whether or not it exists; empty outside the domains.
+CStr getSupportFolderPath(int domain);
 /// The entry called name inside folder with symbolic links followed to their end; false when
 /// it is missing, the name is too long, or a link dangles.
 bool getNamedTargetInFolder(const CStr& folder, const char* name, CStr* target);

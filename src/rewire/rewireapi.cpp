@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "foundation/os.h"
 #include "rewire/bundle.h"
 
 const char* const kMacReWireDebuggingDLLFileName = "ReWire Debugging.bundle";
@@ -76,6 +77,16 @@ bool ReWireIsAcceptedVersion(uint32_t version) {
 
 bool ReWireFindLibraryBundle(CStr* path) {
     return MacGetURLRefForReWireDLL(path);
+}
+
+CStr ReWireLibraryFolders() {
+    CStr folders;
+    for (int domain = 0; domain < getSupportDomainCount(); domain++) {
+        if (domain > 0) folders = folders + ", ";
+        folders = folders + addSep(getSupportFolderPath(domain)) + kReWireVendorFolderName + "/" +
+                  kReWireFolderName;
+    }
+    return folders;
 }
 
 bool IsReWireLoadedByThisInstance() {

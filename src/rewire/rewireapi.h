@@ -26,5 +26,7 @@ int ReWireGetLoadCount();
 CStr ReWireGetLoadedLibraryPath();
 /// The first installed library bundle in search order, or false.
 bool ReWireFindLibraryBundle(CStr* path);
+/// The folders searched for a library bundle, in search order, joined by ", ".
+CStr ReWireLibraryFolders();
 /// True for a version number with major 1 and minor 8 or later.
 bool ReWireIsAcceptedVersion(uint32_t version);

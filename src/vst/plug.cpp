@@ -6,16 +6,21 @@
 
 #include "engine/synth.h"
 #include "foundation/stream.h"
+#include "rewire/rewireapi.h"
 #include "vst/slicer.h"
 
 namespace {
-const VstInt32 kFlagsProgramChunks = 0x20;
-const VstInt32 kFlagsHasEditor = 0x1;
 const VstInt16 kEditorWidth = 304;
 const VstInt16 kEditorHeight = 160;
 
-const VstInt32 kTimeInfoFilter = 0x600;
+// the transport fields the engine reads
+const VstInt32 kTimeInfoFilter = kVstPpqPosValid | kVstTempoValid;
 const int kNameBytes = 24;
+
+// The text of a string that may hold none.
+const char* textOf(const CStr& s) {
+    return s.asChar() ? s.asChar() : "";
+}
 
 // Copies a name into a fixed field, always leaving a terminator.
 void copyName(char* to, const char* from) {
@@ -38,7 +43,7 @@ CPlug::CPlug(audioMasterCallback host) : AudioEffectX(host, 1, 0) {
         setUniqueID(kUniqueID);
         canProcessReplacing(true);
         isSynth(true);
-        cEffect.flags |= kFlagsProgramChunks | kFlagsHasEditor;
+        cEffect.flags |= effFlagsProgramChunks | effFlagsHasEditor;
         synth = new CSynth;
         chunkStream = new CMemoryStream;
     }
@@ -89,18 +94,55 @@ VstIntPtr CPlug::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, vo
     }
 }
 
-VstIntPtr CPlug::vendorSpecific(VstInt32 index, VstIntPtr, void* ptr, float) {
-    if (!ptr || !synth) return 0;
-    if (index == kOpenDeviceRequest) {
-        VstInt32 open = synth->getDeviceIndex();
-        memcpy(ptr, &open, sizeof open);
+VstIntPtr CPlug::vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float) {
+    if (!synth) return 0;
+    switch (index) {
+    case kPeakLevelsRequest:
+        if (!ptr) return 0;
+        for (int i = 0; i < kOutputs; i++)
+            static_cast<float*>(ptr)[i] =
+                synth->getMixer()->outs.peak[i].load(std::memory_order_relaxed);
         return 1;
+    case kBridgeStateRequest:
+        if (!ptr) return 0;
+        fillState(*static_cast<BridgeState*>(ptr));
+        return 1;
+    case kDeviceNameRequest:
+        return ptr ? copyDeviceName(value, static_cast<char*>(ptr)) : 0;
+    case kChooseDeviceRequest:
+        return chooseDevice(value);
+    default:
+        return 0;
     }
-    if (index != kPeakLevelsRequest) return 0;
-    float* levels = static_cast<float*>(ptr);
-    for (int i = 0; i < kOutputs; i++)
-        levels[i] = synth->getMixer()->outs.peak[i].load(std::memory_order_relaxed);
+}
+
+void CPlug::fillState(BridgeState& state) const {
+    state = BridgeState{};
+    const CReWireMixer* mixer = synth->getMixer();
+    state.libraryFound = mixer->isActive() ? 1 : 0;
+    state.deviceCount = mixer->deviceCount();
+    state.device = synth->getDeviceIndex();
+    state.sync = synth->getSync();
+    const CMIDIMapping& mapping = synth->getMapping();
+    state.mapRows = mapping.getCount();
+    for (int row = 0; row < std::min(state.mapRows, kStateMapRows); row++)
+        state.map[row] = mapping.getChannel(row);
+    snprintf(state.searched, sizeof state.searched, "%s", textOf(ReWireLibraryFolders()));
+}
+
+VstIntPtr CPlug::copyDeviceName(VstIntPtr index, char* name) const {
+    const CReWireMixer* mixer = synth->getMixer();
+    if (index < 0 || index >= mixer->deviceCount()) return 0;
+    snprintf(name, kDeviceNameBytes, "%s", textOf(mixer->deviceName(static_cast<int>(index))));
     return 1;
+}
+
+VstIntPtr CPlug::chooseDevice(VstIntPtr index) {
+    if (index < -1 || index >= synth->getMixer()->deviceCount()) return 0;
+    synth->setDevice(static_cast<int>(index));
+    // the editor's mapping rows list the targets of the device now open
+    synth->updateIdle(CSynth::kIdleRebuildMapping, false);
+    return synth->getDeviceIndex() == index ? 1 : 0;
 }
 
 VstInt32 CPlug::getChunkBytes(void** data) {

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "vst/audioeffectx.h"
+#include "vst/vendorrequests.h"
 
 class CSynth;
 class CMemoryStream;
@@ -24,13 +25,6 @@ public:
     static const VstInt32 kMaxChunkBytes = 1 << 20;
     /// Block sizes the engine accepts from the host.
     static const VstInt32 kMaxBlockFrames = 1 << 16;
-    /// Vendor-specific request (index 'rwpk'): copies the eight meter levels into the float[8]
-    /// at ptr and answers 1. Hosts and tests use it to watch the meters without the editor.
-    static const VstInt32 kPeakLevelsRequest = 0x7277706B;
-    /// Vendor-specific request (index 'rwdv'): writes the index of the open device, -1 for
-    /// none, into the int32 at ptr and answers 1. The chunk keeps a chosen device that could not
-    /// be opened, so a host asks here whether the device is open.
-    static const VstInt32 kOpenDeviceRequest = 0x72776476;
 
     explicit CPlug(audioMasterCallback host);
     ~CPlug() override;
@@ -49,12 +43,17 @@ public:
     bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
     bool getOutputProperties(VstInt32 index, VstPinProperties* properties) override;
     VstInt32 canDo(char* text) override;
+    /// Answers the requests of vst/vendorrequests.h: meters, ReWire state, device names and the
+    /// device choice.
     VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
 
     CSynth* getSynth() const { return synth; }
 
 private:
     void readTransport();
+    void fillState(BridgeState& state) const;
+    VstIntPtr copyDeviceName(VstIntPtr index, char* name) const;
+    VstIntPtr chooseDevice(VstIntPtr index);
     void renderBlock(float** outputs, VstInt32 frames, const VstEvents* list);
     void renderSlice(float** work, int frames);
     VstInt32 getChunkBytes(void** data);

@@ -98,9 +98,8 @@ TEST_F(HostingTest, PluginAnswersTheEditorRequests) {
     EXPECT_EQ(dispatch(effEditGetRect, 0, nullptr), 0); // no place to answer in
     s->getMixer()->outs.peak[1].store(0.75f);
     float levels[8] = {};
-    EXPECT_EQ(
-        effect->dispatcher(effect, effVendorSpecific, CPlug::kPeakLevelsRequest, 0, levels, 0.0f),
-        1);
+    EXPECT_EQ(effect->dispatcher(effect, effVendorSpecific, kPeakLevelsRequest, 0, levels, 0.0f),
+              1);
     EXPECT_FLOAT_EQ(levels[1], 0.75f);
     EXPECT_EQ(effect->dispatcher(effect, effVendorSpecific, 0, 0, levels, 0.0f), 0);
     EXPECT_EQ(dispatch(effEditIdle, 0, nullptr), 0);

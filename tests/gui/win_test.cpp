@@ -37,7 +37,7 @@ TEST_F(WinHitCodes, DraggingTheBottomRightCornerResizes) {
     EXPECT_EQ(win.width, 320);
     EXPECT_EQ(win.height, 180);
     EXPECT_EQ(win.clientGroup->width, 320 - 2 * borderSize);
-    EXPECT_EQ(platform->cursor, 10);
+    EXPECT_EQ(platform->cursor, cursorSizeBottomRight);
     win.mouseUp(318, 178, btnLeft);
     EXPECT_EQ(win.hitPos, hitNone);
 }

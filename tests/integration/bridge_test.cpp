@@ -1,6 +1,6 @@
 // rwbridge.so in rwhost, as a user runs it, with our ReWire library installed in a temporary
-// support folder: device choice through the chunk, MIDI to the device at the right frame and
-// pitch, transport to the drum machine, and the saved chunk.
+// support folder: the device choice and what rwhost tells about it, MIDI to the device at the
+// right frame and pitch, transport to the drum machine, and the saved chunk.
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -11,6 +11,7 @@
 #include "rwhost_runner.h"
 #include "testinstall.h"
 #include "vst/aeffect.h"
+#include "vst/vendorrequests.h"
 
 namespace {
 const Bytes kFreshChunk = {0x03, 0,    0,    0,    'a', 'p', 'p',  0x04, 0,   0,   0,   0xFF,
@@ -56,11 +57,15 @@ protected:
     CTempFolder folder;
 };
 
-TEST_F(Bridge, FreshChunkAndDeviceChosenThroughTheChunk) {
+TEST_F(Bridge, FreshChunkAndTheChosenDeviceInIt) {
     Outcome run = render("--seconds 0.1 --out " + folder.path("a.wav") + " --chunk-out " +
                          folder.path("fresh.chunk"));
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(readBytes(folder.path("fresh.chunk")), kFreshChunk);
+    EXPECT_NE(run.output.find("rwhost: no ReWire device chosen: the outputs stay silent; choose "
+                              "one with --device N; rwhost info lists them\n"),
+              std::string::npos)
+        << run.output;
 
     run = render("--seconds 0.1 --out " + folder.path("b.wav") + " --device 2 --chunk-out " +
                  folder.path("tones.chunk"));
@@ -129,9 +134,26 @@ TEST_F(Bridge, WithoutALibraryThePlugInWorksAndStaysSilent) {
     for (auto& channel : wav.channel)
         EXPECT_EQ(peak(channel), 0.0f);
     EXPECT_EQ(readBytes(folder.path("x.chunk")), kFreshChunk);
+    const std::string searched =
+        "(searched: " + empty.rewireFolder(0) + ", " + empty.rewireFolder(1) + ")";
     Outcome run = render("--seconds 0.1 --device 0 --out " + folder.path("d.wav"));
-    EXPECT_NE(run.exitCode, 0);
-    EXPECT_NE(run.output.find("device 0"), std::string::npos) << run.output;
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.output.find("no ReWire library found " + searched), std::string::npos)
+        << run.output;
+    run = rwhost("info " + std::string(RWB_PLUGIN_PATH));
+    EXPECT_NE(run.output.find("ReWire library: not found " + searched), std::string::npos)
+        << run.output;
+}
+
+TEST_F(Bridge, RealtimeRenderPlaysLikeAnOfflineOne) {
+    const Bytes song = songFile(0.25, 0.5);
+    const Wav offline = renderSong(song, "--device 0 --seconds 0.5");
+    const Wav realtime = renderSong(song, "--device 0 --seconds 0.5 --realtime");
+    ASSERT_EQ(realtime.channels, offline.channels);
+    ASSERT_EQ(realtime.channel[0].size(), offline.channel[0].size());
+    EXPECT_EQ(firstNonZero(realtime.channel[0]), firstNonZero(offline.channel[0]));
+    EXPECT_GT(peak(realtime.channel[0]), 0.1f);
+    EXPECT_NEAR(peak(realtime.channel[0]), peak(offline.channel[0]), 1e-3f);
 }
 
 namespace {
@@ -139,13 +161,14 @@ VstIntPtr quietHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float
     return opcode == hostOpVersion ? kVstVersion : 0;
 }
 
-// The device a plug-in instance has open after being asked for device 0 (vendor request 'rwdv').
+// The device a plug-in instance has open after a chunk naming device 0 is loaded.
 int deviceAfterChoosing(AEffect* effect) {
     Bytes chunk = withDevice(kFreshChunk, 0);
     effect->dispatcher(effect, effSetChunk, 0, VstIntPtr(chunk.size()), chunk.data(), 0);
-    int device = -99;
-    effect->dispatcher(effect, effVendorSpecific, 0x72776476, 0, &device, 0);
-    return device;
+    BridgeState state{};
+    state.device = -99;
+    effect->dispatcher(effect, effVendorSpecific, kBridgeStateRequest, 0, &state, 0);
+    return state.device;
 }
 } // namespace
 

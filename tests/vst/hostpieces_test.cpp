@@ -1,87 +1,26 @@
-// The parts of rwhost that decide before anything is loaded: option values and the records of
-// a device-choosing chunk.
+// The part of rwhost that decides before anything is loaded: the command line.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "chunkrecords.h"
 #include "options.h"
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
-void record(Bytes& b, const std::string& tag, const Bytes& payload) {
-    auto put = [&](uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            b.push_back(static_cast<unsigned char>(v >> (8 * i)));
-    };
-    put(static_cast<uint32_t>(tag.size()));
-    b.insert(b.end(), tag.begin(), tag.end());
-    put(static_cast<uint32_t>(payload.size()));
-    b.insert(b.end(), payload.begin(), payload.end());
-}
-
-/// A bridge chunk: no device, sync on, one mapping row.
-Bytes bridgeChunk() {
-    Bytes b;
-    record(b, "app", {0xFF, 0xFF, 0xFF, 0xFF});
-    record(b, "sync", {1, 0, 0, 0});
-    record(b, "map", {});
-    record(b, "mapch", {0, 0, 0, 0});
-    return b;
-}
-
-bool parse(std::vector<std::string> args, RenderOptions& o, std::string& error) {
+bool parse(std::vector<std::string> args, HostOptions& o, std::string& error,
+           const CommandSpec& command = renderCommand) {
+    args.insert(args.begin(), command.name);
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(a.data());
-    return parseRenderOptions(static_cast<int>(argv.size()), argv.data(), o, error);
+    return parseCommandLine(command, static_cast<int>(argv.size()), argv.data(), o, error) ==
+           Parsed::run;
 }
 
 } // namespace
 
-TEST(ChunkRecords, DeviceRecordIsReadAndRewrittenInPlace) {
-    Bytes chunk = bridgeChunk();
-    ASSERT_EQ(chunk.size(), 59u);
-    int32_t device = 0;
-    ASSERT_TRUE(chunkDevice(chunk, device));
-    EXPECT_EQ(device, -1);
-    ASSERT_TRUE(setChunkDevice(chunk, 3));
-    Bytes expected = bridgeChunk();
-    expected[11] = 3;
-    expected[12] = expected[13] = expected[14] = 0;
-    EXPECT_EQ(chunk, expected);
-}
-
-TEST(ChunkRecords, ChunksOfOtherShapesHaveNoDevice) {
-    int32_t device;
-    Bytes noApp;
-    record(noApp, "sync", {1, 0, 0, 0});
-    Bytes wideApp;
-    record(wideApp, "app", {1, 0, 0, 0, 0, 0, 0, 0});
-    Bytes tooLong = bridgeChunk();
-    tooLong[7] = 0x40; // payload size past the end
-    Bytes binaryTag = bridgeChunk();
-    binaryTag[4] = 0x01;
-    const Bytes opaque = {'R', 'I', 'F', 'F', 0x10, 0, 0, 0, 'W', 'A', 'V', 'E'};
-    for (const Bytes& c : {Bytes{}, noApp, wideApp, tooLong, binaryTag, opaque}) {
-        EXPECT_FALSE(chunkDevice(c, device));
-        Bytes copy = c;
-        EXPECT_FALSE(setChunkDevice(copy, 1));
-        EXPECT_EQ(copy, c);
-    }
-    Bytes cut = bridgeChunk();
-    for (size_t n = 1; n < cut.size(); ++n) {
-        std::vector<ChunkRecord> records;
-        const Bytes part(cut.begin(), cut.begin() + static_cast<long>(n));
-        const bool whole = n == 15 || n == 31 || n == 42;
-        EXPECT_EQ(parseChunkRecords(part, records), whole) << n;
-    }
-}
-
-TEST(RenderOptions, RefusesBadValuesWithAMessage) {
+TEST(CommandLine, RefusesBadValuesWithAMessage) {
     const std::vector<std::vector<std::string>> bad = {
         {"--out", "o.wav"},
         {"p.so"},
@@ -100,17 +39,23 @@ TEST(RenderOptions, RefusesBadValuesWithAMessage) {
         {"p.so", "--out", "o.wav", "--loop", "1:1.001"},
         {"p.so", "--out", "o.wav", "--device", "-1"},
         {"p.so", "--out", "o.wav", "--device", "99999999999"},
+        {"p.so", "--out", "o.wav", "--seconds", "3601"},
     };
     for (const auto& args : bad) {
-        RenderOptions o;
+        HostOptions o;
         std::string error;
         EXPECT_FALSE(parse(args, o, error)) << args.back();
         EXPECT_FALSE(error.empty());
     }
-    RenderOptions o;
+    HostOptions o;
     std::string error;
     ASSERT_TRUE(parse({"--loop", "4:8", "p.so", "--out", "o.wav", "--block", "64"}, o, error));
     EXPECT_EQ(o.plugin, "p.so"); // options may come before the plug-in
     EXPECT_EQ(o.loopEnd, 8.0);
     EXPECT_EQ(o.block, 64);
+    // every command reads the same table, each with only its own options
+    EXPECT_FALSE(parse({"p.so", "--seconds", "3601"}, o, error, guiCommand));
+    EXPECT_TRUE(parse({"p.so", "--seconds", "3600"}, o, error, guiCommand));
+    EXPECT_FALSE(parse({"p.so", "--out", "o.png", "--midi", "a.mid"}, o, error, screenshotCommand));
+    EXPECT_EQ(error, "unknown option '--midi'");
 }

@@ -177,6 +177,33 @@ TEST_F(PlugTest, OutputsAreSilencedEvenWithoutADevice) {
     effect->processReplacing(effect, nullptr, nullptr, 64);
 }
 
+TEST_F(PlugTest, VendorRequestsListAndChooseDevices) {
+    create();
+    BridgeState state{};
+    ASSERT_EQ(dispatch(effVendorSpecific, kBridgeStateRequest, 0, &state), 1);
+    EXPECT_EQ(state.libraryFound, 1);
+    ASSERT_GE(state.deviceCount, 2);
+    EXPECT_EQ(state.device, -1);
+    EXPECT_EQ(state.sync, 1);
+    EXPECT_EQ(state.mapRows, 1);
+    char name[kDeviceNameBytes] = {};
+    EXPECT_EQ(dispatch(effVendorSpecific, kDeviceNameRequest, 0, name), 1);
+    EXPECT_STREQ(name, plug()->getSynth()->getMixer()->deviceName(0).asChar());
+    EXPECT_EQ(dispatch(effVendorSpecific, kDeviceNameRequest, state.deviceCount, name), 0);
+    EXPECT_EQ(dispatch(effVendorSpecific, kDeviceNameRequest, -1, name), 0);
+
+    EXPECT_EQ(dispatch(effVendorSpecific, kChooseDeviceRequest, 1), 1);
+    EXPECT_EQ(plug()->getSynth()->getDeviceIndex(), 1);
+    // a device that does not exist leaves the choice as it was
+    EXPECT_EQ(dispatch(effVendorSpecific, kChooseDeviceRequest, state.deviceCount), 0);
+    EXPECT_EQ(dispatch(effVendorSpecific, kBridgeStateRequest, 0, &state), 1);
+    EXPECT_EQ(state.device, 1);
+    EXPECT_EQ(dispatch(effVendorSpecific, kChooseDeviceRequest, -1), 1);
+    EXPECT_EQ(plug()->getSynth()->getDeviceIndex(), -1);
+    EXPECT_EQ(dispatch(effVendorSpecific, kBridgeStateRequest, 0, nullptr), 0);
+    EXPECT_EQ(dispatch(effVendorSpecific, 0x12345678, 0, &state), 0);
+}
+
 TEST_F(PlugTest, HostTransportReachesTheEngine) {
     create();
     VstTimeInfo time{};

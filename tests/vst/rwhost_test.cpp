@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -97,7 +98,7 @@ TEST_F(RwHost, StoppedAndLoopedTransportReachThePlugIn) {
     EXPECT_EQ(clicks(wav.channel[1]), (std::vector<long>{0}));
 }
 
-TEST_F(RwHost, ChunkOutThenInGivesTheSameChunkAndDeviceChoiceGoesThroughIt) {
+TEST_F(RwHost, ChunkOutThenInGivesTheSameChunk) {
     const std::string base = "render " + plugin + " --seconds 0.1 --out " + path("x.wav");
     Outcome run = rwhost(base + " --device 2 --chunk-out " + path("a.chunk"));
     ASSERT_EQ(run.exitCode, 0) << run.output;
@@ -107,10 +108,41 @@ TEST_F(RwHost, ChunkOutThenInGivesTheSameChunkAndDeviceChoiceGoesThroughIt) {
     run = rwhost(base + " --chunk-in " + path("a.chunk") + " --chunk-out " + path("b.chunk"));
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(readBytes(path("b.chunk")), saved);
+}
+
+// The test instrument offers its waveforms as ReWire devices through the vendor requests.
+TEST_F(RwHost, DevicesAreListedChosenAndTheirAbsenceIsTold) {
+    // a chunk whose "app" record chooses no waveform: the voices stay silent
+    writeBytes(path("none.chunk"), {3, 0, 0, 0, 'a', 'p', 'p', 4, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF});
+    writeBytes(path("a.mid"), songFile(0.0, 1.0));
+    const std::string base = "render " + plugin + " --midi " + path("a.mid") + " --out " +
+                             path("a.wav") + " --seconds 0.5 --chunk-in " + path("none.chunk");
+    Outcome run = rwhost(base);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("rwhost: no ReWire device chosen: the outputs stay silent; choose "
+                              "one with --device N; rwhost info lists them\n"),
+              std::string::npos)
+        << run.output;
+    Wav wav;
+    ASSERT_TRUE(readWav(path("a.wav"), wav));
+    EXPECT_EQ(firstNonZero(wav.channel[0]), -1);
+
+    run = rwhost(base + " --device 1"); // the square wave
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output.find("no ReWire device chosen"), std::string::npos) << run.output;
+    ASSERT_TRUE(readWav(path("a.wav"), wav));
+    EXPECT_FLOAT_EQ(wav.channel[0][10], 0.5f); // a square wave holds its full level
 
     run = rwhost(base + " --device 7");
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.output.find("device 7 could not be opened"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("there is no device 7 (3 devices: 0 Sine, 1 Square, 2 Saw)"),
+              std::string::npos)
+        << run.output;
+
+    run = rwhost("info " + plugin);
+    for (const char* line : {"ReWire devices: 3\n", "  device 0: Sine\n", "  device 2: Saw\n",
+                             "ReWire device:  0 (chosen)\n"})
+        EXPECT_NE(run.output.find(line), std::string::npos) << line << "\n" << run.output;
 }
 
 TEST_F(RwHost, BadArgumentsAndFilesGiveAMessageAndAnExitCode) {
@@ -122,29 +154,46 @@ TEST_F(RwHost, BadArgumentsAndFilesGiveAMessageAndAnExitCode) {
         const char* message;
     };
     const Case cases[] = {
-        {"", 2, "usage: rwhost COMMAND"},
-        {"play", 2, "unknown command 'play'"},
-        {"info", 2, "usage: rwhost info"},
+        {"", 2, "rwhost: no command given; see rwhost --help"},
+        {"play", 2, "rwhost: unknown command 'play'; see rwhost --help"},
+        {"info", 2, "rwhost: no plug-in given; see rwhost info --help"},
         {"info /nonexistent/plugin.so", 1, "cannot load /nonexistent/plugin.so"},
         {"info /etc/hostname", 1, "cannot load"},
-        {"render " + plugin, 2, "--out FILE.wav is required"},
-        {"render " + plugin + out + " --rate fast", 2, "invalid value for --rate"},
-        {"render " + plugin + out + " --bogus", 2, "unknown option '--bogus'"},
-        {"render " + plugin + out + " --midi /nonexistent.mid", 1, "cannot read the file"},
+        {"render " + plugin, 2, "rwhost: --out is required; see rwhost render --help"},
+        {"render " + plugin + out + " --rate fast", 2, "invalid value for --rate: 'fast'"},
+        {"render " + plugin + out + " --bogus", 2, "unknown option '--bogus'; see rwhost render"},
+        {"render " + plugin + out + " --seconds", 2, "--seconds needs a value"},
+        {"gui " + plugin + " --seconds 86400", 2, "(0.001 to 3600 seconds); see rwhost gui"},
+        {"screenshot " + plugin, 2, "--out is required; see rwhost screenshot --help"},
+        {"render " + plugin + out + " --midi /nonexistent.mid", 1,
+         "rwhost: cannot read /nonexistent.mid: No such file or directory"},
         {"render " + plugin + out + " --midi " + path("junk.mid"), 1, "not a Standard MIDI File"},
-        {"render " + plugin + out + " --chunk-in /nonexistent", 1, "cannot read chunk file"},
-        {"render " + plugin + " --out /nonexistent/dir/o.wav", 1, "cannot write"},
+        {"render " + plugin + out + " --chunk-in /nonexistent", 1,
+         "cannot read /nonexistent: No such file or directory"},
+        {"render " + plugin + " --out /nonexistent/dir/o.wav", 1,
+         "cannot write /nonexistent/dir/o.wav: No such file or directory"},
     };
     for (const Case& c : cases) {
         const Outcome run = rwhost(c.args);
         EXPECT_EQ(run.exitCode, c.exitCode) << c.args << "\n" << run.output;
         EXPECT_NE(run.output.find(c.message), std::string::npos) << c.args << "\n" << run.output;
+        // a usage error is one line, not the help text
+        if (c.exitCode == 2) {
+            EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
+        }
     }
-    for (const char* help : {"--help", "info --help", "render --help"}) {
+    for (const char* help :
+         {"--help", "info --help", "render --help", "gui --help", "screenshot -h"}) {
         const Outcome run = rwhost(help);
         EXPECT_EQ(run.exitCode, 0) << help;
         EXPECT_NE(run.output.find("usage: rwhost"), std::string::npos) << help;
+        EXPECT_NE(run.output.find("exit codes: 0 done, 1 failed, 2 bad arguments"),
+                  std::string::npos)
+            << help;
     }
+    const Outcome run = rwhost("--version");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.output.rfind("rwhost ", 0), 0u) << run.output;
 }
 
 TEST_F(RwHost, InfoDescribesThePlugIn) {
@@ -154,7 +203,7 @@ TEST_F(RwHost, InfoDescribesThePlugIn) {
          {"entry point:    VSTPluginMain", "unique ID:      0x72777473 'rwts'",
           "VST version:    2400", "category:       2 (instrument)",
           "flags:          0x130 (replacing, chunks, instrument)", "outputs:        2",
-          "output 1: \"Voices\" flags 0x1 active", "ReWire device:  0", "receiveVstTimeInfo   yes"})
+          "output 1: \"Voices\" flags 0x1 active", "receiveVstTimeInfo   yes"})
         EXPECT_NE(run.output.find(line), std::string::npos) << line << "\n" << run.output;
 }
 

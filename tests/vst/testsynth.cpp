@@ -10,6 +10,7 @@
 namespace {
 
 constexpr double twoPi = 6.283185307179586;
+const char* const waveNames[CTestSynth::numWaves] = {"Sine", "Square", "Saw"};
 
 bool copyText(char* dst, const char* src) {
     std::snprintf(dst, kVstMaxLabelLen, "%s", src);
@@ -191,4 +192,25 @@ bool CTestSynth::getVendorString(char* text) {
 }
 bool CTestSynth::getProductString(char* text) {
     return copyText(text, "rwbridge test synth");
+}
+
+VstIntPtr CTestSynth::vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float) {
+    if (index == kBridgeStateRequest && ptr) {
+        auto* state = static_cast<BridgeState*>(ptr);
+        *state = BridgeState{};
+        state->libraryFound = 1;
+        state->deviceCount = numWaves;
+        state->device = wave;
+        state->sync = 1;
+        return 1;
+    }
+    if (index == kDeviceNameRequest && ptr && value >= 0 && value < numWaves) {
+        std::snprintf(static_cast<char*>(ptr), kDeviceNameBytes, "%s", waveNames[value]);
+        return 1;
+    }
+    if (index == kChooseDeviceRequest && value >= -1 && value < numWaves) {
+        wave = static_cast<int>(value);
+        return 1;
+    }
+    return 0;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "vst/audioeffectx.h"
+#include "vst/vendorrequests.h"
 
 class CMemoryStream;
 
@@ -28,6 +29,8 @@ public:
     bool getVendorString(char* text) override;
     bool getProductString(char* text) override;
     VstInt32 getVendorVersion() override { return 1; }
+    /// Offers its waveforms as devices through the bridge's state, name and choice requests.
+    VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
 
     /// Index of the waveform that the chunk's "app" record chose; -1 for none (silence).
     int getWave() const { return wave; }

@@ -1,19 +1,13 @@
 // rwhost info: what a plug-in tells a host about itself.
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "chunkrecords.h"
 #include "commands.h"
 #include "pluginhost.h"
+#include "session.h"
 
 namespace {
-
-const char* const infoUsage = "usage: rwhost info PLUGIN\n"
-                              "\n"
-                              "Loads a VST 2.4 plug-in and prints its descriptor, category,\n"
-                              "outputs with their labels and flags, and its capability answers.\n";
 
 /// Capabilities that a host of instruments asks about.
 const char* const capabilities[] = {"receiveVstEvents", "receiveVstMidiEvent", "receiveVstTimeInfo",
@@ -57,25 +51,38 @@ const char* answerText(VstInt32 answer) {
     return answer > 0 ? "yes" : answer < 0 ? "no" : "don't know";
 }
 
+/// The ReWire devices of a plug-in that hosts them, with the chosen one.
+void printDevices(CPluginHost& host) {
+    BridgeState state;
+    if (!askBridgeState(host, state)) return;
+    if (!state.libraryFound) {
+        std::printf("ReWire library: not found (searched: %s)\n", state.searched);
+        return;
+    }
+    const std::vector<std::string> names = deviceNames(host, state);
+    std::printf("ReWire devices: %zu\n", names.size());
+    for (size_t i = 0; i < names.size(); ++i)
+        std::printf("  device %zu: %s\n", i, names[i].c_str());
+    if (state.device >= 0)
+        std::printf("ReWire device:  %d (chosen)\n", state.device);
+    else
+        std::printf("ReWire device:  none chosen\n");
+}
+
 } // namespace
 
 int runInfo(int argc, char** argv) {
-    if (argc >= 1 && (!std::strcmp(argv[0], "--help") || !std::strcmp(argv[0], "-h"))) {
-        std::fputs(infoUsage, stdout);
-        return exitOk;
-    }
-    if (argc != 1 || argv[0][0] == '-') {
-        std::fputs(infoUsage, stderr);
-        return exitUsage;
-    }
+    HostOptions o;
+    int exitCode = exitOk;
+    if (!readCommandLine(infoCommand, argc, argv, o, exitCode)) return exitCode;
     CPluginHost host;
     std::string error;
-    if (!host.load(argv[0], error)) {
-        report("cannot load %s: %s", argv[0], error.c_str());
+    if (!host.load(o.plugin, error)) {
+        report("cannot load %s: %s", o.plugin.c_str(), error.c_str());
         return exitFailed;
     }
     const AEffect* e = host.effect();
-    std::printf("plug-in:        %s\n", argv[0]);
+    std::printf("plug-in:        %s\n", o.plugin.c_str());
     std::printf("entry point:    %s\n", host.entryName());
     std::printf("name:           %s\n", host.effectName().c_str());
     std::printf("vendor:         %s\n", host.vendorString().c_str());
@@ -106,11 +113,9 @@ int runInfo(int argc, char** argv) {
                     flags & kVstPinIsStereo ? " stereo" : "");
     }
     std::vector<unsigned char> chunk;
-    int32_t device = -1;
-    if (host.hasChunks() && host.getChunk(chunk)) {
+    if (host.hasChunks() && host.getChunk(chunk))
         std::printf("state chunk:    %zu bytes\n", chunk.size());
-        if (chunkDevice(chunk, device)) std::printf("ReWire device:  %d\n", device);
-    }
+    printDevices(host);
     std::printf("capabilities:\n");
     for (const char* c : capabilities)
         std::printf("  %-20s %s\n", c, answerText(host.canDo(c)));

@@ -1,6 +1,7 @@
 #include "midifile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -256,7 +257,9 @@ MidiFileError loadMidiFile(const std::string& path, MidiSong& song) {
         bytes.insert(bytes.end(), buffer, buffer + n);
     }
     const bool failed = std::ferror(f) != 0;
+    const int reason = errno; // the read's, for the message; closing may overwrite it
     std::fclose(f);
+    errno = reason;
     if (failed) return MidiFileError::unreadableFile;
     return readMidiFile(bytes.data(), bytes.size(), song);
 }

@@ -1,19 +1,20 @@
 // rwhost render: a MIDI file through a plug-in into a multichannel WAV file, with the
 // transport running as a sequencer's would.
-#include <sndfile.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "chunkrecords.h"
 #include "commands.h"
 #include "midifile.h"
-#include "options.h"
 #include "pluginhost.h"
 #include "sequencer.h"
 #include "session.h"
@@ -22,58 +23,48 @@ namespace {
 
 /// Chunks larger than this are not plug-in state.
 constexpr long maxChunkFile = 64L << 20;
-/// Events handed over with one processing call; more wait for the next block.
-constexpr size_t maxBlockEvents = 1024;
 constexpr int maxOutputs = 64;
 constexpr double defaultSeconds = 4.0;
 constexpr double tailSeconds = 1.0;
-/// The longest render, as for --seconds; a damaged file may claim a song of years.
-constexpr double maxSeconds = 3600.0;
 
-bool readFile(const std::string& path, std::vector<unsigned char>& bytes) {
+/// The file's bytes; false with the reason in why.
+bool readFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& why) {
     FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
+    if (!f) {
+        why = std::strerror(errno);
+        return false;
+    }
     bytes.clear();
     unsigned char buffer[65536];
     size_t n;
-    bool ok = true;
-    while ((n = std::fread(buffer, 1, sizeof(buffer), f)) > 0) {
-        if (static_cast<long>(bytes.size() + n) > maxChunkFile) {
-            ok = false;
-            break;
-        }
-        bytes.insert(bytes.end(), buffer, buffer + n);
+    while (why.empty() && (n = std::fread(buffer, 1, sizeof(buffer), f)) > 0) {
+        if (static_cast<long>(bytes.size() + n) > maxChunkFile)
+            why = "larger than 64 MB";
+        else
+            bytes.insert(bytes.end(), buffer, buffer + n);
     }
-    ok = ok && !std::ferror(f);
+    if (why.empty() && std::ferror(f)) why = std::strerror(errno);
+    if (why.empty() && bytes.empty()) why = "the file is empty";
     std::fclose(f);
-    return ok;
+    return why.empty();
 }
 
-bool writeFile(const std::string& path, const std::vector<unsigned char>& bytes) {
+/// Writes the bytes; false with the reason in why.
+bool writeFile(const std::string& path, const std::vector<unsigned char>& bytes, std::string& why) {
     FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && written;
-}
-
-struct SoundFileCloser {
-    void operator()(SNDFILE* f) const { sf_close(f); }
-};
-
-/// Setup that can fail before any audio is made.
-bool prepare(const RenderOptions& o, CPluginHost& host, MidiSong& song) {
-    if (!o.midi.empty()) {
-        const MidiFileError e = loadMidiFile(o.midi, song);
-        if (e != MidiFileError::none) {
-            report("cannot play %s: %s", o.midi.c_str(), asText(e));
-            return false;
-        }
-    }
-    std::vector<unsigned char> chunkIn;
-    if (!o.chunkIn.empty() && (!readFile(o.chunkIn, chunkIn) || chunkIn.empty())) {
-        report("cannot read chunk file %s", o.chunkIn.c_str());
+    if (!f) {
+        why = std::strerror(errno);
         return false;
     }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    if (!written) why = std::strerror(errno);
+    if (std::fclose(f) != 0 && why.empty()) why = std::strerror(errno);
+    return why.empty();
+}
+
+/// Loads the plug-in and sets it up as the options say; reports what fails.
+bool preparePlugin(const HostOptions& o, CPluginHost& host,
+                   const std::vector<unsigned char>& chunkIn) {
     std::string error;
     if (!host.load(o.plugin, error)) {
         report("cannot load %s: %s", o.plugin.c_str(), error.c_str());
@@ -96,7 +87,98 @@ bool prepare(const RenderOptions& o, CPluginHost& host, MidiSong& song) {
         }
         host.setChunk(chunkIn);
     }
-    return o.device < 0 || chooseDevice(host, o.device);
+    if (o.device >= 0) return chooseDevice(host, o.device);
+    warnWithoutDevice(host);
+    return true;
+}
+
+/// Setup that can fail before any audio is made: the files first, then the plug-in.
+bool prepare(const HostOptions& o, CPluginHost& host, MidiSong& song) {
+    if (!o.midi.empty() && !loadSong(o.midi, song)) return false;
+    std::vector<unsigned char> chunkIn;
+    std::string why;
+    if (!o.chunkIn.empty() && !readFile(o.chunkIn, chunkIn, why)) {
+        report("cannot read %s: %s", o.chunkIn.c_str(), why.c_str());
+        return false;
+    }
+    return preparePlugin(o, host, chunkIn);
+}
+
+TransportSettings transportOf(const HostOptions& o) {
+    TransportSettings transport;
+    transport.sampleRate = o.rate;
+    transport.fixedTempo = o.tempo;
+    transport.playing = !o.stopped;
+    transport.loop = o.loop;
+    transport.loopStart = o.loopStart;
+    transport.loopEnd = o.loopEnd;
+    return transport;
+}
+
+/// --seconds, else the song and its tail, else the default; never longer than the limit.
+double renderSeconds(const HostOptions& o, const CSequencer& sequencer) {
+    if (o.seconds > 0.0) return o.seconds;
+    const double seconds = o.midi.empty() ? defaultSeconds : sequencer.songSeconds() + tailSeconds;
+    if (seconds <= maxSeconds) return seconds;
+    report("the song lasts longer than %.0f s; rendering the first %.0f s", maxSeconds, maxSeconds);
+    return maxSeconds;
+}
+
+/// Shows the percentage done on stderr where someone watches; a log file would fill with
+/// carriage returns.
+class CProgress {
+public:
+    explicit CProgress(long total) : totalFrames(total), shown(isatty(fileno(stderr)) != 0) {}
+    void update(long done) {
+        const int percent = static_cast<int>(100 * done / totalFrames);
+        if (!shown || percent / 5 == shownPercent / 5) return;
+        std::fprintf(stderr, "\rrwhost: rendering %3d%%", percent);
+        shownPercent = percent;
+    }
+    const char* lineStart() const { return shown ? "\r" : ""; }
+
+private:
+    long totalFrames;
+    bool shown;
+    int shownPercent = -1;
+};
+
+/// Every block of the render into the WAV file. Paced, each block waits for its time at the
+/// sample rate, as a host's audio callback is called.
+bool renderBlocks(const HostOptions& o, CBlockProcessor& blocks, CSequencer& sequencer,
+                  SNDFILE* wav, long totalFrames, bool paced) {
+    CProgress progress(totalFrames);
+    const auto blockTime = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(o.block / o.rate));
+    auto due = std::chrono::steady_clock::now();
+    for (long done = 0; done < totalFrames;) {
+        const int frames = static_cast<int>(std::min<long>(o.block, totalFrames - done));
+        blocks.process(sequencer, frames);
+        if (sf_writef_float(wav, blocks.interleaved(), frames) != frames) {
+            report("cannot write %s: %s", o.out.c_str(), sf_strerror(wav));
+            return false;
+        }
+        done += frames;
+        progress.update(done);
+        if (paced) std::this_thread::sleep_until(due += blockTime);
+    }
+    std::fprintf(stderr, "%srwhost: rendered %.2f s, %d channels, to %s\n", progress.lineStart(),
+                 static_cast<double>(totalFrames) / o.rate, blocks.channels(), o.out.c_str());
+    return true;
+}
+
+bool saveChunk(const HostOptions& o, CPluginHost& host) {
+    std::vector<unsigned char> chunk;
+    if (!host.hasChunks() || !host.getChunk(chunk)) {
+        report("%s gave no chunk to save", o.plugin.c_str());
+        return false;
+    }
+    std::string why;
+    if (!writeFile(o.chunkOut, chunk, why)) {
+        report("cannot write %s: %s", o.chunkOut.c_str(), why.c_str());
+        return false;
+    }
+    return true;
 }
 
 void printPeaks(CPluginHost& host, const std::vector<float>& peaks) {
@@ -112,108 +194,35 @@ void printPeaks(CPluginHost& host, const std::vector<float>& peaks) {
 } // namespace
 
 int runRender(int argc, char** argv) {
-    RenderOptions o;
-    std::string error;
-    if (!parseRenderOptions(argc, argv, o, error)) {
-        report("%s", error.c_str());
-        std::fputs(renderUsage, stderr);
-        return exitUsage;
-    }
-    if (o.help) {
-        std::fputs(renderUsage, stdout);
-        return exitOk;
-    }
+    HostOptions o;
+    int exitCode = exitOk;
+    if (!readCommandLine(renderCommand, argc, argv, o, exitCode)) return exitCode;
 
     CPluginHost host;
     MidiSong song;
     if (!prepare(o, host, song)) return exitFailed;
-    const int channels = host.effect()->numOutputs;
+    CSequencer sequencer(song, transportOf(o));
+    const long totalFrames = std::max(1L, std::lround(renderSeconds(o, sequencer) * o.rate));
+    SoundFile wav = openWav(o.out, o.rate, host.effect()->numOutputs);
+    if (!wav) return exitFailed;
 
-    TransportSettings transport;
-    transport.sampleRate = o.rate;
-    transport.fixedTempo = o.tempo;
-    transport.playing = !o.stopped;
-    transport.loop = o.loop;
-    transport.loopStart = o.loopStart;
-    transport.loopEnd = o.loopEnd;
-    CSequencer sequencer(song, transport);
-    double seconds = o.seconds;
-    if (seconds <= 0.0)
-        seconds = o.midi.empty() ? defaultSeconds : sequencer.songSeconds() + tailSeconds;
-    if (seconds > maxSeconds) {
-        report("the song lasts longer than %.0f s; rendering the first %.0f s", maxSeconds,
-               maxSeconds);
-        seconds = maxSeconds;
-    }
-    const long totalFrames = std::max(1L, std::lround(seconds * o.rate));
-
-    SF_INFO info{};
-    info.samplerate = static_cast<int>(std::lround(o.rate));
-    info.channels = channels;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    std::unique_ptr<SNDFILE, SoundFileCloser> wav(sf_open(o.out.c_str(), SFM_WRITE, &info));
-    if (!wav) {
-        report("cannot write %s: %s", o.out.c_str(), sf_strerror(nullptr));
-        return exitFailed;
-    }
-
-    std::vector<std::vector<float>> buffers(channels, std::vector<float>(o.block));
-    std::vector<float*> outputs(channels);
-    for (int c = 0; c < channels; ++c)
-        outputs[c] = buffers[c].data();
-    std::vector<float> interleaved(static_cast<size_t>(o.block) * channels);
-    std::vector<float> peaks(channels, 0.0f);
-    std::vector<BlockEvent> blockEvents(maxBlockEvents);
-    CEventList eventList(maxBlockEvents);
-
+    CBlockProcessor blocks(host, o.block);
     host.start();
-    // progress only where someone watches; a log file would fill with carriage returns
-    const bool showProgress = isatty(fileno(stderr)) != 0;
-    int shownPercent = -1;
-    for (long done = 0; done < totalFrames;) {
-        const int frames = static_cast<int>(std::min<long>(o.block, totalFrames - done));
-        host.setTransport(sequencer.timeInfo());
-        const size_t count = sequencer.advance(frames, blockEvents.data(), blockEvents.size());
-        if (count > 0) host.sendEvents(eventList.fill(blockEvents.data(), count));
-        for (auto& b : buffers)
-            std::fill(b.begin(), b.end(), 0.0f);
-        host.process(outputs.data(), frames);
-        for (int f = 0; f < frames; ++f)
-            for (int c = 0; c < channels; ++c) {
-                const float v = buffers[c][f];
-                interleaved[static_cast<size_t>(f) * channels + c] = v;
-                peaks[c] = std::max(peaks[c], std::fabs(v));
-            }
-        if (sf_writef_float(wav.get(), interleaved.data(), frames) != frames) {
-            report("cannot write %s: %s", o.out.c_str(), sf_strerror(wav.get()));
-            return exitFailed;
-        }
-        done += frames;
-        const int percent = static_cast<int>(100 * done / totalFrames);
-        if (showProgress && percent / 5 != shownPercent / 5) {
-            std::fprintf(stderr, "\rrwhost: rendering %3d%%", percent);
-            shownPercent = percent;
-        }
+    bool rendered = false;
+    if (o.realtime) {
+        std::thread audio(
+            [&] { rendered = renderBlocks(o, blocks, sequencer, wav.get(), totalFrames, true); });
+        audio.join();
+    } else {
+        rendered = renderBlocks(o, blocks, sequencer, wav.get(), totalFrames, false);
     }
-    std::fprintf(stderr, "%srwhost: rendered %.2f s, %d channels, to %s\n",
-                 showProgress ? "\r" : "", seconds, channels, o.out.c_str());
     host.stop();
+    if (!rendered) return exitFailed;
     if (sf_close(wav.release()) != 0) {
         report("cannot finish %s", o.out.c_str());
         return exitFailed;
     }
-
-    if (!o.chunkOut.empty()) {
-        std::vector<unsigned char> chunk;
-        if (!host.hasChunks() || !host.getChunk(chunk)) {
-            report("%s gave no chunk to save", o.plugin.c_str());
-            return exitFailed;
-        }
-        if (!writeFile(o.chunkOut, chunk)) {
-            report("cannot write chunk file %s", o.chunkOut.c_str());
-            return exitFailed;
-        }
-    }
-    printPeaks(host, peaks);
+    if (!o.chunkOut.empty() && !saveChunk(o, host)) return exitFailed;
+    printPeaks(host, blocks.peaks());
     return exitOk;
 }

@@ -1,39 +1,106 @@
 #include "session.h"
 
 #include <algorithm>
-#include <cstdint>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
 
-#include "chunkrecords.h"
 #include "commands.h"
 
 namespace {
-/// Vendor-specific request of plug-ins that keep a chosen device in their chunk even when it
-/// cannot be opened (index 'rwdv'): writes the open device's index, -1 for none, to an int32.
-constexpr VstInt32 openDeviceRequest = 0x72776476;
 
-/// The device the plug-in has open: asked directly where it answers, else read from its chunk.
-bool openDevice(CPluginHost& host, int32_t& device) {
-    if (host.dispatch(effVendorSpecific, openDeviceRequest, 0, &device) == 1) return true;
-    std::vector<unsigned char> chunk;
-    return host.getChunk(chunk) && chunkDevice(chunk, device);
+/// Events handed over with one processing call; more wait for the next block.
+constexpr size_t maxBlockEvents = 1024;
+
+/// "3 devices: 0 Sine, 1 Square, 2 Saw", or "no devices".
+std::string deviceList(const std::vector<std::string>& names) {
+    if (names.empty()) return "no devices";
+    std::string text =
+        std::to_string(names.size()) + (names.size() == 1 ? " device:" : " devices:");
+    for (size_t i = 0; i < names.size(); ++i)
+        text += (i ? ", " : " ") + std::to_string(i) + " " + names[i];
+    return text;
 }
+
 } // namespace
 
+bool askBridgeState(CPluginHost& host, BridgeState& state) {
+    state = BridgeState{};
+    state.device = -1;
+    if (host.dispatch(effVendorSpecific, kBridgeStateRequest, 0, &state) != 1) return false;
+    state.searched[sizeof state.searched - 1] = 0;
+    return true;
+}
+
+std::vector<std::string> deviceNames(CPluginHost& host, const BridgeState& state) {
+    std::vector<std::string> names;
+    for (int i = 0; i < state.deviceCount; ++i) {
+        char name[kDeviceNameBytes] = {};
+        if (host.dispatch(effVendorSpecific, kDeviceNameRequest, i, name) != 1) break;
+        name[sizeof name - 1] = 0;
+        names.emplace_back(name);
+    }
+    return names;
+}
+
 bool chooseDevice(CPluginHost& host, int device) {
-    std::vector<unsigned char> chunk;
-    int32_t current = -1;
-    if (!host.hasChunks() || !host.getChunk(chunk) || !chunkDevice(chunk, current)) {
+    BridgeState state;
+    if (!askBridgeState(host, state)) {
         report("--device needs a plug-in that lists ReWire devices");
         return false;
     }
-    setChunkDevice(chunk, device);
-    host.setChunk(chunk);
-    int32_t chosen = -1;
-    if (!openDevice(host, chosen) || chosen != device) {
-        report("device %d could not be opened by the plug-in", device);
+    if (!state.libraryFound) {
+        report("no ReWire library found (searched: %s)", state.searched);
+        return false;
+    }
+    const std::vector<std::string> names = deviceNames(host, state);
+    if (device >= static_cast<int>(names.size())) {
+        report("there is no device %d (%s)", device, deviceList(names).c_str());
+        return false;
+    }
+    if (host.dispatch(effVendorSpecific, kChooseDeviceRequest, device) != 1) {
+        report("device %d (%s) could not be opened", device,
+               names[static_cast<size_t>(device)].c_str());
         return false;
     }
     return true;
+}
+
+void warnWithoutDevice(CPluginHost& host) {
+    BridgeState state;
+    if (!askBridgeState(host, state) || state.device >= 0) return;
+    if (!state.libraryFound)
+        report("no ReWire library found (searched: %s): the outputs stay silent", state.searched);
+    else if (state.deviceCount > 0)
+        report("no ReWire device chosen: the outputs stay silent; choose one with --device N; "
+               "rwhost info lists them");
+}
+
+bool loadSong(const std::string& path, MidiSong& song) {
+    errno = 0;
+    const MidiFileError e = loadMidiFile(path, song);
+    if (e == MidiFileError::unreadableFile && errno != 0) {
+        report("cannot read %s: %s", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    if (e != MidiFileError::none) {
+        report("cannot play %s: %s", path.c_str(), asText(e));
+        return false;
+    }
+    return true;
+}
+
+SoundFile openWav(const std::string& path, double rate, int channels) {
+    SF_INFO info{};
+    info.samplerate = static_cast<int>(std::lround(rate));
+    info.channels = channels;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    errno = 0;
+    SoundFile wav(sf_open(path.c_str(), SFM_WRITE, &info));
+    if (!wav)
+        report("cannot write %s: %s", path.c_str(),
+               errno ? std::strerror(errno) : sf_strerror(nullptr));
+    return wav;
 }
 
 VstEvents* CEventList::fill(const BlockEvent* events, size_t count) {
@@ -50,4 +117,30 @@ VstEvents* CEventList::fill(const BlockEvent* events, size_t count) {
         slots[i] = reinterpret_cast<VstEvent*>(&m);
     }
     return list;
+}
+
+CBlockProcessor::CBlockProcessor(CPluginHost& pluginHost, int blockFrames)
+    : host(pluginHost), channelCount(pluginHost.effect()->numOutputs),
+      buffers(static_cast<size_t>(channelCount),
+              std::vector<float>(static_cast<size_t>(blockFrames))),
+      frameData(static_cast<size_t>(channelCount) * static_cast<size_t>(blockFrames)),
+      peakLevels(static_cast<size_t>(channelCount), 0.0f), events(maxBlockEvents),
+      list(maxBlockEvents) {
+    for (auto& b : buffers)
+        outputs.push_back(b.data());
+}
+
+void CBlockProcessor::process(CSequencer& sequencer, int frames) {
+    host.setTransport(sequencer.timeInfo());
+    const size_t count = sequencer.advance(frames, events.data(), events.size());
+    if (count > 0) host.sendEvents(list.fill(events.data(), count));
+    for (auto& b : buffers)
+        std::fill(b.begin(), b.end(), 0.0f);
+    host.process(outputs.data(), frames);
+    for (size_t c = 0; c < buffers.size(); ++c)
+        for (int f = 0; f < frames; ++f) {
+            const float v = buffers[c][static_cast<size_t>(f)];
+            frameData[static_cast<size_t>(f) * buffers.size() + c] = v;
+            peakLevels[c] = std::max(peakLevels[c], std::fabs(v));
+        }
 }

@@ -51,6 +51,12 @@ bool getSupportFolder(int domain, CStr* folder) {
     return true;
 }
 
+CStr getSupportFolderPath(int domain) {
+    CStringList folders;
+    readSupportFolders(&folders);
+    return domain >= 0 && domain < folders.count() ? folders.getStr(domain) : CStr();
+}
+
 bool getNamedTargetInFolder(const CStr& folder, const char* name, CStr* target) {
     CStr entry(name);
     if (entry.length() <= 0 || entry.length() > kMaxNameLength || entry.pos("/") >= 0) return false;

@@ -67,26 +67,22 @@ constexpr unsigned grabEvents = ButtonPressMask | ButtonReleaseMask | Button1Mot
 constexpr int pasteWaitSteps = 200;
 constexpr int pasteWaitStepMs = 5;
 
+/// The X font cursor of each framework cursor that has one.
+const struct {
+    CCursor shape;
+    unsigned font;
+} fontCursors[] = {
+    {cursorSizeLeft, XC_sb_h_double_arrow},        {cursorSizeRight, XC_sb_h_double_arrow},
+    {cursorSizeTop, XC_sb_v_double_arrow},         {cursorSizeBottom, XC_sb_v_double_arrow},
+    {cursorSizeTopRight, XC_top_right_corner},     {cursorSizeTopLeft, XC_top_left_corner},
+    {cursorSizeBottomLeft, XC_bottom_left_corner}, {cursorSizeBottomRight, XC_bottom_right_corner},
+};
+
 /// X font cursor of a framework cursor shape; 0 keeps the parent's cursor.
 unsigned fontCursorOf(int shape) {
-    switch (shape) {
-    case 3:
-    case 5:
-        return XC_sb_h_double_arrow;
-    case 4:
-    case 6:
-        return XC_sb_v_double_arrow;
-    case 7:
-        return XC_top_right_corner;
-    case 8:
-        return XC_top_left_corner;
-    case 9:
-        return XC_bottom_left_corner;
-    case 10:
-        return XC_bottom_right_corner;
-    default:
-        return 0;
-    }
+    for (const auto& c : fontCursors)
+        if (c.shape == shape) return c.font;
+    return 0;
 }
 
 int keyCodeOf(KeySym sym) {
