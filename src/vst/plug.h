@@ -2,9 +2,8 @@
 // call into engine slices split at the MIDI events and forwards format, idle and chunk requests.
 #pragma once
 
-#include <atomic>
-
 #include "vst/audioeffectx.h"
+#include "vst/slicer.h"
 
 class CSynth;
 class CMemoryStream;
@@ -33,6 +32,8 @@ public:
     VstIntPtr dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                          float opt) override;
     void processReplacing(float** inputs, float** outputs, VstInt32 frames) override;
+    /// Drops the events handed over before the host switched processing off.
+    void suspend() override;
     void setParameter(VstInt32 index, float value) override;
     float getParameter(VstInt32 index) override;
     void setProgram(VstInt32) override {}
@@ -50,12 +51,12 @@ public:
 
 private:
     void readTransport();
-    void renderBlock(float** outputs, VstInt32 frames, const VstEvents* list);
+    void renderBlock(float** outputs, VstInt32 frames);
     void renderSlice(float** work, int frames);
     VstInt32 getChunkBytes(void** data);
     void setChunkBytes(const void* data, VstInt32 size);
 
-    std::atomic<VstEvents*> events{nullptr};
+    CEventInbox inbox;
     CSynth* synth = nullptr;
     CMemoryStream* chunkStream = nullptr;
     vstiProgram* programs = nullptr;

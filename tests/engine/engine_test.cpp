@@ -110,8 +110,9 @@ TEST_F(EngineTest, MidiIsRoutedByTheMappingAndTheQueueIsBounded) {
     s.midiInput(kNoteOnCh1);
     EXPECT_EQ(s.getQueuedMidi(), 1);
     s.addMapRow(0);
-    for (int i = 0; i < 2000; i++)
-        s.midiInput(kNoteOnCh1);
+    for (int i = 1; i < CSynth::kMaxQueuedMidi; i++)
+        EXPECT_TRUE(s.midiInput(kNoteOnCh1));
+    EXPECT_FALSE(s.midiInput(kNoteOnCh1)) << "a full queue refuses, the caller renders first";
     EXPECT_EQ(s.getQueuedMidi(), CSynth::kMaxQueuedMidi);
     process();
     EXPECT_EQ(s.getQueuedMidi(), 0);
