@@ -127,12 +127,15 @@ TEST_F(HostAudio, EventListsLiveUntilTheirBlockOrASuspend) {
     EXPECT_GT(out.peak(kBlock), 0.01f) << "the first list was lost";
     EXPECT_LT(renderQuiet(*plugin, 20), kSilence) << "the second list was lost";
 
-    auto stale = std::make_unique<EventList>(std::vector<Midi>{{0, 0x90, 72, 100}});
-    plugin->dispatch(effProcessEvents, 0, 0, stale->get());
-    plugin->dispatch(effMainsChanged, 0, 0);
-    stale.reset();
-    plugin->dispatch(effMainsChanged, 0, 1);
-    EXPECT_EQ(renderQuiet(*plugin, 4), 0.0f) << "events from before the suspend sounded";
+    // Once with the list kept alive, once freed by the host while the plug-in is suspended.
+    for (bool freed : {false, true}) {
+        auto stale = std::make_unique<EventList>(std::vector<Midi>{{0, 0x90, 72, 100}});
+        plugin->dispatch(effProcessEvents, 0, 0, stale->get());
+        plugin->dispatch(effMainsChanged, 0, 0);
+        if (freed) stale.reset();
+        plugin->dispatch(effMainsChanged, 0, 1);
+        EXPECT_EQ(renderQuiet(*plugin, 4), 0.0f) << "events from before the suspend sounded";
+    }
     plugin->process(out, kBlock, noteOn.get());
     EXPECT_GT(out.peak(kBlock), 0.01f);
 }
