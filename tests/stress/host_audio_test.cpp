@@ -152,11 +152,18 @@ TEST_F(HostAudio, EditsNeverMuteASoundingNote) {
     std::thread audio([&] {
         Outputs played;
         EventList held({{0, 0x90, 48, 100}});
-        EventList shortNote({{0, 0x90, 67, 100}, {300, 0x80, 67, 0}});
+        // Controllers all through every block: the mapping is read while edits retire it.
+        std::vector<Midi> sweep, sweepAndNote = {{0, 0x90, 67, 100}};
+        for (int f = 0; f < kBlock; f += 32) {
+            sweep.push_back({f, 0xB0, 1, f / 32});
+            sweepAndNote.push_back({f, 0xB0, 1, f / 32});
+            if (f == 288) sweepAndNote.push_back({300, 0x80, 67, 0});
+        }
+        EventList controllers(sweep), shortNote(sweepAndNote);
         EventList release({{0, 0x80, 48, 0}});
         plugin->process(played, kBlock, held.get());
         while (editing.load() || blocks < 50) {
-            plugin->process(played, kBlock, blocks % 3 ? nullptr : shortNote.get());
+            plugin->process(played, kBlock, blocks % 3 ? controllers.get() : shortNote.get());
             if (played.peak(kBlock) <= kSilence) silentBlocks++;
             blocks++;
         }
