@@ -22,7 +22,6 @@ public:
         users.fetch_add(1);
         if (closers.load() > 0) {
             users.fetch_sub(1);
-            silentBlocks.fetch_add(1, std::memory_order_relaxed);
             return false;
         }
         return true;
@@ -31,9 +30,6 @@ public:
         finished.fetch_add(1);
         users.fetch_sub(1);
     }
-    /// Blocks that found the gate closed and stayed silent.
-    long getSilentBlocks() const { return silentBlocks.load(std::memory_order_relaxed); }
-
     /// UI side: waits for a running block to end (at most one block). Nests on one thread and
     /// serialises UI threads among themselves.
     void close() {
@@ -74,7 +70,6 @@ private:
     std::atomic<int> users{0};
     std::atomic<int> closers{0};
     std::atomic<unsigned long> finished{0};
-    std::atomic<long> silentBlocks{0};
     std::recursive_mutex uiMutex;
 };
 
