@@ -30,7 +30,8 @@ public:
     bool beginBlock();
     void endBlock();
     void setTempo(int bpm) { tempo = bpm; }
-    /// The position of the next slice's first frame; later slices follow at the tempo.
+    /// The song position of the block's first frame; each slice is handed it moved on by the
+    /// frames rendered before the slice, at the tempo.
     void setPos(double quarterNotes);
     void setLoop(int looping) { loop = looping; }
     void setLocators(double left, double right);
