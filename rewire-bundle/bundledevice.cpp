@@ -102,6 +102,7 @@ void CBundleDevice::prepareBuffers(const ReWireDriveAudioInputParams& input) {
 }
 
 // Splits the block at the MIDI events' frame offsets, so each event sounds at its own frame.
+// A block of 0 frames is accepted: its events reach the device, no audio is written.
 void CBundleDevice::renderWithMIDI(const ReWireDriveAudioInputParams& input, int frames) {
     const ReWireEventBuffer& events = input.fInputEvents;
     uint32_t count = events.fEvents ? events.fCount : 0;
@@ -121,7 +122,8 @@ void CBundleDevice::renderWithMIDI(const ReWireDriveAudioInputParams& input, int
         }
         midiEvent(event.fMIDIEvent);
     }
-    if (done < frames) render(input, channelBuffers, done, frames - done);
+    // A drive call of 0 frames delivers MIDI only; the device still sees its transport.
+    if (done < frames || frames == 0) render(input, channelBuffers, done, frames - done);
 }
 
 void CBundleDevice::announceTargetsChanged(ReWireDriveAudioOutputParams& output) {

@@ -20,11 +20,16 @@ bool isLooping(const ReWireDriveAudioInputParams& input) {
     return input.fLoopActive && input.fLoopTo > input.fLoopFrom;
 }
 
+// Loop length in ticks: a loop may be longer than the 32-bit tick range.
+double loopLength(const ReWireDriveAudioInputParams& input) {
+    return double(input.fLoopTo) - double(input.fLoopFrom);
+}
+
 // Song position in ticks of a frame, wrapped into the loop when it runs past the loop end.
 double tickAt(const ReWireDriveAudioInputParams& input, int frame, double ticksPerFrame) {
     double tick = input.fPosition + frame * ticksPerFrame;
     if (isLooping(input) && tick >= input.fLoopTo)
-        tick = input.fLoopFrom + std::fmod(tick - input.fLoopFrom, input.fLoopTo - input.fLoopFrom);
+        tick = input.fLoopFrom + std::fmod(tick - input.fLoopFrom, loopLength(input));
     return tick;
 }
 } // namespace

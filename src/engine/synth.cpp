@@ -1,5 +1,7 @@
 #include "engine/synth.h"
 
+#include <cmath>
+
 #include "rewire/midi.h"
 
 namespace {
@@ -13,15 +15,35 @@ CSynth::CSynth() {
     setId(asStr(++recount));
     mixer = new CReWireMixer(44100, 1024);
     mixer->open(rate, frames);
+    routes.store(new CMIDIRoutes(mapping));
 }
 
 CSynth::~CSynth() {
-    CGateClosed closed(gate);
+    // the mixer keeps blocks out while it goes
     delete mixer;
     mixer = nullptr;
     device = nullptr;
+    delete routes.exchange(nullptr);
     // the editor goes last: nothing drives it once the mixer is gone
     closeEditor();
+}
+
+bool CSynth::beginBlock() {
+    if (!mixer->gate.enter()) return false;
+    blockRoutes = routes.load();
+    // Each block starts at the position the host gave last.
+    framesSincePos = 0;
+    return true;
+}
+
+void CSynth::endBlock() {
+    blockRoutes = nullptr;
+    mixer->gate.leave();
+}
+
+void CSynth::setPos(double quarterNotes) {
+    pos = quarterNotes;
+    framesSincePos = 0;
 }
 
 void CSynth::setLocators(double left, double right) {
@@ -29,23 +51,37 @@ void CSynth::setLocators(double left, double right) {
     rightLocator = right;
 }
 
-void CSynth::midiInput(int message) {
-    if (midiCount >= kMaxQueuedMidi) return;
+bool CSynth::midiInput(int message) {
+    if (midiCount >= kMaxQueuedMidi) return false;
+    // Outside a block (a caller on one thread) the current copy is safe to read.
+    const CMIDIRoutes* route = blockRoutes ? blockRoutes : routes.load();
     CMIDIDATA& entry = midiData[midiCount];
     entry.frame = 0;
     entry.message = message;
-    entry.target = mapping.getChannel(chByte(message));
+    entry.target = route->getTarget(chByte(message));
     if (entry.target != -1) midiCount++;
+    return true;
+}
+
+// The block's position moved on by the frames already rendered; a slice past the right
+// locator of a running cycle starts again from the left one.
+double CSynth::slicePosition() const {
+    double at = pos + double(framesSincePos) * tempo / (60.0 * rate);
+    double length = rightLocator - leftLocator;
+    if (loop && length > 0 && pos < rightLocator && at >= rightLocator)
+        at = leftLocator + std::fmod(at - rightLocator, length);
+    return at;
 }
 
 void CSynth::process(float** outputs, int frameCount) {
     mixer->setPlaying(playing && sync.load() == 1);
-    mixer->setPos(pos);
+    mixer->setPos(slicePosition());
     mixer->setTempo(tempo);
     mixer->setLoop(loop);
     mixer->setLocators(leftLocator, rightLocator);
     mixer->process(outputs, frameCount, midiCount, midiData);
     midiCount = 0;
+    if (frameCount > 0) framesSincePos += frameCount;
     if (mixer->getTargetsChanged()) {
         mixer->setTargetsChanged(false);
         busesChanged.store(true);
@@ -54,20 +90,21 @@ void CSynth::process(float** outputs, int frameCount) {
 
 void CSynth::setRate(int sampleRate) {
     if (sampleRate == rate) return;
-    CGateClosed closed(gate);
+    CGateClosed closed(mixer->gate);
     rate = sampleRate;
     mixer->setFormat(rate, frames);
 }
 
 void CSynth::setFrames(int maxFrames) {
     if (maxFrames == frames) return;
-    CGateClosed closed(gate);
+    CGateClosed closed(mixer->gate);
     frames = maxFrames;
     mixer->setFormat(rate, frames);
 }
 
 void CSynth::setDevice(int index) {
-    CGateClosed closed(gate);
+    // One closing for both steps: a switch silences at most one block.
+    CGateClosed closed(mixer->gate);
     if (deviceIndex > -1) {
         mixer->closeDevice(deviceIndex);
         deviceIndex = -1;
@@ -90,9 +127,8 @@ void CSynth::idle() {
 }
 
 void CSynth::refreshBusInfo() {
-    if (!device) return;
-    CGateClosed closed(gate);
-    device->getBusInfo();
+    CGateEdit editing(mixer->gate);
+    if (device) device->getBusInfo();
 }
 
 void CSynth::updateIdle(int bits, bool clear) {
@@ -102,22 +138,30 @@ void CSynth::updateIdle(int bits, bool clear) {
         idleFlags |= bits;
 }
 
+void CSynth::publishRoutes() {
+    mixer->gate.retire(routes.exchange(new CMIDIRoutes(mapping)));
+}
+
 void CSynth::addMapRow(int target) {
-    CGateClosed closed(gate);
+    CGateEdit editing(mixer->gate);
     mapping.addMap(target);
+    publishRoutes();
 }
 
 void CSynth::removeMapRow() {
-    CGateClosed closed(gate);
+    CGateEdit editing(mixer->gate);
     mapping.removeMap();
+    publishRoutes();
 }
 
 void CSynth::setMapTarget(int row, int target) {
-    CGateClosed closed(gate);
+    CGateEdit editing(mixer->gate);
     mapping.setChannel(row, target);
+    publishRoutes();
 }
 
 void CSynth::resetMapping() {
-    CGateClosed closed(gate);
+    CGateEdit editing(mixer->gate);
     mapping.reset();
+    publishRoutes();
 }

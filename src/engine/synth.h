@@ -5,7 +5,6 @@
 #include <atomic>
 
 #include "foundation/object.h"
-#include "foundation/processgate.h"
 #include "rewire/device.h"
 #include "rewire/mapping.h"
 #include "rewire/mixer.h"
@@ -27,17 +26,22 @@ public:
 
     // ---- audio side: called from the host's processing call, between beginBlock/endBlock ----
 
-    /// False while the UI side is changing shared state: the block then stays silent.
-    bool beginBlock() { return gate.enter(); }
-    void endBlock() { gate.leave(); }
+    /// False while the UI side switches the device or the format: the block then stays silent.
+    bool beginBlock();
+    void endBlock();
     void setTempo(int bpm) { tempo = bpm; }
-    void setPos(double quarterNotes) { pos = quarterNotes; }
+    /// The song position of the block's first frame; each slice is handed it moved on by the
+    /// frames rendered before the slice, at the tempo.
+    void setPos(double quarterNotes);
     void setLoop(int looping) { loop = looping; }
     void setLocators(double left, double right);
     void setPlaying(bool isPlaying) { playing = isPlaying; }
     /// Queues a packed MIDI message for the start of the next slice, routed by the mapping.
-    void midiInput(int message);
-    /// Renders one slice into the 8 outputs (adding to them) with the queued MIDI.
+    /// False when the queue is full and the message was not taken: render a slice (0 frames
+    /// will do) and give it again.
+    bool midiInput(int message);
+    /// Renders one slice into the 8 outputs (adding to them) with the queued MIDI, handing the
+    /// device the position of the slice's first frame. A 0-frame slice only delivers the MIDI.
     void process(float** outputs, int frames);
 
     // ---- UI side ----
@@ -57,7 +61,7 @@ public:
     /// Library idle service, MIDI target changes, then the open editor's refresh and events.
     void idle();
     void updateIdle(int bits, bool clear);
-    /// Re-reads the open device's MIDI targets with no block running.
+    /// Re-reads the open device's MIDI targets; blocks go on rendering meanwhile.
     void refreshBusInfo();
 
     /// Builds the editor inside the host's window parentView (an X11 window id); does nothing
@@ -90,11 +94,16 @@ public:
 private:
     void readRecords(CMemoryStream* stream, int& deviceToSelect);
     void idleEditor();
+    /// Hands the audio thread a copy of the mapping (UI side, in an edit turn).
+    void publishRoutes();
+    double slicePosition() const;
 
     bool playing = false;
     int tempo = 120;
     int loop = 0;
     double pos = 0.0;
+    // frames rendered since pos was set
+    long long framesSincePos = 0;
     double leftLocator = 0.0;
     double rightLocator = 0.0;
     int rate = 44100;
@@ -106,10 +115,13 @@ private:
     std::atomic<int> sync{1};
     CReWireMixer* mixer = nullptr;
     CReWireDevice* device = nullptr;
+    // the UI side's mapping; the audio thread reads its copy in routes
     CMIDIMapping mapping;
+    std::atomic<CMIDIRoutes*> routes{nullptr};
+    // the copy a running block routes by
+    const CMIDIRoutes* blockRoutes = nullptr;
     int deviceIndex = -1;
     std::atomic<int> chosenDevice{-1};
-    CProcessGate gate;
     // the open editor; both set or both null
     CApp* app = nullptr;
     CSynthWin* editor = nullptr;

@@ -43,6 +43,7 @@ bool readValue(CMemoryStream* s, int& value) {
 
 void CSynth::saveToStream(CMemoryStream* stream) const {
     if (!stream) return;
+    CGateEdit editing(mixer->gate);
     writeIntRecord(stream, kTagApp, chosenDevice.load());
     writeIntRecord(stream, kTagSync, sync.load());
     for (int row = 0; row < mapping.getCount(); row++) {
@@ -54,9 +55,12 @@ void CSynth::saveToStream(CMemoryStream* stream) const {
 
 void CSynth::loadFromStream(CMemoryStream* stream) {
     if (!stream) return;
-    CGateClosed closed(gate);
+    // The mapping and the sync switch change under a sounding block; only a device switch
+    // keeps one block out.
+    CGateEdit editing(mixer->gate);
     int deviceToSelect = chosenDevice.load();
     readRecords(stream, deviceToSelect);
+    publishRoutes();
     // Restarting the open device would cut its sounding notes.
     if (!device || deviceToSelect != deviceIndex) setDevice(deviceToSelect);
     // A device that cannot be opened now stays the choice the project saves.

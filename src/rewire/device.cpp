@@ -13,6 +13,9 @@ namespace {
 // drives its devices one after another.
 ReWireEvent gInputEvents[CReWireDevice::kMaxInputEvents];
 
+// The targets of a device whose targets were never read.
+const CTargetTable kNoTargets{};
+
 // Truncated toward zero; positions beyond the 32-bit range stay at its ends.
 int32_t asPulses(double quarterNotes) {
     double pulses = quarterNotes * kReWirePPQ;
@@ -67,6 +70,8 @@ CReWireDevice::~CReWireDevice() {
     close();
     // Released even when the library refused to close the device.
     freeOutputEvents();
+    // No block runs any more: the mixer's gate is closed while devices are destroyed.
+    delete published.exchange(nullptr);
 }
 
 void CReWireDevice::freeOutputEvents() {
@@ -82,8 +87,9 @@ void CReWireDevice::open() {
 
     ReWireDeviceInfo info;
     ReWirePrepareDeviceInfo(&info);
-    RWMGetDeviceInfo(index, &info);
-    uint32_t capacity = info.fOutputEventLimit;
+    // Without its info the device returns no events: it gets no room for them.
+    uint32_t capacity = 0;
+    if (RWMGetDeviceInfo(index, &info) == kReWireError_NoError) capacity = info.fOutputEventLimit;
     if (capacity > uint32_t(kMaxOutputEvents)) capacity = kMaxOutputEvents;
     freeOutputEvents();
     if (capacity > 0) outputEvents = new (std::nothrow) ReWireEvent[capacity];
@@ -92,13 +98,15 @@ void CReWireDevice::open() {
     ReWirePrepareDriveAudioInputParams(&inputParams, kMaxInputEvents, gInputEvents);
     ReWirePrepareDriveAudioOutputParams(&outputParams, outputCapacity, outputEvents);
     handle = opened;
-    RWMLaunchPanelApp(handle);
+    // A panel that does not start leaves the device usable without it.
+    panelLaunched = RWMLaunchPanelApp(handle) == kReWireError_NoError;
     getBusInfo();
 }
 
 void CReWireDevice::close() {
     if (!isActive()) return;
-    RWMQuitPanelApp(handle);
+    // A panel that will not quit goes with the device when the library closes it.
+    if (panelLaunched && RWMQuitPanelApp(handle) == kReWireError_NoError) panelLaunched = false;
     ReWireBool ok = 0;
     if (RWMIsCloseDeviceOK(handle, &ok) != kReWireError_NoError || !ok) return;
     if (RWMCloseDevice(handle) != kReWireError_NoError) return;
@@ -127,15 +135,25 @@ const CMIDIBus* CReWireDevice::getTarget(int n) const {
 }
 
 void CReWireDevice::getBusInfo() {
-    targetCount.store(0, std::memory_order_release);
-    if (!isActive()) return;
+    targetCount = 0;
     ReWireEventInfo info;
     ReWirePrepareEventInfo(&info);
-    RWMGetEventInfo(handle, &info);
-    int count = 0;
-    for (uint16_t bus = 0; bus < kReWireReservedEventBusIndex; bus++)
-        if (ReWireIsBitInBitFieldSet(info.fBusesInUse, bus)) readTargetsOfBus(bus, count);
-    targetCount.store(count, std::memory_order_release);
+    // A device that cannot describe its buses has no targets until the next re-read.
+    if (isActive() && RWMGetEventInfo(handle, &info) == kReWireError_NoError) {
+        int count = 0;
+        for (uint16_t bus = 0; bus < kReWireReservedEventBusIndex; bus++)
+            if (ReWireIsBitInBitFieldSet(info.fBusesInUse, bus)) readTargetsOfBus(bus, count);
+        targetCount = count;
+    }
+    publishTargets();
+}
+
+void CReWireDevice::publishTargets() {
+    CTargetTable* table = new CTargetTable;
+    table->count = targetCount;
+    for (int n = 0; n < targetCount; n++)
+        table->targets[n] = targets[n].target;
+    mixer->gate.retire(published.exchange(table));
 }
 
 void CReWireDevice::readTargetsOfBus(uint16_t bus, int& count) {
@@ -189,20 +207,23 @@ void CReWireDevice::requestOutputs() {
     }
 }
 
-void CReWireDevice::fillMIDIEvents(int eventCount, const CMIDIDATA* events) {
+// Converts entries from first on until the drive call's event buffer is full; answers the
+// first entry not looked at.
+int CReWireDevice::fillMIDIEvents(const CTargetTable& known, int eventCount,
+                                  const CMIDIDATA* events, int first) {
     ReWireEventBuffer& buffer = inputParams.fInputEvents;
     buffer.fCount = 0;
-    if (!events) return;
-    int targetsKnown = getBusses();
-    for (int i = 0; i < eventCount && buffer.fCount < buffer.fCapacity; i++) {
+    int i = first;
+    for (; i < eventCount && buffer.fCount < buffer.fCapacity; i++) {
         const CMIDIDATA& data = events[i];
-        if (data.target < 0 || data.target >= targetsKnown) continue;
+        if (data.target < 0 || data.target >= known.count) continue;
         ReWireEvent* event = &buffer.fEvents[buffer.fCount];
-        ReWireMIDIEvent* midi = ReWireConvertToMIDIEvent(event, &targets[data.target].target);
+        ReWireMIDIEvent* midi = ReWireConvertToMIDIEvent(event, &known.targets[data.target]);
         if (!convertMessage(data.message, midi)) continue;
         midi->fFrameOffset = uint32_t(data.frame < 0 ? 0 : data.frame);
         buffer.fCount++;
     }
+    return i;
 }
 
 void CReWireDevice::mixRenderedChannels(float** outputs, int frames) {
@@ -234,13 +255,29 @@ void CReWireDevice::readOutputEvents() {
 
 void CReWireDevice::process(float** outputs, int frames, int eventCount, const CMIDIDATA* events,
                             bool playChanged) {
-    if (!isActive() || !outputs || frames <= 0) return;
+    if (!isActive() || !outputs || frames < 0) return;
     if (frames > mixer->getMaxFrames()) frames = mixer->getMaxFrames();
+    if (!events || eventCount < 0) eventCount = 0;
+    const CTargetTable* known = published.load();
+    if (!known) known = &kNoTargets;
+    int next = 0;
+    for (;;) {
+        int first = next;
+        next = fillMIDIEvents(*known, eventCount, events, first);
+        bool more = next < eventCount && next > first;
+        // A failed call ends the slice for this device; the next slice tries again.
+        if (!drive(outputs, more ? 0 : frames, playChanged)) return;
+        playChanged = false;
+        if (!more) return;
+    }
+}
+
+bool CReWireDevice::drive(float** outputs, int frames, bool playChanged) {
     fillTransport(frames, playChanged);
     requestOutputs();
-    fillMIDIEvents(eventCount, events);
     outputParams.fOutputEvents.fCount = 0;
-    if (RWMDriveAudio(handle, &inputParams, &outputParams) != kReWireError_NoError) return;
+    if (RWMDriveAudio(handle, &inputParams, &outputParams) != kReWireError_NoError) return false;
     mixRenderedChannels(outputs, frames);
     readOutputEvents();
+    return true;
 }

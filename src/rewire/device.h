@@ -10,6 +10,15 @@
 
 class CReWireMixer;
 
+/// A device's MIDI targets as the audio thread reads them: written once by the UI side, then
+/// only read until it is retired (see CProcessGate).
+struct CTargetTable {
+    static constexpr int kMaxTargets = 1024;
+    int count = 0;
+    ReWireEventTarget targets[kMaxTargets] = {};
+    void poison() { count = 0; }
+};
+
 /// One queued MIDI message: frame offset in the block, packed short message, target index.
 struct CMIDIDATA {
     int32_t frame;
@@ -30,8 +39,8 @@ public:
 class CReWireDevice : public CObject {
 public:
     static constexpr int kMaxChannels = kReWireAudioChannelCount;
-    static constexpr int kMaxTargets = 1024;
-    /// MIDI events handed to the library per block.
+    static constexpr int kMaxTargets = CTargetTable::kMaxTargets;
+    /// MIDI events handed to the library per drive call.
     static constexpr int kMaxInputEvents = 1000;
     /// Largest output event buffer we keep, whatever the library asks for.
     static constexpr int kMaxOutputEvents = 4096;
@@ -54,9 +63,10 @@ public:
     void setChannelName(int n, const CStr& name);
     CStr getChannelName(int n) const;
 
-    /// Re-reads the device's MIDI targets from the library, in order of bus, then channel.
+    /// Re-reads the device's MIDI targets from the library, in order of bus, then channel, and
+    /// publishes them to the audio thread without keeping it out (UI side).
     void getBusInfo();
-    int getBusses() const { return targetCount.load(std::memory_order_acquire); }
+    int getBusses() const { return targetCount; }
     /// Name of target n; empty outside the target list.
     CStr getBusName(int n) const;
     /// Target n; null outside the target list.
@@ -66,22 +76,27 @@ public:
     void setChs(int chs) { channelsToUse = chs; }
     int getChs() const { return channelsToUse; }
 
-    /// Renders one block into the outputs (adding to them) with the mixer's transport and the
-    /// given MIDI; allocates nothing and makes no call but the library's drive call.
+    /// Renders one slice into the outputs (adding to them) with the mixer's transport and the
+    /// given MIDI; allocates nothing and makes no call but the library's drive calls. MIDI
+    /// beyond one drive call's events goes first, with drive calls of 0 frames, so every event
+    /// sounds at the slice's first frame. A 0-frame slice only delivers its MIDI.
     void process(float** outputs, int frames, int eventCount, const CMIDIDATA* events,
                  bool playChanged);
 
-    /// The records of the last block, for inspection.
+    /// The records of the last drive call, for inspection.
     const ReWireDriveAudioInputParams& getInputParams() const { return inputParams; }
     const ReWireDriveAudioOutputParams& getOutputParams() const { return outputParams; }
 
 private:
+    bool drive(float** outputs, int frames, bool playChanged);
     void fillTransport(int frames, bool playChanged);
     void requestOutputs();
-    void fillMIDIEvents(int eventCount, const CMIDIDATA* events);
+    int fillMIDIEvents(const CTargetTable& known, int eventCount, const CMIDIDATA* events,
+                       int first);
     void mixRenderedChannels(float** outputs, int frames);
     void readOutputEvents();
     void readTargetsOfBus(uint16_t bus, int& count);
+    void publishTargets();
     void freeOutputEvents();
 
     CReWireMixer* mixer;
@@ -91,10 +106,14 @@ private:
     int channelCount = 0;
     ReWireDriveAudioInputParams inputParams;
     ReWireDriveAudioOutputParams outputParams;
+    // the UI side's view of the targets, with their names
     CMIDIBus targets[kMaxTargets];
     int selectedBus = 0;
-    std::atomic<int> targetCount{0};
+    int targetCount = 0;
     int channelsToUse = 2;
     ReWireEvent* outputEvents = nullptr;
     uint32_t outputCapacity = 0;
+    bool panelLaunched = false;
+    // the audio thread's view of the targets
+    std::atomic<CTargetTable*> published{nullptr};
 };

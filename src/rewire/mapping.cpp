@@ -35,3 +35,17 @@ void CMIDIMapping::removeMap() {
     }
     if (count < kMaxRows) targets[count] = 0;
 }
+
+CMIDIRoutes::CMIDIRoutes(const CMIDIMapping& mapping) {
+    for (int channel = 0; channel < kChannels; channel++)
+        targets[channel] = mapping.getChannel(channel);
+}
+
+int CMIDIRoutes::getTarget(int channel) const {
+    return channel >= 0 && channel < kChannels ? targets[channel] : -1;
+}
+
+void CMIDIRoutes::poison() {
+    for (int& target : targets)
+        target = -1;
+}

@@ -26,3 +26,14 @@ private:
     int count = 0;
     int targets[kMaxRows];
 };
+
+/// The mapping as the audio thread reads it: the target of each of the 16 MIDI channels, -1 for
+/// a channel without a row. Written once by the UI side, then only read until it is retired.
+struct CMIDIRoutes {
+    static constexpr int kChannels = 16;
+    explicit CMIDIRoutes(const CMIDIMapping& mapping);
+    int getTarget(int channel) const;
+    void poison();
+
+    int targets[kChannels];
+};

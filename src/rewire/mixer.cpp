@@ -18,10 +18,11 @@ CReWireMixer::CReWireMixer(int sampleRate, int maxFrames) : rate(sampleRate), fr
 }
 
 CReWireMixer::~CReWireMixer() {
-    suspendProcessing();
+    gate.close();
     deleteDevices();
     close();
     freeBuffers();
+    gate.open();
 }
 
 void CReWireMixer::open(int sampleRate, int maxFrames) {
@@ -31,21 +32,22 @@ void CReWireMixer::open(int sampleRate, int maxFrames) {
     ReWirePrepareOpenInfo(&info, sampleRate, maxFrames);
     if (RWMOpen(&info) != kReWireError_NoError) return;
     // A mixer opened again lists the devices afresh instead of adding them a second time.
-    suspendProcessing();
+    CGateClosed closed(gate);
     deleteDevices();
     readDevices();
     isOpen = true;
-    resumeProcessing();
 }
 
 void CReWireMixer::readDevices() {
     int32_t count = 0;
-    RWMGetDeviceCount(&count);
+    // A library that cannot say how many devices it has offers none.
+    if (RWMGetDeviceCount(&count) != kReWireError_NoError) count = 0;
     if (count > kMaxDevices) count = kMaxDevices;
     for (int i = 0; i < count; i++) {
         ReWireDeviceInfo info;
         ReWirePrepareDeviceInfo(&info);
-        RWMGetDeviceInfo(i, &info);
+        // A device whose info cannot be read keeps its place with no name and no channels.
+        if (RWMGetDeviceInfo(i, &info) != kReWireError_NoError) ReWirePrepareDeviceInfo(&info);
         info.fName[kReWireNameSize - 1] = 0;
         CReWireDevice* device = new CReWireDevice(this, i, info.fName);
         int channels = info.fChannelCount;
@@ -82,14 +84,13 @@ void CReWireMixer::close() {
     if (!isOpen) return;
     ReWireBool ok = 0;
     if (RWMIsCloseOK(&ok) != kReWireError_NoError) return;
-    suspendProcessing();
+    CGateClosed closed(gate);
     if (waitForCloseOK()) {
         isOpen = false;
         // The library closed every device with the interface; their handles are gone.
         for (int i = 0; i < devices.getCount(); i++)
             static_cast<CReWireDevice*>(devices.items(i))->detach();
     }
-    resumeProcessing();
 }
 
 CStr CReWireMixer::deviceName(int i) const {
@@ -105,46 +106,45 @@ CReWireDevice* CReWireMixer::getDevice(int i) const {
 bool CReWireMixer::openDevice(int i) {
     CReWireDevice* device = getDevice(i);
     if (!device) return false;
-    suspendProcessing();
+    CGateClosed closed(gate);
     device->open();
-    resumeProcessing();
     return device->isActive();
 }
 
 void CReWireMixer::closeDevice(int i) {
     CReWireDevice* device = getDevice(i);
     if (!device) return;
-    suspendProcessing();
+    CGateClosed closed(gate);
     device->close();
-    resumeProcessing();
 }
 
 void CReWireMixer::setFormat(int sampleRate, int maxFrames) {
     if (sampleRate == rate && maxFrames == frames) return;
-    suspendProcessing();
+    CGateClosed closed(gate);
     freeBuffers();
     rate = sampleRate;
     frames = maxFrames;
-    if (isOpen) {
-        ReWireAudioInfo info;
-        ReWirePrepareAudioInfo(&info, sampleRate, maxFrames);
-        RWMSetAudioInfo(&info);
-    }
+    if (isOpen) tellAudioInfo();
     allocateBuffers();
-    resumeProcessing();
+}
+
+// The buffers follow the host's format whatever the library answers: the host's blocks must
+// fit them. A library that refuses the format is offered it again at every idle.
+void CReWireMixer::tellAudioInfo() {
+    ReWireAudioInfo info;
+    ReWirePrepareAudioInfo(&info, rate, frames);
+    audioInfoPending = RWMSetAudioInfo(&info) != kReWireError_NoError;
 }
 
 void CReWireMixer::createBuffers() {
-    suspendProcessing();
+    CGateClosed closed(gate);
     freeBuffers();
     allocateBuffers();
-    resumeProcessing();
 }
 
 void CReWireMixer::deleteBuffers() {
-    suspendProcessing();
+    CGateClosed closed(gate);
     freeBuffers();
-    resumeProcessing();
 }
 
 void CReWireMixer::allocateBuffers() {
@@ -175,32 +175,20 @@ void CReWireMixer::setLocators(double start, double end) {
     loopEnd = end;
 }
 
+// A failed idle service has nothing to undo: the next idle tick calls it again.
 void CReWireMixer::idle() {
-    if (isOpen) RWMIdle();
-}
-
-void CReWireMixer::suspendProcessing() {
-    suspended.fetch_add(1);
-    // A block that entered before the flag was raised runs to its end.
-    while (processUsers.load() > 0)
-        asSleep(1);
-}
-
-void CReWireMixer::resumeProcessing() {
-    suspended.fetch_sub(1);
+    if (!isOpen) return;
+    if (audioInfoPending) tellAudioInfo();
+    RWMIdle();
 }
 
 void CReWireMixer::process(float** outputs, int frameCount, int eventCount,
                            const CMIDIDATA* events) {
-    processUsers.fetch_add(1);
-    if (suspended.load() == 0 && isOpen && outputs) {
-        if (frameCount > frames) frameCount = frames;
-        bool changed = playChanged.exchange(false);
-        for (int i = 0; i < devices.getCount(); i++) {
-            CReWireDevice* device = static_cast<CReWireDevice*>(devices.items(i));
-            if (device->isActive())
-                device->process(outputs, frameCount, eventCount, events, changed);
-        }
+    if (!isOpen || !outputs || frameCount < 0) return;
+    if (frameCount > frames) frameCount = frames;
+    bool changed = playChanged.exchange(false);
+    for (int i = 0; i < devices.getCount(); i++) {
+        CReWireDevice* device = static_cast<CReWireDevice*>(devices.items(i));
+        if (device->isActive()) device->process(outputs, frameCount, eventCount, events, changed);
     }
-    processUsers.fetch_sub(1);
 }

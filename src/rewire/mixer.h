@@ -7,6 +7,7 @@
 
 #include "foundation/list.h"
 #include "foundation/object.h"
+#include "foundation/processgate.h"
 #include "rewire/device.h"
 
 /// The eight plug-in outputs: requested or not, stereo pairs, and peak levels for the meters.
@@ -53,7 +54,7 @@ public:
     int getMaxFrames() const { return frames; }
     float* getBuffer(int n) const;
     /// Replaces the eight channel buffers with new ones of max-frames floats / frees them;
-    /// a block never runs while they change.
+    /// the gate is closed while they change.
     void createBuffers();
     void deleteBuffers();
 
@@ -73,16 +74,15 @@ public:
     bool getTargetsChanged() const { return targetsChanged.load(std::memory_order_acquire); }
     void setTargetsChanged(bool changed) { targetsChanged.store(changed); }
 
+    /// The library's idle service; also hands the library a format it refused before.
     void idle();
-    /// Drives every open device for one block; frames beyond the buffer size are not rendered.
+    /// Drives every open device for one slice; frames beyond the buffer size are not rendered.
+    /// Runs on the audio thread between gate.enter() and gate.leave() of its block.
     void process(float** outputs, int frameCount, int eventCount, const CMIDIDATA* events);
 
-    /// Keeps process() out while the caller changes buffers or devices; waits for a running
-    /// block to end. Calls nest; process() renders nothing while suspended.
-    void suspendProcessing();
-    void resumeProcessing();
-
     CAudioOuts outs;
+    /// Keeps the audio thread apart from the UI side's changes of devices, buffers and tables.
+    CProcessGate gate;
 
 private:
     void allocateBuffers();
@@ -90,6 +90,7 @@ private:
     void readDevices();
     void deleteDevices();
     bool waitForCloseOK();
+    void tellAudioInfo();
 
     int rate;
     int frames;
@@ -105,6 +106,6 @@ private:
     std::atomic<bool> playChanged{false};
     std::atomic<bool> targetsChanged{false};
     int closeTimeoutMS = kDefaultCloseTimeoutMS;
-    std::atomic<int> processUsers{0};
-    std::atomic<int> suspended{0};
+    // the library refused the current format; idle() offers it again
+    bool audioInfoPending = false;
 };

@@ -7,7 +7,6 @@
 #include "engine/synth.h"
 #include "foundation/stream.h"
 #include "rewire/rewireapi.h"
-#include "vst/slicer.h"
 
 namespace {
 const VstInt16 kEditorWidth = 304;
@@ -87,7 +86,7 @@ VstIntPtr CPlug::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, vo
         setChunkBytes(ptr, static_cast<VstInt32>(value));
         return 0;
     case effProcessEvents:
-        events.store(static_cast<VstEvents*>(ptr));
+        inbox.add(static_cast<VstEvents*>(ptr));
         return 1;
     default:
         return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
@@ -187,8 +186,13 @@ void CPlug::readTransport() {
     }
 }
 
+void CPlug::suspend() {
+    inbox.dropAll();
+}
+
+// A block that cannot render (no outputs, the gate closed for a device switch or a format
+// change) leaves the events waiting for the next one.
 void CPlug::processReplacing(float**, float** outputs, VstInt32 frames) {
-    VstEvents* pending = events.exchange(nullptr);
     if (!outputs || frames <= 0) return;
     for (int n = 0; n < kOutputs; n++)
         if (outputs[n]) std::fill(outputs[n], outputs[n] + frames, 0.0f);
@@ -197,21 +201,26 @@ void CPlug::processReplacing(float**, float** outputs, VstInt32 frames) {
         if (!outputs[n]) return;
     readTransport();
     if (!synth->beginBlock()) return;
-    renderBlock(outputs, frames, pending);
+    renderBlock(outputs, frames);
     synth->endBlock();
 }
 
-void CPlug::renderBlock(float** outputs, VstInt32 frames, const VstEvents* list) {
+void CPlug::renderBlock(float** outputs, VstInt32 frames) {
     float* work[kOutputs];
     std::copy(outputs, outputs + kOutputs, work);
     sliceAtEvents(
-        list, frames,
+        inbox, frames,
         [&](int sliceFrames) {
             renderSlice(work, sliceFrames);
             for (float*& w : work)
                 w += sliceFrames;
         },
-        [&](int message) { synth->midiInput(message); });
+        [&](int message) {
+            if (synth->midiInput(message)) return;
+            // A full queue goes to the device at once, at this frame, and makes room.
+            renderSlice(work, 0);
+            synth->midiInput(message);
+        });
 }
 
 // The engine's buffers hold at most its block size: longer slices go in several parts.

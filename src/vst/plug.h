@@ -2,10 +2,10 @@
 // call into engine slices split at the MIDI events and forwards format, idle and chunk requests.
 #pragma once
 
-#include <atomic>
 #include <mutex>
 
 #include "vst/audioeffectx.h"
+#include "vst/slicer.h"
 #include "vst/vendorrequests.h"
 
 class CSynth;
@@ -32,6 +32,8 @@ public:
     VstIntPtr dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                          float opt) override;
     void processReplacing(float** inputs, float** outputs, VstInt32 frames) override;
+    /// Drops the events handed over before the host switched processing off.
+    void suspend() override;
     void setParameter(VstInt32 index, float value) override;
     float getParameter(VstInt32 index) override;
     void setProgram(VstInt32) override {}
@@ -54,12 +56,12 @@ private:
     void fillState(BridgeState& state) const;
     VstIntPtr copyDeviceName(VstIntPtr index, char* name) const;
     VstIntPtr chooseDevice(VstIntPtr index);
-    void renderBlock(float** outputs, VstInt32 frames, const VstEvents* list);
+    void renderBlock(float** outputs, VstInt32 frames);
     void renderSlice(float** work, int frames);
     VstInt32 getChunkBytes(void** data);
     void setChunkBytes(const void* data, VstInt32 size);
 
-    std::atomic<VstEvents*> events{nullptr};
+    CEventInbox inbox;
     CSynth* synth = nullptr;
     // Holds the chunk last given to or taken from the host; chunk requests come from several
     // host threads and take turns on it.

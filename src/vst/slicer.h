@@ -1,9 +1,12 @@
-// Splits one processing block at the frame offsets of its MIDI events: audio up to an event's
-// offset is rendered before the event is handed on, so each slice starts with the events that
-// fall on its first frame.
+// The host's MIDI events from the process-events request to the processing call, and the split
+// of one processing block at their frame offsets: audio up to an event's offset is rendered
+// before the event is handed on, so each slice starts with the events that fall on its first
+// frame.
 #pragma once
 
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
 
 #include "vst/aeffect.h"
 
@@ -12,25 +15,74 @@ inline int packMidiMessage(const VstMidiEvent& e) {
     return e.midiData[0] + e.midiData[1] * 256 + e.midiData[2] * 65536;
 }
 
-/// Calls render(frames) for each slice and midi(message) for each MIDI event, in block order.
-/// An event before the current position sounds at it; one past the block at the block's end.
-/// The last slice is always rendered, even when it is empty.
+/// One MIDI event of the host, copied at the process-events request.
+struct CHostMidi {
+    int32_t offset;
+    int32_t message;
+};
+
+/// The MIDI events handed over by process-events requests and not yet processed, in arrival
+/// order. Each request copies its list at once (hosts may free or reuse it right after, and may
+/// hand one block's events in several lists); the processing call takes them all. A fixed ring
+/// with one writer (the requests) and one reader (the processing call): nothing allocates and
+/// neither side waits for the other.
+class CEventInbox {
+public:
+    static constexpr uint32_t kCapacity = 8192;
+
+    /// Copies the list's MIDI events; events beyond the free room are not kept.
+    void add(const VstEvents* list) {
+        int count = list ? list->numEvents : 0;
+        // The host allocates the list longer than its declared two slots: indexing the array
+        // itself past them is undefined, so the slots are read through a plain pointer.
+        const VstEvent* const* slots = list ? list->events : nullptr;
+        uint32_t end = head.load(std::memory_order_relaxed);
+        uint32_t start = tail.load(std::memory_order_acquire);
+        for (int i = 0; i < count && end - start < kCapacity; i++) {
+            const VstEvent* e = slots[i];
+            if (!e || e->type != kVstMidiType) continue;
+            ring[end % kCapacity] = {e->deltaFrames,
+                                     packMidiMessage(*reinterpret_cast<const VstMidiEvent*>(e))};
+            end++;
+        }
+        head.store(end, std::memory_order_release);
+    }
+
+    /// Forgets every event handed over so far (the host suspends the plug-in).
+    void dropAll() { dropped.store(head.load(std::memory_order_acquire)); }
+
+    /// Calls take(event) for every waiting event, in arrival order, and empties the inbox.
+    template <typename Take> void takeAll(Take take) {
+        uint32_t end = head.load(std::memory_order_acquire);
+        uint32_t next = tail.load(std::memory_order_relaxed);
+        uint32_t firstKept = dropped.load();
+        if (int32_t(firstKept - next) > 0) next = firstKept;
+        for (; next != end; next++)
+            take(ring[next % kCapacity]);
+        tail.store(end, std::memory_order_release);
+    }
+
+private:
+    CHostMidi ring[kCapacity] = {};
+    std::atomic<uint32_t> head{0};
+    std::atomic<uint32_t> tail{0};
+    std::atomic<uint32_t> dropped{0};
+};
+
+/// Calls render(frames) for each slice and midi(message) for each waiting event, in block
+/// order. An event before the current position sounds at it; one past the block at the block's
+/// end. The last slice is always rendered, even when it is empty, so events at the block's end
+/// still reach the device.
 template <typename Render, typename Midi>
-void sliceAtEvents(const VstEvents* list, int frames, Render render, Midi midi) {
+void sliceAtEvents(CEventInbox& inbox, int frames, Render render, Midi midi) {
     int position = 0;
-    int count = list ? list->numEvents : 0;
-    // The host allocates the list longer than its declared two slots: indexing the array
-    // itself past them is undefined, so the slots are read through a plain pointer.
-    const VstEvent* const* slots = list ? list->events : nullptr;
-    for (int i = 0; i < count; i++) {
-        const VstEvent* e = slots[i];
-        if (!e || e->type != kVstMidiType) continue;
-        int offset = std::clamp(static_cast<int>(e->deltaFrames), position, frames);
+    inbox.takeAll([&](const CHostMidi& e) {
+        int offset = std::clamp(static_cast<int>(e.offset), position, frames);
         if (offset > position) {
             render(offset - position);
             position = offset;
         }
-        midi(packMidiMessage(*reinterpret_cast<const VstMidiEvent*>(e)));
-    }
+        midi(e.message);
+    });
     render(frames - position);
 }

@@ -110,8 +110,9 @@ TEST_F(EngineTest, MidiIsRoutedByTheMappingAndTheQueueIsBounded) {
     s.midiInput(kNoteOnCh1);
     EXPECT_EQ(s.getQueuedMidi(), 1);
     s.addMapRow(0);
-    for (int i = 0; i < 2000; i++)
-        s.midiInput(kNoteOnCh1);
+    for (int i = 1; i < CSynth::kMaxQueuedMidi; i++)
+        EXPECT_TRUE(s.midiInput(kNoteOnCh1));
+    EXPECT_FALSE(s.midiInput(kNoteOnCh1)) << "a full queue refuses, the caller renders first";
     EXPECT_EQ(s.getQueuedMidi(), CSynth::kMaxQueuedMidi);
     process();
     EXPECT_EQ(s.getQueuedMidi(), 0);
@@ -150,6 +151,34 @@ TEST_F(EngineTest, SyncOffTellsTheDeviceItIsStoppedButKeepsPosition) {
     EXPECT_EQ(in.fTransportMode, 0);
     EXPECT_EQ(in.fPosition, 2 * 15360);
     EXPECT_EQ(in.fTempo, 90000u);
+}
+
+// Each slice of a block starts at the song position of its own first frame, wrapped into a
+// running cycle; playback starting is announced with the block's first slice only.
+TEST_F(EngineTest, SlicesCarryThePositionOfTheirFirstFrame) {
+    install();
+    CSynth& s = engine();
+    s.setDevice(1);
+    s.setTempo(120); // two quarter notes a second
+    s.setPlaying(true);
+    s.setLoop(1);
+    s.setLocators(0.0, 0.54);
+    s.setPos(0.5);
+    const ReWireDriveAudioInputParams& in = s.getDevice()->getInputParams();
+    ASSERT_TRUE(s.beginBlock());
+    process(441);
+    EXPECT_EQ(in.fPosition, 7680);
+    EXPECT_EQ(in.fTransportMode, 2);
+    process(661);
+    EXPECT_EQ(in.fPosition, 7987); // 0.52 quarter notes
+    EXPECT_EQ(in.fTransportMode, 1);
+    process(100);
+    EXPECT_EQ(in.fPosition, 153) << "past the right locator the cycle starts again";
+    s.endBlock();
+    ASSERT_TRUE(s.beginBlock());
+    process(64);
+    EXPECT_EQ(in.fPosition, 7680) << "a block without a new host position starts at the last";
+    s.endBlock();
 }
 
 TEST_F(EngineTest, FormatChangesOnlyWhenTheValuesDiffer) {

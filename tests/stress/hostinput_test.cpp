@@ -1,6 +1,7 @@
 // Host input the plug-in must take as hosts really send it.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 #include "plughost.h"
@@ -14,8 +15,10 @@ TEST(HostInput, LongEventListsAreReadToTheEnd) {
     NoteEvents notes(24, 240);
     std::vector<int> statuses;
     int frames = 0;
+    auto inbox = std::make_unique<CEventInbox>();
+    inbox->add(notes.get());
     sliceAtEvents(
-        notes.get(), 240, [&](int n) { frames += n; },
+        *inbox, 240, [&](int n) { frames += n; },
         [&](int message) { statuses.push_back(message & 0xFF); });
     ASSERT_EQ(statuses.size(), 24u);
     EXPECT_EQ(frames, 240);

@@ -13,7 +13,6 @@ VstTimeInfo timeInfo() {
     info.flags = kVstTempoValid | kVstPpqPosValid | kVstTransportPlaying | kVstTransportChanged;
     return info;
 }
-VstTimeInfo playing = timeInfo();
 
 // A mixer that may not close in a test waits this long instead of two minutes.
 const int kTestCloseTimeoutMS = 200;
@@ -35,8 +34,31 @@ std::string faultRegistry() {
 
 VstIntPtr host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
     if (opcode == hostOpVersion) return kVstVersion;
-    if (opcode == hostOpGetTime) return reinterpret_cast<VstIntPtr>(&playing);
+    if (opcode == hostOpGetTime) return reinterpret_cast<VstIntPtr>(&hostTime());
     return 0;
+}
+
+VstTimeInfo& hostTime() {
+    thread_local VstTimeInfo info = timeInfo();
+    return info;
+}
+
+EventList::EventList(const std::vector<Midi>& events) : storage(events.size()) {
+    std::vector<VstEvent*> pointers(events.size() + 1, nullptr);
+    for (size_t i = 0; i < events.size(); i++) {
+        VstMidiEvent& e = storage[i];
+        memset(&e, 0, sizeof e);
+        e.type = kVstMidiType;
+        e.deltaFrames = events[i].offset;
+        e.midiData[0] = static_cast<unsigned char>(events[i].status);
+        e.midiData[1] = static_cast<unsigned char>(events[i].data1);
+        e.midiData[2] = static_cast<unsigned char>(events[i].data2);
+        pointers[i] = reinterpret_cast<VstEvent*>(&e);
+    }
+    raw.resize(sizeof(VstEvents) + pointers.size() * sizeof(VstEvent*));
+    auto* list = reinterpret_cast<VstEvents*>(raw.data());
+    list->numEvents = static_cast<VstInt32>(events.size());
+    memcpy(list->events, pointers.data(), pointers.size() * sizeof(VstEvent*));
 }
 
 NoteEvents::NoteEvents(int count, int frames) : storage(size_t(count)) {

@@ -46,9 +46,31 @@ enum Device {
 /// devices.ini text with the devices above.
 std::string faultRegistry();
 
-/// Answers the version and time requests; the time info says "playing, tempo valid".
+/// Answers the version and time requests with this thread's hostTime().
 VstIntPtr host(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                float opt);
+/// The time info the host gives blocks processed on this thread; at first "playing at quarter
+/// note 4, tempo 128".
+VstTimeInfo& hostTime();
+
+/// One MIDI event of a host's list: frame offset and the three message bytes.
+struct Midi {
+    int offset;
+    int status;
+    int data1;
+    int data2;
+};
+
+/// A process-events list as a host builds it, on the heap.
+class EventList {
+public:
+    explicit EventList(const std::vector<Midi>& events);
+    VstEvents* get() { return reinterpret_cast<VstEvents*>(raw.data()); }
+
+private:
+    std::vector<VstMidiEvent> storage;
+    std::vector<unsigned char> raw;
+};
 
 /// A process-events list of note messages, built once and handed over every block.
 class NoteEvents {
@@ -67,6 +89,7 @@ struct Outputs {
     float* pointers[8];
     /// Largest absolute sample of the first frames of every output; -1 for a NaN or infinity.
     float peak(int frames) const;
+    const std::vector<float>& channel(int n) const { return data[n]; }
 
 private:
     std::vector<float> data[8];

@@ -1,6 +1,6 @@
 // The audio thread renders blocks with MIDI without pause while the UI side changes everything
-// the audio thread reads. Run under ThreadSanitizer this proves the process gate and the mixer's
-// suspension keep the two sides apart; in any build it proves nothing crashes or corrupts the
+// the audio thread reads. Run under ThreadSanitizer this proves the process gate and the tables
+// it retires keep the two sides apart; in any build it proves nothing crashes or corrupts the
 // output, and it prints the longest block the audio thread saw.
 #include <gtest/gtest.h>
 

@@ -48,8 +48,10 @@ struct EventList {
 
 std::string slices(const VstEvents* list, int frames) {
     std::string calls;
+    auto inbox = std::make_unique<CEventInbox>();
+    inbox->add(list);
     sliceAtEvents(
-        list, frames, [&](int n) { calls += "p" + std::to_string(n) + " "; },
+        *inbox, frames, [&](int n) { calls += "p" + std::to_string(n) + " "; },
         [&](int m) { calls += "m" + std::to_string(m & 0xFF) + " "; });
     return calls;
 }
