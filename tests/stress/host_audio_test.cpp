@@ -170,10 +170,11 @@ TEST_F(HostAudio, EditsNeverMuteASoundingNote) {
         }
         plugin->process(played, kBlock, release.get());
     });
-    // At least 1000 mapping edits that keep MIDI channel 1 on its target, going on until 100
-    // blocks have run meanwhile.
+    // At least 1000 mapping edits that keep MIDI channel 1 on its target, and the project's
+    // chunk (naming the open device) re-applied, going on until 100 blocks have run meanwhile.
     while (blocks.load() == 0)
         std::this_thread::yield();
+    const std::vector<unsigned char> project = plugin->chunk();
     long first = blocks.load();
     for (int round = 0; round < 250 || blocks.load() < first + 100; round++) {
         synth.addMapRow(-1);
@@ -182,6 +183,7 @@ TEST_F(HostAudio, EditsNeverMuteASoundingNote) {
         synth.setMapTarget(0, 0);
         synth.setSync(round % 2);
         synth.refreshBusInfo();
+        plugin->setChunk(project);
     }
     editing = false;
     audio.join();
