@@ -1,0 +1,93 @@
+// The audio road from the JACK thread to the host's audio thread: the JACK side writes each
+// period into a lock-free ring; the host side reads it through zita-resampler's VResampler, at
+// the host's rate and on the host's clock. A slow control loop keeps the ring's fill at a
+// target by nudging the resampling ratio, which follows a host clock that drifts against the
+// server's and keeps the latency constant.
+#pragma once
+
+#include <atomic>
+#include <vector>
+
+#include <zita-resampler/vresampler.h>
+
+#include "jackapi.h"
+
+/// The fill control loop: a low-passed fill error drives a critically damped PI correction of
+/// the resampling ratio.
+class CJackDriftLoop {
+public:
+    void reset(int serverRate);
+    /// One host block of seconds with the fill error in server frames; returns the relative
+    /// correction of the input consumption (positive reads faster).
+    double update(double error, double seconds);
+
+private:
+    double rate = 48000;
+    double averaged = 0;
+    double integral = 0;
+};
+
+class CJackClockBridge {
+public:
+    /// Filter half length of the resampler, in input frames.
+    static constexpr int kFilterHalfLength = 16;
+
+    CJackClockBridge(const CJackApi& api, int channels, int serverRate);
+    ~CJackClockBridge();
+    CJackClockBridge(const CJackClockBridge&) = delete;
+    CJackClockBridge& operator=(const CJackClockBridge&) = delete;
+
+    bool isValid() const { return ring != nullptr; }
+
+    // JACK thread.
+    /// Appends one period; a null input gives silence. Drops it when the ring is full.
+    void pushPeriod(const float* const* inputs, int frames);
+    /// Frames appended since the start, the position of the server's stream.
+    long getFramesWritten() const { return framesWritten.load(std::memory_order_acquire); }
+
+    // Host side, with no drive running: the host's format; resets the reading side.
+    bool setHost(int hostRate, int hostMaxFrames);
+
+    // Host audio thread.
+    /// Starts a host block of frames: measures the fill and adjusts the ratio.
+    void beginBlock(int frames);
+    /// Writes frames [first, first + count) of every non-null output.
+    void pull(float* const* outputs, int first, int count);
+    /// Server stream frames taken into the resampler so far.
+    long getFramesRead() const { return framesRead; }
+    /// The fill the loop holds, in server frames.
+    double getTargetFill() const;
+    /// Server frames per host frame.
+    double getServerPerHost() const { return double(serverRate) / hostRate; }
+
+    // Counters, readable from any thread.
+    long getUnderrunFrames() const { return underrunFrames.load(std::memory_order_relaxed); }
+    long getOverrunFrames() const { return overrunFrames.load(std::memory_order_relaxed); }
+    long getResyncs() const { return resyncs.load(std::memory_order_relaxed); }
+
+private:
+    int readableFrames() const;
+    void skipFrames(int frames);
+    void silence(float* const* outputs, int first, int count);
+    int resampleInto(float* const* outputs, int first, int count);
+
+    const CJackApi& jack;
+    int channels;
+    int stride;
+    int frameBytes;
+    int serverRate;
+    int hostRate = 44100;
+    int hostMaxFrames = 1024;
+    jack_ringbuffer_t* ring = nullptr;
+    std::atomic<int> periodFrames{256};
+    std::atomic<long> framesWritten{0};
+
+    VResampler resampler;
+    CJackDriftLoop loop;
+    std::vector<float> interleaved;
+    bool running = false;
+    long framesRead = 0;
+    std::atomic<long> underrunFrames{0};
+    std::atomic<long> overrunFrames{0};
+    std::atomic<long> resyncs{0};
+};
