@@ -12,7 +12,8 @@
     X(jack_client_close)                                                                           \
     X(jack_activate)                                                                               \
     X(jack_get_sample_rate)                                                                        \
-    X(jack_get_buffer_size)                                                                        \
+    X(jack_get_cycle_times)                                                                        \
+    X(jack_get_time)                                                                               \
     X(jack_port_register)                                                                          \
     X(jack_port_get_buffer)                                                                        \
     X(jack_port_name)                                                                              \

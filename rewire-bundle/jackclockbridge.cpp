@@ -9,10 +9,15 @@ const int kRingFrames = 16384;
 // The fill error is averaged over about this long, which hides the sawtooth that whole periods
 // arriving at once and whole host blocks leaving at once draw into it.
 const double kAverageSeconds = 0.25;
-// Natural frequency of the loop, rad/s: settles within seconds, far below the block rates.
+// Natural frequency of the loop, rad/s: far below the block rates. It starts four times as fast
+// and slows down over the first seconds, to take up a clock's offset quickly and then hold.
 const double kLoopOmega = 0.8;
+const double kStartBoost = 3.0;
+const double kSlowDownSeconds = 4.0;
 // Largest ratio correction: far beyond any real clock's error (a few hundred ppm).
 const double kMaxCorrection = 0.005;
+// Largest step of the fill error into the average, in periods.
+const double kErrorLimit = 0.125;
 
 int strideFor(int channels) {
     int stride = 1;
@@ -26,15 +31,19 @@ void CJackDriftLoop::reset(int serverRate) {
     rate = serverRate;
     averaged = 0;
     integral = 0;
+    elapsed = 0;
 }
 
-double CJackDriftLoop::update(double error, double seconds) {
-    averaged += std::min(1.0, seconds / kAverageSeconds) * (error - averaged);
-    double correction =
-        (2 * kLoopOmega * averaged + kLoopOmega * kLoopOmega * (integral + averaged * seconds)) /
-        rate;
+double CJackDriftLoop::update(double error, double seconds, double limit) {
+    elapsed += seconds;
+    double omega = kLoopOmega * (1 + kStartBoost * std::max(0.0, 1 - elapsed / kSlowDownSeconds));
+    double limited = std::clamp(error, averaged - limit, averaged + limit);
+    averaged += std::min(1.0, seconds / kAverageSeconds) * (limited - averaged);
+    // The integral is kept as a ratio correction, so that slowing the loop down does not move it.
+    double step = omega * omega * averaged * seconds / rate;
+    double correction = 2 * omega * averaged / rate + integral + step;
     // No integration while pinned at the limit, so the loop does not wind up.
-    if (std::fabs(correction) < kMaxCorrection) integral += averaged * seconds;
+    if (std::fabs(correction) < kMaxCorrection) integral += step;
     return std::clamp(correction, -kMaxCorrection, kMaxCorrection);
 }
 
@@ -50,7 +59,7 @@ CJackClockBridge::~CJackClockBridge() {
     if (ring) jack.jack_ringbuffer_free(ring);
 }
 
-void CJackClockBridge::pushPeriod(const float* const* inputs, int frames) {
+void CJackClockBridge::pushPeriod(const float* const* inputs, int frames, uint64_t now) {
     periodFrames.store(frames, std::memory_order_relaxed);
     size_t bytes = size_t(frames) * size_t(frameBytes);
     if (jack.jack_ringbuffer_write_space(ring) < bytes) {
@@ -67,13 +76,24 @@ void CJackClockBridge::pushPeriod(const float* const* inputs, int frames) {
             frame[n] = n < channels && inputs[n] ? inputs[n][f] : 0.0f;
     }
     jack.jack_ringbuffer_write_advance(ring, bytes);
-    framesWritten.fetch_add(frames, std::memory_order_release);
+    long written = framesWritten.fetch_add(frames, std::memory_order_release) + frames;
+    unsigned next = stampCount.load(std::memory_order_relaxed) + 1;
+    stamps[next % kStamps].streamEnd.store(written, std::memory_order_relaxed);
+    stamps[next % kStamps].arrival.store(double(now), std::memory_order_relaxed);
+    stampCount.store(next, std::memory_order_release);
 }
 
 bool CJackClockBridge::setHost(int rate, int maxFrames) {
     if (rate <= 0 || maxFrames <= 0) return false;
     if (resampler.setup(double(rate) / serverRate, unsigned(stride), kFilterHalfLength) != 0)
         return false;
+    // Fills the filter's history with silence, so that the first block takes no more from the
+    // ring than any later one and the fill starts where the loop holds it.
+    resampler.inp_count = 2 * kFilterHalfLength;
+    resampler.inp_data = nullptr;
+    resampler.out_count = 1;
+    resampler.out_data = nullptr;
+    resampler.process();
     hostRate = rate;
     hostMaxFrames = maxFrames;
     interleaved.assign(size_t(maxFrames) * size_t(stride), 0.0f);
@@ -82,11 +102,13 @@ bool CJackClockBridge::setHost(int rate, int maxFrames) {
 }
 
 double CJackClockBridge::getTargetFill() const {
-    // Periods arrive whole: the fill swings by one period, around half of it above its low;
-    // a quarter period more keeps a late JACK thread from emptying it; and the largest host
-    // block must be there when it asks.
+    // Periods arrive whole: just before one arrives, the ring holds one period less than the
+    // measured fill. The largest host block and the resampler's look-ahead must be there then;
+    // one period more serves a host whose calls come a period early or late (one woken on the
+    // server's own cycles), and a quarter period more keeps a late JACK thread from emptying
+    // the ring.
     double period = periodFrames.load(std::memory_order_relaxed);
-    return 0.75 * period + hostMaxFrames * getServerPerHost();
+    return 2.25 * period + 2 * kFilterHalfLength + hostMaxFrames * getServerPerHost();
 }
 
 int CJackClockBridge::readableFrames() const {
@@ -98,24 +120,37 @@ void CJackClockBridge::skipFrames(int frames) {
     framesRead += frames;
 }
 
-void CJackClockBridge::beginBlock(int frames) {
-    double fill = readableFrames();
+double CJackClockBridge::measureFill(uint64_t now) const {
+    const Stamp& stamp = stamps[stampCount.load(std::memory_order_acquire) % kStamps];
+    long streamEnd = stamp.streamEnd.load(std::memory_order_relaxed);
+    double arrival = stamp.arrival.load(std::memory_order_relaxed);
+    double since = std::max(0.0, (double(now) - arrival) * 1e-6 * serverRate);
+    // No more than a period: a stalled server delivers nothing, whatever the clock says.
+    double period = periodFrames.load(std::memory_order_relaxed);
+    return double(streamEnd - framesRead) + std::min(since, period);
+}
+
+void CJackClockBridge::beginBlock(int frames, uint64_t now) {
+    double fill = measureFill(now);
     double target = getTargetFill();
-    if (!running) {
+    double period = periodFrames.load(std::memory_order_relaxed);
+    bool starting = !running;
+    bool backlog = fill > target + 2 * (period + hostMaxFrames * getServerPerHost());
+    if (starting) {
         // Silence until the target fill has gathered, after the start and after an underrun.
         if (fill < target) return;
         running = true;
-        loop.reset(serverRate);
-    }
-    double period = periodFrames.load(std::memory_order_relaxed);
-    if (fill > target + 2 * (period + hostMaxFrames * getServerPerHost())) {
+    } else if (backlog) {
         // The host stopped calling for a while: drop the backlog instead of keeping its delay.
-        skipFrames(int(fill - target));
         resyncs.fetch_add(1, std::memory_order_relaxed);
-        loop.reset(serverRate);
-        fill = readableFrames();
     }
-    double correction = loop.update(fill - target, double(frames) / hostRate);
+    if (starting || backlog) {
+        // Reads from right at the target, so the loop has nothing to pull in.
+        skipFrames(std::min(readableFrames(), int(fill - target)));
+        loop.reset(serverRate);
+        return;
+    }
+    double correction = loop.update(fill - target, double(frames) / hostRate, kErrorLimit * period);
     resampler.set_rratio(1.0 / (1.0 + correction));
 }
 

@@ -2,7 +2,10 @@
 // period into a lock-free ring; the host side reads it through zita-resampler's VResampler, at
 // the host's rate and on the host's clock. A slow control loop keeps the ring's fill at a
 // target by nudging the resampling ratio, which follows a host clock that drifts against the
-// server's and keeps the latency constant.
+// server's and keeps the latency constant. The fill is measured as if frames arrived one by one:
+// the frames in the ring plus those that have played into the server since its last period
+// began, by the microsecond clock JACK keeps (jack_get_time); so neither whole periods arriving
+// at once nor host blocks leaving at once draw a sawtooth into it.
 #pragma once
 
 #include <atomic>
@@ -18,13 +21,16 @@ class CJackDriftLoop {
 public:
     void reset(int serverRate);
     /// One host block of seconds with the fill error in server frames; returns the relative
-    /// correction of the input consumption (positive reads faster).
-    double update(double error, double seconds);
+    /// correction of the input consumption (positive reads faster). An error further than
+    /// limit from the average counts as that far: a JACK thread that woke late once makes the
+    /// fill look short for one block, which must not move the latency.
+    double update(double error, double seconds, double limit);
 
 private:
     double rate = 48000;
     double averaged = 0;
     double integral = 0;
+    double elapsed = 0;
 };
 
 class CJackClockBridge {
@@ -40,8 +46,9 @@ public:
     bool isValid() const { return ring != nullptr; }
 
     // JACK thread.
-    /// Appends one period; a null input gives silence. Drops it when the ring is full.
-    void pushPeriod(const float* const* inputs, int frames);
+    /// Appends a period arriving at now (microseconds); a null input gives silence. Drops it
+    /// when the ring is full.
+    void pushPeriod(const float* const* inputs, int frames, uint64_t now);
     /// Frames appended since the start, the position of the server's stream.
     long getFramesWritten() const { return framesWritten.load(std::memory_order_acquire); }
 
@@ -49,14 +56,16 @@ public:
     bool setHost(int hostRate, int hostMaxFrames);
 
     // Host audio thread.
-    /// Starts a host block of frames: measures the fill and adjusts the ratio.
-    void beginBlock(int frames);
+    /// Starts a host block of frames at now (microseconds): measures the fill and adjusts the
+    /// ratio.
+    void beginBlock(int frames, uint64_t now);
     /// Writes frames [first, first + count) of every non-null output.
     void pull(float* const* outputs, int first, int count);
     /// Server stream frames taken into the resampler so far.
     long getFramesRead() const { return framesRead; }
     /// The fill the loop holds, in server frames.
     double getTargetFill() const;
+    int getPeriodFrames() const { return periodFrames.load(std::memory_order_relaxed); }
     /// Server frames per host frame.
     double getServerPerHost() const { return double(serverRate) / hostRate; }
 
@@ -66,6 +75,14 @@ public:
     long getResyncs() const { return resyncs.load(std::memory_order_relaxed); }
 
 private:
+    /// The last period's end in the stream and its arrival time, published together.
+    struct Stamp {
+        std::atomic<long> streamEnd{0};
+        std::atomic<double> arrival{0};
+    };
+    static constexpr int kStamps = 4;
+
+    double measureFill(uint64_t now) const;
     int readableFrames() const;
     void skipFrames(int frames);
     void silence(float* const* outputs, int first, int count);
@@ -81,6 +98,10 @@ private:
     jack_ringbuffer_t* ring = nullptr;
     std::atomic<int> periodFrames{256};
     std::atomic<long> framesWritten{0};
+    // The newest entry is stamps[stampCount % kStamps]; the JACK thread reuses an entry only
+    // kStamps periods later.
+    Stamp stamps[kStamps];
+    std::atomic<unsigned> stampCount{0};
 
     VResampler resampler;
     CJackDriftLoop loop;

@@ -146,7 +146,7 @@ int CJackDevice::process(jack_nframes_t frames, void* self) {
     for (int n = 0; n < device->getChannelCount(); n++)
         device->inputBuffers[n] = static_cast<const float*>(
             device->jack->jack_port_get_buffer(device->inputPorts[n], frames));
-    device->bridge->pushPeriod(device->inputBuffers, int(frames));
+    device->bridge->pushPeriod(device->inputBuffers, int(frames), device->jack->jack_get_time());
     device->sendMidi(streamStart, frames);
     device->transport->apply(device->client);
     return 0;
@@ -173,10 +173,12 @@ void CJackDevice::sendMidi(long streamStart, jack_nframes_t frames) {
 }
 
 double CJackDevice::midiDelay() const {
-    // The read position trails the server by about the target fill, and the host's output
-    // trails the read position by about as much again: so a message reaches the application
-    // about as late after the host sent it as audio takes to come back.
-    return 2 * bridge->getTargetFill() + CJackClockBridge::kFilterHalfLength;
+    // The frames read now entered the server about the target fill less one period ago (a
+    // period is counted in full from its cycle's start), and the host plays them about as long
+    // after this block. A message leaving twice that after its read position thus reaches the
+    // application as late after the host sent it as audio takes to come back from it.
+    return 2 * (bridge->getTargetFill() - bridge->getPeriodFrames()) +
+           CJackClockBridge::kFilterHalfLength;
 }
 
 ReWireError CJackDevice::drive(const ReWireDriveAudioInputParams& input,
@@ -185,7 +187,7 @@ ReWireError CJackDevice::drive(const ReWireDriveAudioInputParams& input,
     streaming = live.load() && !serverGone.load();
     if (streaming) {
         int frames = std::max(0, input.fFrames);
-        bridge->beginBlock(frames);
+        bridge->beginBlock(frames, jack->jack_get_time());
         blockStart = bridge->getFramesRead();
         transport->follow(input.fTransportMode != 0, input.fPosition / kPositionUnitsPerQuarter,
                           input.fTempo / kTempoUnitsPerBeat, frames, hostRate);
