@@ -16,6 +16,8 @@ const double kStartBoost = 3.0;
 const double kSlowDownSeconds = 4.0;
 // Largest ratio correction: far beyond any real clock's error (a few hundred ppm).
 const double kMaxCorrection = 0.005;
+// Blocks over which the fill is watched before reading starts.
+const int kGatherBlocks = 8;
 // Largest step of the fill error into the average, in periods.
 const double kErrorLimit = 0.125;
 
@@ -98,6 +100,7 @@ bool CJackClockBridge::setHost(int rate, int maxFrames) {
     hostMaxFrames = maxFrames;
     interleaved.assign(size_t(maxFrames) * size_t(stride), 0.0f);
     running = false;
+    gatheredBlocks = 0;
     return true;
 }
 
@@ -111,8 +114,11 @@ double CJackClockBridge::getTargetFill() const {
     return 2.25 * period + 2 * kFilterHalfLength + hostMaxFrames * getServerPerHost();
 }
 
+// Counted by our own atomics rather than the ring's read space: so the frames read are those
+// whose writing the JACK thread has published, also to a thread sanitizer, which cannot see
+// the ring's own ordering inside libjack.
 int CJackClockBridge::readableFrames() const {
-    return int(jack.jack_ringbuffer_read_space(ring) / size_t(frameBytes));
+    return int(framesWritten.load(std::memory_order_acquire) - framesRead);
 }
 
 void CJackClockBridge::skipFrames(int frames) {
@@ -134,24 +140,43 @@ void CJackClockBridge::beginBlock(int frames, uint64_t now) {
     double fill = measureFill(now);
     double target = getTargetFill();
     double period = periodFrames.load(std::memory_order_relaxed);
-    bool starting = !running;
-    bool backlog = fill > target + 2 * (period + hostMaxFrames * getServerPerHost());
-    if (starting) {
-        // Silence until the target fill has gathered, after the start and after an underrun.
-        if (fill < target) return;
-        running = true;
-    } else if (backlog) {
+    if (!running) {
+        gather(fill - target, frames);
+        return;
+    }
+    if (fill > target + 2 * (period + hostMaxFrames * getServerPerHost())) {
         // The host stopped calling for a while: drop the backlog instead of keeping its delay.
         resyncs.fetch_add(1, std::memory_order_relaxed);
-    }
-    if (starting || backlog) {
-        // Reads from right at the target, so the loop has nothing to pull in.
         skipFrames(std::min(readableFrames(), int(fill - target)));
         loop.reset(serverRate);
         return;
     }
     double correction = loop.update(fill - target, double(frames) / hostRate, kErrorLimit * period);
     resampler.set_rratio(1.0 / (1.0 + correction));
+}
+
+// Silence until the target fill has gathered, after the start and after an underrun; then a few
+// blocks more, and reading starts from the least excess seen (each less what the host would
+// have read since), so that the loop has nothing to pull in even when one measurement was off
+// (a thread woken late).
+void CJackClockBridge::gather(double excess, int frames) {
+    if (excess < 0) {
+        gatheredBlocks = 0;
+        return;
+    }
+    if (gatheredBlocks == 0) {
+        gatheredFrames = 0;
+        leastExcess = excess;
+    }
+    leastExcess = std::min(leastExcess, excess - gatheredFrames);
+    if (++gatheredBlocks < kGatherBlocks) {
+        gatheredFrames += frames * getServerPerHost();
+        return;
+    }
+    skipFrames(std::min(readableFrames(), int(leastExcess + gatheredFrames)));
+    loop.reset(serverRate);
+    gatheredBlocks = 0;
+    running = true;
 }
 
 void CJackClockBridge::silence(float* const* outputs, int first, int count) {
@@ -165,7 +190,8 @@ int CJackClockBridge::resampleInto(float* const* outputs, int first, int count) 
     while (resampler.out_count > 0) {
         jack_ringbuffer_data_t parts[2];
         jack.jack_ringbuffer_get_read_vector(ring, parts);
-        unsigned available = unsigned(parts[0].len / size_t(frameBytes));
+        unsigned available = unsigned(
+            std::min(parts[0].len / size_t(frameBytes), size_t(std::max(0, readableFrames()))));
         if (available == 0) break;
         resampler.inp_count = available;
         resampler.inp_data = reinterpret_cast<float*>(parts[0].buf);

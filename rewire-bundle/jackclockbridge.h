@@ -83,6 +83,7 @@ private:
     static constexpr int kStamps = 4;
 
     double measureFill(uint64_t now) const;
+    void gather(double excess, int frames);
     int readableFrames() const;
     void skipFrames(int frames);
     void silence(float* const* outputs, int first, int count);
@@ -107,6 +108,9 @@ private:
     CJackDriftLoop loop;
     std::vector<float> interleaved;
     bool running = false;
+    int gatheredBlocks = 0;
+    double leastExcess = 0;
+    double gatheredFrames = 0;
     long framesRead = 0;
     std::atomic<long> underrunFrames{0};
     std::atomic<long> overrunFrames{0};

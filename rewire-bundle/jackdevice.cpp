@@ -124,6 +124,8 @@ void CJackDevice::release() {
     transport.reset();
     if (midi) jack->jack_ringbuffer_free(midi);
     midi = nullptr;
+    midiSent.store(0);
+    midiTaken = 0;
 }
 
 void CJackDevice::setHostFormat(int sampleRate, int maxFrames) {
@@ -160,10 +162,12 @@ void CJackDevice::sendMidi(long streamStart, jack_nframes_t frames) {
         jack->jack_midi_clear_buffer(buffers[port]);
     }
     MidiMessage message;
-    while (jack->jack_ringbuffer_peek(midi, reinterpret_cast<char*>(&message), sizeof(message)) ==
+    while (midiTaken < midiSent.load(std::memory_order_acquire) &&
+           jack->jack_ringbuffer_peek(midi, reinterpret_cast<char*>(&message), sizeof(message)) ==
                sizeof(message) &&
            message.frame < streamStart + long(frames)) {
         jack->jack_ringbuffer_read_advance(midi, sizeof(message));
+        midiTaken++;
         // A message already due goes out first thing; JACK wants each port's in order.
         long due = std::max(0L, long(message.frame) - streamStart);
         jack_nframes_t offset = std::max(lastOffset[message.port], jack_nframes_t(due));
@@ -222,4 +226,5 @@ void CJackDevice::midiEvent(const ReWireMIDIEvent& event) {
         return;
     }
     jack->jack_ringbuffer_write(midi, reinterpret_cast<const char*>(&message), sizeof(message));
+    midiSent.fetch_add(1, std::memory_order_release);
 }

@@ -88,4 +88,7 @@ private:
     std::atomic<bool> serverGone{false};
     std::atomic<int> driving{0};
     std::atomic<long> lostMidi{0};
+    // Messages put into and taken from the MIDI ring; the count publishes each message.
+    std::atomic<long> midiSent{0};
+    long midiTaken = 0;
 };

@@ -22,9 +22,9 @@ CJackTransport::~CJackTransport() {
 void CJackTransport::send(Kind kind, double quarters) {
     double seconds = quarters * 60.0 / tempo.load(std::memory_order_relaxed);
     Command command{kind, uint32_t(std::lround(std::max(0.0, seconds) * serverRate))};
-    if (jack.jack_ringbuffer_write_space(commands) >= sizeof(Command))
-        jack.jack_ringbuffer_write(commands, reinterpret_cast<const char*>(&command),
-                                   sizeof(Command));
+    if (jack.jack_ringbuffer_write_space(commands) < sizeof(Command)) return;
+    jack.jack_ringbuffer_write(commands, reinterpret_cast<const char*>(&command), sizeof(Command));
+    sent.fetch_add(1, std::memory_order_release);
 }
 
 bool CJackTransport::hasJumped(double position, int frames, int hostRate) const {
@@ -56,8 +56,10 @@ void CJackTransport::follow(bool playing, double position, double beatsPerMinute
 
 void CJackTransport::apply(jack_client_t* client) {
     Command command;
-    while (jack.jack_ringbuffer_read(commands, reinterpret_cast<char*>(&command),
+    while (taken < sent.load(std::memory_order_acquire) &&
+           jack.jack_ringbuffer_read(commands, reinterpret_cast<char*>(&command),
                                      sizeof(Command)) == sizeof(Command)) {
+        taken++;
         if (command.kind == kStart)
             jack.jack_transport_start(client);
         else if (command.kind == kStop)

@@ -43,6 +43,9 @@ private:
     const CJackApi& jack;
     int serverRate;
     jack_ringbuffer_t* commands = nullptr;
+    // Commands put into and taken from the ring; the count publishes each command.
+    std::atomic<long> sent{0};
+    long taken = 0;
     std::atomic<double> tempo{120.0};
 
     // Host side: the previous block.

@@ -1,5 +1,7 @@
 #include "jackharness.h"
 
+#include <gtest/gtest.h>
+
 #include <jack/midiport.h>
 
 #include <atomic>
@@ -16,7 +18,10 @@
 extern char** environ;
 
 namespace {
-std::atomic<int> serverCount{0};
+std::string testName() {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    return test ? std::string(test->test_suite_name()) + "." + test->name() : "none";
+}
 
 void quiet(const char*) {}
 const int kReadyTries = 500;
@@ -31,8 +36,11 @@ bool serverAnswers() {
 }
 } // namespace
 
+// The name is the same on every run of a test: libjack keeps a few server slots per machine and
+// frees a dead server's slot only for a server of the same name, so the test that kills its
+// server would otherwise use them up.
 CPrivateJackServer::CPrivateJackServer(int sampleRate, int periodFrames)
-    : name("rwbtest-" + std::to_string(getpid()) + "-" + std::to_string(serverCount++)),
+    : name("rwbtest-" + std::to_string(std::hash<std::string>{}(testName()) % 1000000)),
       rate(sampleRate), period(periodFrames) {
     setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
     // libjack reports every refused connection on stderr; the tests check results instead.
