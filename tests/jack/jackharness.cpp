@@ -54,14 +54,17 @@ CPrivateJackServer::~CPrivateJackServer() {
 
 bool CPrivateJackServer::start() {
     std::string rateText = std::to_string(rate), periodText = std::to_string(period);
-    // Sync mode: each cycle waits for every client, however slow the machine.
+    // Sync mode: each cycle waits for every client, however slow the machine. Few ports keep
+    // the server's shared memory small.
     const char* argv[] = {"jackd",
                           "-n",
                           name.c_str(),
                           "--no-realtime",
                           "-S",
                           "-t",
-                          "20000",
+                          "2000",
+                          "--port-max",
+                          "64",
                           "-d",
                           "dummy",
                           "-r",
