@@ -291,6 +291,46 @@ TEST_F(JackDeviceTest, TransportStartsLocatesAndStopsWithTempoAndBarBeat) {
     EXPECT_EQ(listener->transport.back().state, JackTransportStopped);
 }
 
+// Another client is JACK's timebase master already: the device leaves it the role and only
+// starts the transport.
+TEST_F(JackDeviceTest, AnotherTimebaseMasterKeepsItsRole) {
+    startServer();
+    jack_status_t status;
+    jack_client_t* master = jack_client_open("master", JackNoStartServer, &status);
+    ASSERT_NE(master, nullptr);
+    auto ninety = [](jack_transport_state_t, jack_nframes_t, jack_position_t* position, int,
+                     void*) {
+        position->valid = JackPositionBBT;
+        position->bar = position->beat = 1;
+        position->tick = 0;
+        position->beats_per_bar = position->beat_type = 4;
+        position->ticks_per_beat = 1920;
+        position->beats_per_minute = 90;
+    };
+    ASSERT_EQ(jack_set_timebase_callback(master, 0, ninety, nullptr), 0);
+    ASSERT_EQ(jack_activate(master), 0);
+    CLockstepHost host(kServerRate, kBlock, 0, kServerRate);
+    host.reserve(3 * kServerRate);
+    ASSERT_TRUE(host.open(install, "", "JACK"));
+    host.mixer->setTempo(240);
+    host.beforeBlock = [&](long hostFrame) {
+        if (hostFrame >= kServerRate / 2) host.mixer->setPlaying(true);
+    };
+    startClients(host);
+    host.start();
+    ASSERT_TRUE(host.waitFor(2 * kServerRate));
+    stopClients();
+    jack_client_close(master);
+
+    bool rolled = false;
+    for (const CSeenTransport& seen : listener->transport) {
+        if (seen.state != JackTransportRolling) continue;
+        rolled = true;
+        EXPECT_DOUBLE_EQ(seen.beatsPerMinute, 90.0);
+    }
+    EXPECT_TRUE(rolled);
+}
+
 TEST_F(JackDeviceTest, OpenIsRefusedWithoutAServer) {
     CPrivateJackServer neverStarted(kServerRate, kPeriod);
     CLockstepHost host(kServerRate, kBlock, 0, kServerRate);
