@@ -6,8 +6,7 @@
 namespace {
 // Ring room in frames: several of the largest periods and host blocks JACK and hosts use.
 const int kRingFrames = 16384;
-// The fill error is averaged over about this long, which hides the sawtooth that whole periods
-// arriving at once and whole host blocks leaving at once draw into it.
+// The fill error is averaged over about this long, against the jitter of the threads' wake-ups.
 const double kAverageSeconds = 0.25;
 // Natural frequency of the loop, rad/s: far below the block rates. It starts four times as fast
 // and slows down over the first seconds, to take up a clock's offset quickly and then hold.
