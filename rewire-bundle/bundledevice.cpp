@@ -72,6 +72,7 @@ const CBusLayout& CBundleDevice::getLayout() const {
 bool CBundleDevice::open() {
     if (behaviour.refuseOpen) return false;
     if (opened.load()) return true;
+    if (!connect()) return false;
     reset();
     blocksDriven = 0;
     closeRefusals = 0;
@@ -90,6 +91,7 @@ bool CBundleDevice::askClose() {
 }
 
 void CBundleDevice::close() {
+    if (opened.load()) disconnect();
     opened.store(false);
     panelLaunched.store(false);
 }

@@ -67,8 +67,10 @@ public:
     bool isPanelLaunched() const { return panelLaunched.load(); }
 
     /// One audio block: MIDI in, audio into the wanted channels' buffers, events out.
-    ReWireError drive(const ReWireDriveAudioInputParams& input,
-                      ReWireDriveAudioOutputParams& output, int sampleRate);
+    virtual ReWireError drive(const ReWireDriveAudioInputParams& input,
+                              ReWireDriveAudioOutputParams& output, int sampleRate);
+    /// The host's sample rate and largest block, whenever they change; no drive call runs.
+    virtual void setHostFormat(int, int) {}
 
 protected:
     /// Sample rate of the block being driven.
@@ -76,6 +78,10 @@ protected:
 
     /// Clears the sound state before the device is opened again.
     virtual void reset() = 0;
+    /// Reaches what the device plays from at open; false refuses the open.
+    virtual bool connect() { return true; }
+    /// Lets go of it at close; drive calls may still come and must then give silence.
+    virtual void disconnect() {}
     virtual void midiEvent(const ReWireMIDIEvent& event) = 0;
     /// Writes frames [first, first + count) of the block into every channel whose buffer is
     /// non-null (buffers point at the block's first frame).

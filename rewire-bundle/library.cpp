@@ -1,10 +1,11 @@
 #include "library.h"
 
 #include "drumdevice.h"
+#include "flatdevice.h"
 #include "foundation/inifile.h"
 #include "foundation/os.h"
+#include "jackdevice.h"
 #include "synthdevice.h"
-#include "flatdevice.h"
 #include "tonedevice.h"
 
 namespace {
@@ -30,7 +31,7 @@ std::vector<CStr> splitNames(const CStr& text) {
 }
 
 // The buses a registry entry gives, or false when it gives none.
-bool readBuses(CIniFile& registry, const CStr& section, CBusLayout* layout) {
+bool readBuses(const CIniReader& registry, const CStr& section, CBusLayout* layout) {
     int buses =
         clampInt(registry.readInteger(section, "Buses", 0), 0, kReWireReservedEventBusIndex);
     if (buses == 0) return false;
@@ -51,8 +52,29 @@ bool readBuses(CIniFile& registry, const CStr& section, CBusLayout* layout) {
     return true;
 }
 
-CBundleDevice* createDevice(const CStr& kind, const CStr& name, int channels, CBusLayout* layout) {
-    CStr wanted = kind.upperCase();
+CJackDevice* createJackDevice(const CIniReader& registry, const CStr& section, const CStr& name,
+                              CBusLayout* layout) {
+    if (!CJackDevice::isAvailable()) return nullptr;
+    CJackSettings settings;
+    settings.channels = clampInt(registry.readInteger(section, "Channels", settings.channels), 1,
+                                 CJackSettings::kMaxChannels);
+    settings.midiPorts = clampInt(registry.readInteger(section, "MidiPorts", settings.midiPorts), 1,
+                                  CJackSettings::kMaxMidiPorts);
+    settings.clientName = registry.readString(section, "ClientName", settings.clientName);
+    for (int n = 0; n < settings.channels; n++)
+        settings.inputConnections[n] = registry.readString(section, "In" + asStr(n + 1), "");
+    for (int port = 0; port < settings.midiPorts; port++)
+        settings.midiConnections[port] = registry.readString(section, "Midi" + asStr(port + 1), "");
+    *layout = CJackDevice::layoutFor(settings.midiPorts);
+    return new CJackDevice(name, settings);
+}
+
+CBundleDevice* createDevice(const CIniReader& registry, const CStr& section, const CStr& name,
+                            CBusLayout* layout) {
+    CStr wanted = registry.readString(section, "Kind", "Synth").upperCase();
+    if (wanted == "JACK") return createJackDevice(registry, section, name, layout);
+    int channels = clampInt(registry.readInteger(section, "Channels", kDefaultToneChannels), 0,
+                            CBundleDevice::kMaxChannels);
     if (wanted == "DRUMS") {
         *layout = CDrumDevice::defaultLayout();
         return new CDrumDevice(name);
@@ -69,7 +91,7 @@ CBundleDevice* createDevice(const CStr& kind, const CStr& name, int channels, CB
     return new CSynthDevice(name);
 }
 
-void readBehaviour(CIniFile& registry, const CStr& section, CDeviceBehaviour* behaviour) {
+void readBehaviour(const CIniReader& registry, const CStr& section, CDeviceBehaviour* behaviour) {
     behaviour->refuseOpen = registry.readInteger(section, "RefuseOpen", 0) != 0;
     behaviour->refuseClose = registry.readInteger(section, "RefuseClose", 0);
     behaviour->failDrive = registry.readInteger(section, "FailDrive", 0) != 0;
@@ -109,20 +131,23 @@ void CReWireLibrary::addDemoDevices() {
     devices.push_back(new CDrumDevice("Drum Machine"));
     devices.back()->setLayouts(drums, drums);
     devices.push_back(new CToneDevice("Test Tones", kDefaultToneChannels));
+    if (CJackDevice::isAvailable()) {
+        CBusLayout jack = CJackDevice::layoutFor(1);
+        devices.push_back(new CJackDevice("JACK", CJackSettings()));
+        devices.back()->setLayouts(jack, jack);
+    }
 }
 
 void CReWireLibrary::readRegistry(const CStr& path) {
-    CIniFile registry(path);
+    CIniReader registry(path);
     refuseClose = registry.readInteger(kLibrarySection, "RefuseClose", 0);
     int count = clampInt(registry.readInteger(kLibrarySection, "Devices", 0), 0, kMaxDevices);
     for (int i = 0; i < count; i++) {
         CStr section = "Device" + asStr(i);
         CStr name = registry.readString(section, "Name", "Device " + asStr(i + 1));
-        int channels = clampInt(registry.readInteger(section, "Channels", kDefaultToneChannels), 0,
-                                CBundleDevice::kMaxChannels);
         CBusLayout layout;
-        CBundleDevice* device =
-            createDevice(registry.readString(section, "Kind", "Synth"), name, channels, &layout);
+        CBundleDevice* device = createDevice(registry, section, name, &layout);
+        if (!device) continue;
         readBuses(registry, section, &layout);
         readBehaviour(registry, section, &device->behaviour);
         device->setLayouts(layout, changedLayout(layout));
@@ -157,4 +182,6 @@ void CReWireLibrary::closeAllDevices() {
 void CReWireLibrary::setAudioInfo(int rate, int frames) {
     sampleRate.store(rate);
     maxFrames.store(frames);
+    for (CBundleDevice* device : devices)
+        device->setHostFormat(rate, frames);
 }

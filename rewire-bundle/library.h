@@ -1,5 +1,6 @@
 // The state of our ReWire library between the mixer's open and close: its devices, read from
-// the registry file next to the library or made from the built-in demo set.
+// the registry file next to the library or made from the built-in demo set (with a device
+// "JACK" where libjack can be loaded).
 //
 // Registry file "devices.ini" in the library's folder:
 //
@@ -8,7 +9,7 @@
 //     RefuseClose=0          ; mixer close requests refused first; -1 refuses for good
 //     [Device0]
 //     Name=Lead Synth
-//     Kind=Synth             ; Synth, Drums, Tone or Flat (constant levels, no synthesis)
+//     Kind=Synth             ; Synth, Drums, Tone, Flat (constant levels, no synthesis) or Jack
 //     Channels=8             ; audio channels (Tone and Flat only; the others are stereo)
 //     Buses=1                ; MIDI buses replacing the kind's own; names from Bus0=...
 //     Bus0=Main              ; a bus name, may be empty
@@ -21,6 +22,14 @@
 //     TargetsChangeRepeat=1  ; announces changed targets again on every later block
 //     EventLimit=16          ; events the device may return per block
 //     OverstateEvents=1      ; claims far more output events than it wrote or may return
+//
+// A Kind=Jack device is a JACK client (left out where libjack is missing) with these keys:
+//
+//     Channels=8             ; audio inputs in_1 ... in_N, the device's channels (1-8, default 8)
+//     MidiPorts=1            ; MIDI outputs midi_1 ... midi_M, one bus of 16 channels each (1-16)
+//     ClientName=rwbridge    ; the JACK client's name
+//     In1=fluidsynth:left    ; JACK port connected to in_1 at open; In1 ... In8
+//     Midi1=fluidsynth:midi_00 ; JACK MIDI input connected from midi_1 at open; Midi1 ... Midi16
 #pragma once
 
 #include <atomic>

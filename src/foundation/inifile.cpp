@@ -59,13 +59,19 @@ int findEntry(const CStringList& lines, const CStr& section, const CStr& ident) 
 } // namespace
 
 CStr CIniFile::readString(const CStr& section, const CStr& ident, const CStr& def) {
-    CStringList lines;
-    lines.open(fileName);
+    return CIniReader(fileName).readString(section, ident, def);
+}
+
+int CIniFile::readInteger(const CStr& section, const CStr& ident, int def) {
+    return strAsIntDef(readString(section, ident, asStr(def)), def);
+}
+
+CStr CIniReader::readString(const CStr& section, const CStr& ident, const CStr& def) const {
     int at = findEntry(lines, section, ident);
     return at < 0 ? def : strToValue(lines.getStr(at));
 }
 
-int CIniFile::readInteger(const CStr& section, const CStr& ident, int def) {
+int CIniReader::readInteger(const CStr& section, const CStr& ident, int def) const {
     return strAsIntDef(readString(section, ident, asStr(def)), def);
 }
 

@@ -20,6 +20,19 @@ public:
     CStr fileName;
 };
 
+/// An INI file read once into memory, for callers that read many keys: each read looks only
+/// at the loaded lines. Later changes to the file are not seen.
+class CIniReader {
+public:
+    explicit CIniReader(const CStr& path) { lines.open(path); }
+
+    CStr readString(const CStr& section, const CStr& ident, const CStr& def) const;
+    int readInteger(const CStr& section, const CStr& ident, int def) const;
+
+private:
+    CStringList lines;
+};
+
 /// Section name of a header line, or empty.
 CStr strToSection(const CStr& line);
 /// Identifier before the first "=", or empty when there is none.

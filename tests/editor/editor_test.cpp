@@ -91,7 +91,7 @@ TEST_F(EditorTest, DeviceListChoosesAndClosesDevices) {
     engine().setDevice(1);
     auto* list = static_cast<CDropdown*>(control(devicesCtrl));
     EXPECT_EQ(itemsOf(list),
-              (std::vector<CStr>{"<none>", "Poly Synth", "Drum Machine", "Test Tones"}));
+              (std::vector<CStr>{"<none>", "Poly Synth", "Drum Machine", "Test Tones", "JACK"}));
     EXPECT_EQ(list->index, 2);
 
     list->index = 1;

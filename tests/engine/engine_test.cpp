@@ -93,7 +93,7 @@ TEST_F(EngineTest, FreshEngineDefaultsAndItsChunk) {
     EXPECT_EQ(s.getMapping().getCount(), 1);
     EXPECT_EQ(s.getMapping().getChannel(0), 0);
     EXPECT_EQ(s.getMixer()->getTempo(), 120);
-    EXPECT_EQ(s.getMixer()->deviceCount(), 3);
+    EXPECT_EQ(s.getMixer()->deviceCount(), 4);
     EXPECT_EQ(chunkOf(s), kFreshChunk);
     s.addMapRow(-1);
     EXPECT_EQ(chunkOf(s).size(), kFreshChunk.size() + 28);

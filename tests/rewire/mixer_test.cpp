@@ -30,11 +30,12 @@ float expectedTone(int channel, int frame) {
 TEST_F(MixerTest, DemoDevicesAreListedWithTheirChannels) {
     openMixer("");
     ASSERT_TRUE(mixer->isActive());
-    ASSERT_EQ(mixer->deviceCount(), 3);
+    ASSERT_EQ(mixer->deviceCount(), 4);
     EXPECT_EQ(mixer->deviceName(0), CStr("Poly Synth"));
     EXPECT_EQ(mixer->deviceName(1), CStr("Drum Machine"));
     EXPECT_EQ(mixer->deviceName(2), CStr("Test Tones"));
-    EXPECT_EQ(mixer->deviceName(3), CStr(""));
+    EXPECT_EQ(mixer->deviceName(3), CStr("JACK"));
+    EXPECT_EQ(mixer->deviceName(4), CStr(""));
     EXPECT_EQ(mixer->getDevice(-1), nullptr);
     EXPECT_EQ(mixer->getDevice(0)->getChannels(), 2);
     EXPECT_EQ(mixer->getDevice(0)->getChannelName(1), CStr("Right"));
@@ -344,7 +345,7 @@ TEST_F(MixerTest, ReopenedMixerListsItsDevicesOnce) {
     EXPECT_FALSE(mixer->getDevice(2)->isActive());
     mixer->open(kRate, kFrames);
     ASSERT_TRUE(mixer->isActive());
-    EXPECT_EQ(mixer->deviceCount(), 3);
+    EXPECT_EQ(mixer->deviceCount(), 4);
     CReWireDevice* tones = openDevice(2);
     COutputs outputs(kFrames);
     process(outputs);

@@ -1,0 +1,123 @@
+// The clock bridge on its own, on simulated clocks: the server's periods and the host's blocks
+// each arrive on time by their own clock, as a host on its own sound card and a JACK server do,
+// so a minute runs in a moment and the figures do not depend on the machine's load.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "jackclockbridge.h"
+
+namespace {
+const int kServerRate = 48000;
+const int kPeriod = 256;
+const int kBlock = 256;
+const int kClickInterval = 4800;
+
+// Server periods and host blocks in time order; channel 0 carries a click every
+// kClickInterval frames, channel 1 a steady sine.
+class CClockRun {
+public:
+    CClockRun(int hostRate, double ppm)
+        : bridge(*jackApi(), 2, kServerRate),
+          serverPerHost(double(kServerRate) / (hostRate * (1 + ppm * 1e-6))) {
+        bridge.setHost(hostRate, kBlock);
+    }
+
+    /// Runs until the server has played seconds; stall skips the periods in [from, to).
+    void run(double seconds, long stallFrom = -1, long stallTo = -1) {
+        std::vector<float> clicks(kPeriod), sine(kPeriod), out[2];
+        out[0].resize(kBlock);
+        out[1].resize(kBlock);
+        while (periods * kPeriod < long(seconds * kServerRate)) {
+            double periodStart = double(periods) * kPeriod;
+            double blockTime = double(blocks) * kBlock * serverPerHost;
+            if (blockTime < periodStart) {
+                bridge.beginBlock(kBlock, micros(blockTime));
+                float* outputs[2] = {out[0].data(), out[1].data()};
+                bridge.pull(outputs, 0, kBlock);
+                for (int n = 0; n < 2; n++)
+                    recording[n].insert(recording[n].end(), out[n].begin(), out[n].end());
+                blocks++;
+                continue;
+            }
+            bool stalled = periodStart >= stallFrom && periodStart < stallTo;
+            for (int f = 0; f < kPeriod; f++) {
+                long frame = periods * kPeriod + f;
+                clicks[size_t(f)] = frame % kClickInterval == 0 ? 1.0f : 0.0f;
+                sine[size_t(f)] = 0.5f * float(std::sin(2 * M_PI * 997.0 * frame / kServerRate));
+            }
+            const float* inputs[2] = {clicks.data(), sine.data()};
+            if (!stalled) bridge.pushPeriod(inputs, kPeriod, micros(periodStart));
+            periods++;
+        }
+    }
+
+    /// Latencies in server frames of the clicks heard from host frame from on.
+    std::vector<double> latencies(long from) const {
+        std::vector<double> found;
+        const std::vector<float>& s = recording[0];
+        for (size_t i = size_t(from) + 1; i + 1 < s.size(); i++) {
+            if (s[i] < 0.3f || s[i] < s[i - 1] || s[i] < s[i + 1]) continue;
+            double a = s[i - 1], b = s[i], c = s[i + 1];
+            double at = (double(i) + 0.5 * (a - c) / (a - 2 * b + c)) * serverPerHost;
+            found.push_back(at - std::floor(at / kClickInterval) * kClickInterval);
+            i += kClickInterval / 2;
+        }
+        return found;
+    }
+
+    static uint64_t micros(double frames) { return uint64_t(frames * 1e6 / kServerRate); }
+
+    CJackClockBridge bridge;
+    double serverPerHost;
+    long periods = 0, blocks = 0;
+    std::vector<float> recording[2];
+};
+
+double spread(const std::vector<double>& values) {
+    auto [low, high] = std::minmax_element(values.begin(), values.end());
+    return *high - *low;
+}
+} // namespace
+
+TEST(ClockBridgeTest, HostAt44100OnAClock200ppmOffHoldsTheLatencyForAMinute) {
+    const int hostRate = 44100;
+    CClockRun run(hostRate, 200);
+    run.run(60);
+
+    EXPECT_EQ(run.bridge.getUnderrunFrames(), 0);
+    EXPECT_EQ(run.bridge.getOverrunFrames(), 0);
+    EXPECT_EQ(run.bridge.getResyncs(), 0);
+    std::vector<double> whole = run.latencies(hostRate / 2);
+    std::vector<double> locked = run.latencies(2L * hostRate);
+    EXPECT_GE(whole.size(), 595u) << "a click every 0.1 s";
+    double bound = 2.0 * kPeriod + kBlock * run.serverPerHost;
+    EXPECT_LE(*std::max_element(whole.begin(), whole.end()), bound);
+    EXPECT_LE(spread(locked), 2.0) << "within a frame either way once locked";
+    printf("drift run: %zu host frames, %zu clicks, underruns %ld, latency %.1f to %.1f, "
+           "after 2 s %.1f to %.1f (bound %.0f)\n",
+           run.recording[0].size(), whole.size(), run.bridge.getUnderrunFrames(),
+           *std::min_element(whole.begin(), whole.end()),
+           *std::max_element(whole.begin(), whole.end()),
+           *std::min_element(locked.begin(), locked.end()),
+           *std::max_element(locked.begin(), locked.end()), bound);
+}
+
+// The server stops delivering for a while: the host keeps getting blocks, silent and counted,
+// and the sound returns at the same latency once the periods come again.
+TEST(ClockBridgeTest, UnderrunGivesCountedSilenceAndTheLatencyComesBack) {
+    CClockRun run(kServerRate, 0);
+    run.run(2, kServerRate, kServerRate + 10 * kPeriod);
+    EXPECT_GT(run.bridge.getUnderrunFrames(), 0);
+    const std::vector<float>& sine = run.recording[1];
+    long silent = 0;
+    for (float sample : sine)
+        silent += sample == 0.0f;
+    EXPECT_GE(silent, 10L * kPeriod) << "the missing periods are silence";
+    std::vector<double> before = run.latencies(kServerRate / 4);
+    before.resize(5);
+    std::vector<double> after = run.latencies(kServerRate * 3 / 2);
+    ASSERT_FALSE(after.empty());
+    EXPECT_NEAR(after.back(), before.front(), 1.0);
+}
