@@ -139,10 +139,11 @@ TEST(HostInstances, CreatedAndClosedOnTwoThreadsLeaveTheLibraryUsable) {
     EXPECT_GT(held.load(), 0);
     EXPECT_EQ(overlaps.load(), 0);
     EXPECT_EQ(ReWireGetLoadCount(), 0);
-    // With every instance closed, the next one holds the mixer and lists the devices.
+    // With every instance closed, the next one holds the mixer and lists the demo devices
+    // (and "JACK" where libjack is installed).
     Plugin next;
     EXPECT_TRUE(next.synth().getMixer()->isActive());
-    EXPECT_EQ(next.synth().getMixer()->deviceCount(), 3);
+    EXPECT_GE(next.synth().getMixer()->deviceCount(), 3);
     next.synth().setDevice(kSynth);
     EXPECT_GT(renderPeak(next, Note(true).get()), 0.0f);
 }
