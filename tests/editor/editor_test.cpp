@@ -45,35 +45,6 @@ struct Snapshot {
 };
 } // namespace
 
-TEST_F(EditorTest, AlignmentPassPlacesTheControlsOnTheWindowWidth) {
-    CSynthWin& w = editor();
-    EXPECT_EQ(w.width, 304);
-    EXPECT_EQ(w.height, 160);
-    ASSERT_EQ(w.clientGroup->count(), 7);
-    EXPECT_EQ(control(devicesCtrl)->x, 8);
-    EXPECT_EQ(control(devicesCtrl)->width, 160);
-    EXPECT_EQ(control(syncCtrl)->x, 176);
-    EXPECT_EQ(control(addCtrl)->x, 256);
-    EXPECT_EQ(control(addCtrl)->text, CStr("+"));
-    EXPECT_EQ(control(removeCtrl)->x, 278);
-    EXPECT_EQ(control(removeCtrl)->text, CStr("-"));
-    EXPECT_EQ(w.width - (control(removeCtrl)->x + control(removeCtrl)->width), 8);
-    EXPECT_EQ(control(midiCtrl), w.midiPanel);
-    EXPECT_EQ(w.midiPanel->width, 288);
-    EXPECT_EQ(w.midiPanel->height, 88);
-    EXPECT_FALSE(w.midiPanel->hScroll->visible);
-    EXPECT_EQ(control(separatorCtrl)->width, 304);
-    EXPECT_EQ(control(separatorCtrl)->y, 132);
-    EXPECT_EQ(control(metersCtrl), w.audioPanel);
-    EXPECT_EQ(w.audioPanel->width, 216);
-    EXPECT_EQ(w.audioPanel->y, 140);
-
-    // a second setup replaces every control rather than adding to them
-    w.setup();
-    EXPECT_EQ(w.clientGroup->count(), 7);
-    EXPECT_EQ(control(addCtrl)->x, 256);
-}
-
 TEST_F(EditorTest, DeviceListWithoutReWireOffersOnlyTheNotice) {
     engine(false);
     auto* list = static_cast<CDropdown*>(control(devicesCtrl));
@@ -111,35 +82,13 @@ TEST_F(EditorTest, DeviceListChoosesAndClosesDevices) {
     EXPECT_EQ(row(editor(), 0)->count(), 0);
 }
 
-TEST_F(EditorTest, SyncSwitchTogglesAndShowsItsState) {
+TEST_F(EditorTest, SyncSwitchTogglesAndAnythingButZeroCountsAsOn) {
     engine();
-    CCtrl* sync = control(syncCtrl);
-    const int start = engine().getSync();
+    EXPECT_EQ(engine().getSync(), 1);
     click(185, 17);
-    EXPECT_NE(engine().getSync(), start);
     EXPECT_EQ(engine().getSync(), 0);
-    Snapshot off(sync);
-    // off: a square inset by 6 pixels on every side
-    EXPECT_EQ(off.at(6, 6), colText);
-    EXPECT_EQ(off.at(11, 11), colText);
-    EXPECT_EQ(off.at(5, 9), colDark);
-    EXPECT_EQ(off.at(12, 9), colDark);
     click(185, 17);
-    EXPECT_EQ(engine().getSync(), start);
-    Snapshot on(sync);
-    // on: a right-pointing arrow, 7 pixels tall at its base and a single pixel at its tip
-    auto columnCount = [&](int x) {
-        int n = 0;
-        for (int y = 0; y < 18; y++)
-            n += on.at(x, y) == colText ? 1 : 0;
-        return n;
-    };
-    EXPECT_EQ(columnCount(7), 0);
-    EXPECT_EQ(columnCount(8), 7);
-    EXPECT_EQ(columnCount(11), 1);
-    EXPECT_EQ(on.at(11, 9), colText);
-    EXPECT_EQ(on.at(6, 6), colDark);
-    // anything but 0 counts as on, and switches off
+    EXPECT_EQ(engine().getSync(), 1);
     engine().setSync(7);
     click(185, 17);
     EXPECT_EQ(engine().getSync(), 0);
@@ -161,38 +110,19 @@ TEST_F(EditorTest, AddAndRemoveRebuildTheRowsAtTheNextIdle) {
     EXPECT_EQ(w.midiPanel->client->count(), 1);
 }
 
-TEST_F(EditorTest, RowsSitOnTheirPitchAndCarryTheirNumber) {
+TEST_F(EditorTest, RowsShowTheirTargetsAndKeepATargetPastTheDevicesList) {
     engine().setDevice(0);
     engine().addMapRow(-1);
     engine().addMapRow(7);
     CSynthWin& w = editor();
     ASSERT_EQ(w.midiPanel->client->count(), 3);
     for (int i = 0; i < 3; i++) {
-        CDropdown* r = row(w, i);
-        EXPECT_EQ(r->x, 4);
-        EXPECT_EQ(r->y, 4 + 20 * i);
-        EXPECT_EQ(r->width, 256);
-        EXPECT_EQ(r->height, 18);
-        EXPECT_EQ(r->tag, i);
-        EXPECT_EQ(r->arrowMode, arrowSteps);
-        EXPECT_EQ(r->index, engine().getMapping().getChannel(i));
-        EXPECT_EQ(r->count(), 3);
+        EXPECT_EQ(row(w, i)->index, engine().getMapping().getChannel(i));
+        EXPECT_EQ(row(w, i)->count(), 3);
     }
     EXPECT_EQ(row(w, 1)->defaultText(), CStr("Synth: Pad"));
-    // a stored target past the device's list shows no name and stays as it is
     EXPECT_EQ(row(w, 2)->defaultText(), CStr());
     EXPECT_EQ(engine().getMapping().getChannel(2), 7);
-
-    // the number sits left of the divider, in grey; the divider line at x 16
-    Snapshot first(row(w, 0));
-    int numberPixels = 0;
-    for (int y = 1; y < 17; y++)
-        for (int x = 1; x < 16; x++)
-            numberPixels += first.at(x, y) == asColor(128, 128, 128) ? 1 : 0;
-    EXPECT_GT(numberPixels, 3);
-    EXPECT_EQ(first.at(16, 9), asColor(64, 64, 64));
-    EXPECT_EQ(first.at(256 - 18, 9), asColor(64, 64, 64));
-    EXPECT_EQ(first.at(256 - 36, 9), asColor(64, 64, 64));
 }
 
 TEST_F(EditorTest, StepArrowsChangeTheTargetAndTheRoutingFollows) {
