@@ -1,5 +1,4 @@
 #include "gui/button.h"
-#include "gui/dragwin.h"
 #include "gui/pluginwin.h"
 #include "gui_fixture.h"
 
@@ -23,23 +22,6 @@ TEST_F(WinHitCodes, SizeableWindowEdgesCornersAndCaption) {
     EXPECT_EQ(captioned.getHitPos(150, 23), hitNone);
     captioned.maximize();
     EXPECT_EQ(captioned.getHitPos(1, 5), hitCaption);
-}
-
-TEST_F(WinHitCodes, DraggingTheBottomRightCornerResizes) {
-    CWin win(&app, nullptr, wsSizeable, "", 100, 100, 300, 200);
-    win.show(false);
-    platform->pointer = asPoint(398, 298);
-    // the client group covers the inside; the frame strip is free of controls
-    win.mouseDown(298, 198, btnLeft);
-    ASSERT_EQ(win.hitPos, hitBottomRight);
-    platform->pointer = asPoint(418, 278);
-    win.mouseMove(318, 178, btnLeft);
-    EXPECT_EQ(win.width, 320);
-    EXPECT_EQ(win.height, 180);
-    EXPECT_EQ(win.clientGroup->width, 320 - 2 * borderSize);
-    EXPECT_EQ(platform->cursor, 10);
-    win.mouseUp(318, 178, btnLeft);
-    EXPECT_EQ(win.hitPos, hitNone);
 }
 
 TEST_F(WinHitCodes, BorderlessWindowHasItsClientGroupAtTheOrigin) {
@@ -232,70 +214,6 @@ TEST_F(WinMenus, CloseButtonHidesItsWindow) {
     win.mouseDown(p.x + 3, p.y + 3, btnLeft);
     win.mouseUp(p.x + 3, p.y + 3, btnLeft);
     EXPECT_FALSE(win.visible);
-}
-
-using WinDragDrop = GuiTest;
-
-namespace {
-struct DragDrop {
-    explicit DragDrop(CApp* application) : app(application) {}
-    void startDrag(CObject* source) {
-        app->startDrag(static_cast<CCtrl*>(source));
-        CObject* item = new CObject;
-        item->setId("payload");
-        dragList->add(item);
-    }
-    void over(CObject*, int, int, int) { overs++; }
-    void dropped(CObject*, int dx, int dy, int) { drops.push_back(asPoint(dx, dy)); }
-    CApp* app;
-    int overs = 0;
-    std::vector<CPoint> drops;
-};
-} // namespace
-
-TEST_F(WinDragDrop, DragPastTheThresholdCarriesItsObjectsToTheTargetWindow) {
-    DragDrop dd(&app);
-    CWin source(&app, nullptr, wsNoBorder, "", 0, 0, 100, 100);
-    CWin target(&app, nullptr, wsNoBorder, "", 300, 0, 100, 100);
-    CCtrl* handle = new CCtrl(&source);
-    handle->setBounds(0, 0, 50, 50);
-    handle->onDrag = new _COnChange<DragDrop>(&dd, &DragDrop::startDrag);
-    source.addControl(handle);
-    CGroup* well = new CGroup(&target);
-    well->setBounds(10, 10, 80, 80);
-    well->onDrop = new _COnMouse<DragDrop>(&dd, &DragDrop::dropped);
-    well->onDragOver = new _COnMouse<DragDrop>(&dd, &DragDrop::over);
-    target.addControl(well);
-    CCtrl* inner = new CCtrl(&target);
-    inner->setBounds(5, 5, 20, 20);
-    well->addControl(inner);
-    source.show(false);
-    target.show(false);
-
-    platform->pointer = asPoint(10, 10);
-    source.mouseDown(10, 10, btnLeft);
-    platform->pointer = asPoint(18, 10);
-    source.mouseMove(18, 10, btnLeft);
-    EXPECT_EQ(dragCtrl, nullptr);
-    platform->pointer = asPoint(320, 20);
-    source.mouseMove(320, 20, btnLeft);
-    ASSERT_EQ(dragCtrl, handle);
-    source.mouseMove(320, 20, btnLeft);
-    EXPECT_EQ(dragOverCtrl, well);
-    EXPECT_GE(dd.overs, 1);
-    ASSERT_NE(app.dragWin, nullptr);
-    EXPECT_TRUE(app.dragWin->visible);
-    EXPECT_EQ(app.dragWin->x, 328);
-    EXPECT_EQ(static_cast<CDragWin*>(app.dragWin)->getText(), CStr("payload"));
-
-    source.mouseUp(320, 20, btnLeft);
-    ASSERT_EQ(dd.drops.size(), 1u);
-    EXPECT_EQ(dd.drops[0].x, 10);
-    EXPECT_EQ(dd.drops[0].y, 10);
-    EXPECT_EQ(dragList, nullptr);
-    EXPECT_EQ(dragCtrl, nullptr);
-    EXPECT_FALSE(app.dragWin->visible);
-    EXPECT_EQ(lastWin, &target);
 }
 
 using PluginWindow = GuiTest;

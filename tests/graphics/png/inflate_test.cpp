@@ -309,20 +309,3 @@ TEST(Inflate, EveryCutOfAStreamIsReportedAsTruncatedWithAPrefixOfTheBytes) {
         }
     }
 }
-
-TEST(Inflate, RandomDamageNeverReadsOrWritesOutOfBounds) {
-    const Bytes input = sampleData(20000, 16, 6);
-    const Bytes stream = zlibCompress(input, 6, Z_DEFAULT_STRATEGY);
-    uint32_t seed = 99;
-    for (int round = 0; round < 2000; round++) {
-        Bytes damaged = stream;
-        for (int flips = 0; flips < 1 + round % 4; flips++) {
-            seed = seed * 1664525u + 1013904223u;
-            damaged[2 + (seed >> 8) % (damaged.size() - 2)] ^=
-                static_cast<unsigned char>(1u << (seed & 7));
-        }
-        const Inflated r = inflate(damaged);
-        // DEFLATE cannot expand by more than 258 bytes per bit of input.
-        ASSERT_LE(r.data.size(), damaged.size() * 8 * 258);
-    }
-}
