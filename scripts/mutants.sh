@@ -13,7 +13,7 @@ JOBS=2
 usage() {
     cat <<EOF
 Usage: bash scripts/mutants.sh [--scratch DIR] [--only NAME[,NAME...]] [--timeout S] [--list]
-                               [--jobs N]
+                               [--jobs N] [--rev REVISION]
 
 Copies the tree to DIR/tree (default $SCRATCH), builds it once in DIR/build, then for each
 mutant below replaces one exact piece of source text, rebuilds incrementally, runs the CTest
@@ -28,10 +28,13 @@ second run only rebuilds what changed.
   --list      print the mutants and exit
   --only      run only the named mutants
   --jobs      build jobs (default $JOBS)
+  --rev       check a committed revision instead of the working tree (e.g. to compare a
+              change with what it replaced)
 EOF
 }
 
 LIST=0
+REV=""
 while [[ $# -gt 0 ]]; do
     case "$1" in
     --help | -h) usage; exit 0 ;;
@@ -40,6 +43,7 @@ while [[ $# -gt 0 ]]; do
     --timeout) TIMEOUT="$2"; shift 2 ;;
     --jobs) JOBS="$2"; shift 2 ;;
     --list) LIST=1; shift ;;
+    --rev) REV="$2"; shift 2 ;;
     *) echo "unknown option: $1 (see --help)" >&2; exit 2 ;;
     esac
 done
@@ -112,22 +116,46 @@ TREE="$SCRATCH/tree"
 BUILD="$SCRATCH/build"
 LOG="$SCRATCH/log"
 mkdir -p "$TREE" "$LOG"
-echo "== copying $ROOT to $TREE"
+SOURCE="$ROOT"
+if [[ -n $REV ]]; then
+    SOURCE="$SCRATCH/rev"
+    rm -rf "$SOURCE"
+    mkdir -p "$SOURCE"
+    git -C "$ROOT" archive "$REV" | tar -x -C "$SOURCE"
+fi
+echo "== copying ${REV:-the working tree of} $ROOT to $TREE"
 # The tracked and new files, not builds or ignored output; unchanged files keep their time
-# stamps (cp -p), so the scratch build stays incremental between runs.
-(cd "$ROOT" && git ls-files -z --cached --others --exclude-standard) |
+# stamps, so the scratch build stays incremental between runs; changed ones get a new one.
+(cd "$SOURCE" && if [[ -n $REV ]]; then find . -type f -printf '%P\0'; else
+    git ls-files -z --cached --others --exclude-standard; fi) |
     while IFS= read -r -d '' f; do
-        if [[ -f "$ROOT/$f" ]] && ! cmp -s "$ROOT/$f" "$TREE/$f"; then
+        if [[ -f "$SOURCE/$f" ]] && ! cmp -s "$SOURCE/$f" "$TREE/$f"; then
             mkdir -p "$(dirname "$TREE/$f")"
-            cp -p "$ROOT/$f" "$TREE/$f"
+            cp "$SOURCE/$f" "$TREE/$f"
         fi
     done
+# Files gone from the source go from the copy too.
+(cd "$TREE" && find . -type f -printf '%P\n') | while IFS= read -r f; do
+    [[ -e "$SOURCE/$f" ]] || rm -f "$TREE/$f"
+done
 echo "== building (first run builds everything; later runs only what changed)"
 cmake -S "$TREE" -B "$BUILD" -G Ninja -DRWB_BUILD_TESTS=ON >"$LOG/configure.txt"
 if ! cmake --build "$BUILD" -j "$JOBS" >"$LOG/build.txt" 2>&1; then
     echo "the unmutated tree does not build; see $LOG/build.txt" >&2
     exit 2
 fi
+
+# targets LABELS: the executables that the tests with these labels run.
+targets() {
+    ctest --test-dir "$BUILD" -N -L "$1" --show-only=json-v1 | python3 -c '
+import json, os, sys
+names = set()
+for test in json.load(sys.stdin)["tests"]:
+    for arg in test.get("command", []):
+        if arg.startswith(sys.argv[1]) and os.path.isfile(arg) and not arg.endswith(".sh"):
+            names.add(os.path.basename(arg))
+print(" ".join(sorted(names)))' "$BUILD/"
+}
 
 declare -a RESULTS
 survivors=0
@@ -143,7 +171,9 @@ for row in "${MUTANTS[@]}"; do
     status=""
     cp "$TREE/$file" "$LOG/original"
     if replace "$TREE/$file" "$old" "$new"; then
-        if ! cmake --build "$BUILD" -j "$JOBS" >"$LOG/$name.build.txt" 2>&1; then
+        # shellcheck disable=SC2046
+        if ! cmake --build "$BUILD" -j "$JOBS" --target $(targets "$labels") \
+            >"$LOG/$name.build.txt" 2>&1; then
             status="no-build"
         elif ctest --test-dir "$BUILD" -L "$labels" --timeout "$TIMEOUT" --stop-on-failure \
             -j "$JOBS" >"$LOG/$name.ctest.txt" 2>&1; then
