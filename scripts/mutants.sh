@@ -79,11 +79,13 @@ MUTANTS=(
 "ini_rewrite_drops_equals|src/foundation/inifile.cpp|line.sub(0, line.pos(\"=\") + 1) + value|line.sub(0, line.pos(\"=\")) + value|$L_FOUNDATION"
 )
 
-field() { # field INDEX ROW: the ROW's INDEX-th field; "\|" inside a field is a literal bar
+field() { # field INDEX ROW: the ROW's INDEX-th field; "\|" inside a field is a literal bar,
+    # and the last field (the labels, a regular expression) runs to the end of the row.
     python3 - "$1" "$2" <<'EOF'
 import sys
-parts = sys.argv[2].replace("\\|", "\0").split("|")
-print(parts[int(sys.argv[1])].replace("\0", "|"))
+parts = [p.replace("\0", "|") for p in sys.argv[2].replace("\\|", "\0").split("|")]
+i = int(sys.argv[1])
+print("|".join(parts[i:]) if i == 4 else parts[i])
 EOF
 }
 
