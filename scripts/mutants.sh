@@ -192,7 +192,7 @@ for row in "${MUTANTS[@]}"; do
     secs=$(($(date +%s) - t0))
     by=""
     if [[ $status == caught ]]; then
-        by=$(grep -m1 -E 'Failed|Timeout|Exception' "$LOG/$name.ctest.txt" |
+        by=$(grep -m1 -E '\*\*\*(Failed|Timeout|Exception)' "$LOG/$name.ctest.txt" |
             sed -E 's/^ *[0-9]+\/[0-9]+ Test +#[0-9]+: ([^ ]+).*/\1/' || true)
     fi
     line=$(printf '%-28s %-9s %4ss  %s' "$name" "$status" "$secs" "$by")
