@@ -63,7 +63,7 @@ MUTANTS=(
 "map_edit_gate|src/engine/synth.cpp|void CSynth::setMapTarget(int row, int target) {\n    CGateClosed closed(gate);\n|void CSynth::setMapTarget(int row, int target) {\n|$L_ENGINE"
 "chunk_cap_1mib|src/vst/plug.cpp|if (!data \|\| size < 0 \|\| size > kMaxChunkBytes) return;|if (!data \|\| size < 0) return;|$L_ENGINE"
 "chunk_negative_size|src/engine/synthstate.cpp|if (size < 0 \|\| size > bytesLeft(stream)) return;|if (size > bytesLeft(stream)) return;|$L_ENGINE"
-"chunk_tag_length|src/engine/synthstate.cpp|tagLength > bytesLeft(s) - 4) return false;|tagLength > bytesLeft(s)) return false;|$L_ENGINE"
+"chunk_load_keeps_old_rows|src/engine/synthstate.cpp|    mapping.reset();\n    int row = -1;|    int row = -1;|$L_ENGINE"
 "map_channel_off_by_one|src/engine/synth.cpp|entry.target = mapping.getChannel(chByte(message));|entry.target = mapping.getChannel(chByte(message) - 1);|$L_ENGINE"
 "map_remove_last_row|src/rewire/mapping.cpp|if (count >= 2) {|if (count >= 1) {|$L_REWIRE"
 "map_readd_restarts|src/rewire/mapping.cpp|target == -1 ? targets[count] + 1 : target;|target == -1 ? 0 : target;|$L_REWIRE"
