@@ -72,7 +72,7 @@ MUTANTS=(
 "png_paeth_tie|src/graphics/png/png_filter.cpp|if (pb <= pc) return static_cast<unsigned char>(b);|if (pb < pc) return static_cast<unsigned char>(b);|$L_PNG"
 "png_average_edge|src/graphics/png/png_filter.cpp|dst[i] = static_cast<unsigned char>(src[i] + (prev[i] >> 1));|dst[i] = static_cast<unsigned char>(src[i] + prev[i]);|$L_PNG"
 "inflate_stored_nlen|src/graphics/png/png_inflate.cpp|if (len != (~nlen & 0xffff)) return QoInflateResult::BadStoredLength;|(void)nlen;|$L_PNG"
-"inflate_distance_history|src/graphics/png/png_inflate.cpp|if (distance > static_cast<uint32_t>(o - history) \|\| distance > windowSize) {|if (distance > windowSize) {|$L_PNG"
+"inflate_distance_history|src/graphics/png/png_inflate.cpp|if (distance > static_cast<uint32_t>(o - history) \|\| distance > windowSize) {|(void)history; if (distance > windowSize) {|$L_PNG"
 "dropdown_flip_above|src/gui/dropdown.cpp|if (ly + h > screenRect().bottom) ly -= h + height;|if (ly + h > screenRect().bottom) ly -= h;|$L_GUI"
 "dropdown_step_direction|src/gui/dropdown.cpp|int next = mx > width - height ? index + 1 : index - 1;|int next = mx > width - height ? index - 1 : index + 1;|$L_GUI"
 "ini_case_sensitive|src/foundation/inifile.cpp|return a.upperCase() == b.upperCase();|return a == b;|$L_FOUNDATION"
