@@ -68,7 +68,7 @@ MUTANTS=(
 "map_remove_last_row|src/rewire/mapping.cpp|if (count >= 2) {|if (count >= 1) {|$L_REWIRE"
 "map_readd_restarts|src/rewire/mapping.cpp|target == -1 ? targets[count] + 1 : target;|target == -1 ? 0 : target;|$L_REWIRE"
 "transport_tempo_unscaled|src/rewire/device.cpp|uint32_t(mixer->getTempo()) * 1000u|uint32_t(mixer->getTempo())|$L_REWIRE"
-"slice_event_before_position|src/vst/slicer.h|std::clamp(static_cast<int>(e->deltaFrames), position, frames);|std::clamp(static_cast<int>(e->deltaFrames), 0, frames);|$L_ENGINE"
+"slice_length_from_block_start|src/vst/slicer.h|render(offset - position);|render(offset);|$L_ENGINE"
 "png_paeth_tie|src/graphics/png/png_filter.cpp|if (pb <= pc) return static_cast<unsigned char>(b);|if (pb < pc) return static_cast<unsigned char>(b);|$L_PNG"
 "png_average_edge|src/graphics/png/png_filter.cpp|dst[i] = static_cast<unsigned char>(src[i] + (prev[i] >> 1));|dst[i] = static_cast<unsigned char>(src[i] + prev[i]);|$L_PNG"
 "inflate_stored_nlen|src/graphics/png/png_inflate.cpp|if (len != (~nlen & 0xffff)) return QoInflateResult::BadStoredLength;|(void)nlen;|$L_PNG"
