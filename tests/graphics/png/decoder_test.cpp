@@ -106,26 +106,6 @@ TEST(PngDecoder, UnknownFilterTypeLeavesTheBytes) {
     EXPECT_EQ(pixelAt(r, 3)[0], 7);
 }
 
-TEST(PngDecoder, InterlacedPassesPlacePixelsAndSkipEmptyPasses) {
-    // A 3 x 3 grey image: passes 2 and 3 have no pixels and carry no rows at all.
-    // Each sample is 10 x + y.
-    const Bytes rows = {0, 0,           // pass 1: (0,0)
-                        0, 20,          // pass 4: (2,0)
-                        0, 2,  22,      // pass 5: (0,2) (2,2)
-                        0, 10,          // pass 6: (1,0)
-                        0, 12,          //         (1,2)
-                        0, 1,  11, 21}; // pass 7: row 1
-    const OurResult r =
-        decodeWithOurs(PngBuilder().header(3, 3, 8, 0, 1).imageData(rows).end().bytes());
-    ASSERT_EQ(r.width, 3);
-    for (int y = 0; y < 3; y++) {
-        for (int x = 0; x < 3; x++) {
-            const auto v = static_cast<unsigned char>(x * 10 + y);
-            EXPECT_EQ(pixelAt(r, y * 3 + x), (Bytes{v, v, v, 255})) << x << "," << y;
-        }
-    }
-}
-
 TEST(PngDecoderHostileInput, OversizedDimensionsAreRefusedBeforeAllocating) {
     struct Size {
         unsigned w, h;
