@@ -17,7 +17,8 @@ Usage: bash scripts/mutants.sh [--scratch DIR] [--only NAME[,NAME...]] [--timeou
 
 Copies the tree to DIR/tree (default $SCRATCH), builds it once in DIR/build, then for each
 mutant below replaces one exact piece of source text, rebuilds incrementally, runs the CTest
-labels listed for it (each test at most S seconds, default $TIMEOUT) and restores the text.
+labels listed for it (each test at most S seconds, default $TIMEOUT, unless the test sets its
+own limit) and restores the text. Only the programs those tests run are rebuilt.
 Prints one line per mutant while running and a table at the end:
   caught      a test failed or timed out with the mutant applied
   survived    every selected test passed
