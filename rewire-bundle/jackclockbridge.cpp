@@ -69,15 +69,21 @@ void CJackClockBridge::pushPeriod(const float* const* inputs, int frames, uint64
     }
     jack_ringbuffer_data_t parts[2];
     jack.jack_ringbuffer_get_write_vector(ring, parts);
+    bool sounding = false;
     for (int f = 0; f < frames; f++) {
         size_t at = size_t(f) * size_t(frameBytes);
         char* place = at < parts[0].len ? parts[0].buf + at : parts[1].buf + (at - parts[0].len);
         float* frame = reinterpret_cast<float*>(place);
-        for (int n = 0; n < stride; n++)
+        for (int n = 0; n < stride; n++) {
             frame[n] = n < channels && inputs[n] ? inputs[n][f] : 0.0f;
+            sounding |= frame[n] != 0.0f;
+        }
     }
     jack.jack_ringbuffer_write_advance(ring, bytes);
-    long written = framesWritten.fetch_add(frames, std::memory_order_release) + frames;
+    long written = framesWritten.load(std::memory_order_relaxed) + frames;
+    // Published with the frames: a reader that sees them sees this too.
+    if (sounding) soundEnd.store(written, std::memory_order_relaxed);
+    framesWritten.store(written, std::memory_order_release);
     unsigned next = stampCount.load(std::memory_order_relaxed) + 1;
     stamps[next % kStamps].streamEnd.store(written, std::memory_order_relaxed);
     stamps[next % kStamps].arrival.store(double(now), std::memory_order_relaxed);
@@ -192,8 +198,14 @@ int CJackClockBridge::resampleInto(float* const* outputs, int first, int count) 
         unsigned available = unsigned(
             std::min(parts[0].len / size_t(frameBytes), size_t(std::max(0, readableFrames()))));
         if (available == 0) break;
+        // Frames past the last sounding period are silence on every channel: given as no
+        // input, which the resampler takes as zeros and stops filtering once its history is
+        // all zeros. Its output is the same as for the zeros themselves, so starting and
+        // stopping this neither clicks nor moves the latency.
+        long sounding = soundEnd.load(std::memory_order_relaxed) - framesRead;
+        if (sounding > 0) available = std::min(available, unsigned(sounding));
         resampler.inp_count = available;
-        resampler.inp_data = reinterpret_cast<float*>(parts[0].buf);
+        resampler.inp_data = sounding > 0 ? reinterpret_cast<float*>(parts[0].buf) : nullptr;
         resampler.process();
         skipFrames(int(available - resampler.inp_count));
     }

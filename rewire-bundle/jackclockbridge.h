@@ -99,6 +99,8 @@ private:
     jack_ringbuffer_t* ring = nullptr;
     std::atomic<int> periodFrames{256};
     std::atomic<long> framesWritten{0};
+    /// The end of the last period with a sample other than zero on any channel.
+    std::atomic<long> soundEnd{0};
     // The newest entry is stamps[stampCount % kStamps]; the JACK thread reuses an entry only
     // kStamps periods later.
     Stamp stamps[kStamps];

@@ -213,3 +213,15 @@ TEST(ClockBridgeTest, SinesKeepTheirLevelAndPurityBothWaysBetween44100And48000) 
                c.hz, c.serverRate, c.hostRate, fit.levelDb, fit.residualDb);
     }
 }
+
+// Between the clicks every channel is silent, and the resampler is spared the filtering there;
+// what comes out must not differ by a bit from the same clicks beside a sine, which is never
+// spared: no click cut short, no shift.
+TEST(ClockBridgeTest, ClicksInSilenceComeOutExactlyAsBesideASine) {
+    CClockRun silent(44100, 200, kServerRate, 0.0), beside(44100, 200, kServerRate, 997.0);
+    silent.run(3);
+    beside.run(3);
+    ASSERT_EQ(silent.recording[0].size(), beside.recording[0].size());
+    EXPECT_GE(silent.latencies(44100 / 2).size(), 25u);
+    EXPECT_TRUE(silent.recording[0] == beside.recording[0]);
+}
