@@ -106,6 +106,7 @@ bool CJackClockBridge::setHost(int rate, int maxFrames) {
     interleaved.assign(size_t(maxFrames) * size_t(stride), 0.0f);
     running = false;
     gatheredBlocks = 0;
+    silentFrames = 0;
     return true;
 }
 
@@ -190,33 +191,45 @@ void CJackClockBridge::silence(float* const* outputs, int first, int count) {
 }
 
 int CJackClockBridge::resampleInto(float* const* outputs, int first, int count) {
-    resampler.out_count = unsigned(count);
-    resampler.out_data = interleaved.data();
-    while (resampler.out_count > 0) {
+    int made = 0;
+    while (made < count) {
         jack_ringbuffer_data_t parts[2];
         jack.jack_ringbuffer_get_read_vector(ring, parts);
         unsigned available = unsigned(
             std::min(parts[0].len / size_t(frameBytes), size_t(std::max(0, readableFrames()))));
         if (available == 0) break;
         // Frames past the last sounding period are silence on every channel: given as no
-        // input, which the resampler takes as zeros and stops filtering once its history is
-        // all zeros. Its output is the same as for the zeros themselves, so starting and
-        // stopping this neither clicks nor moves the latency.
+        // input, which the resampler takes as zeros. Once its whole history is such silence,
+        // what it makes is zeros, written here directly. The output is the same as for the
+        // zeros themselves, so starting and stopping this neither clicks nor moves the latency.
         long sounding = soundEnd.load(std::memory_order_relaxed) - framesRead;
         if (sounding > 0) available = std::min(available, unsigned(sounding));
+        bool quiet = sounding <= 0 && silentFrames >= resampler.inpsize();
         resampler.inp_count = available;
         resampler.inp_data = sounding > 0 ? reinterpret_cast<float*>(parts[0].buf) : nullptr;
+        resampler.out_count = unsigned(count - made);
+        resampler.out_data = quiet ? nullptr : interleaved.data();
         resampler.process();
-        skipFrames(int(available - resampler.inp_count));
+        int taken = int(available - resampler.inp_count);
+        int produced = count - made - int(resampler.out_count);
+        skipFrames(taken);
+        silentFrames = sounding > 0 ? 0 : std::min(silentFrames + taken, resampler.inpsize());
+        if (quiet)
+            silence(outputs, first + made, produced);
+        else
+            deinterleave(outputs, first + made, produced);
+        made += produced;
     }
-    int made = count - int(resampler.out_count);
+    return made;
+}
+
+void CJackClockBridge::deinterleave(float* const* outputs, int first, int count) {
     for (int n = 0; n < channels; n++) {
         if (!outputs[n]) continue;
         const float* from = interleaved.data() + n;
-        for (int f = 0; f < made; f++)
+        for (int f = 0; f < count; f++)
             outputs[n][first + f] = from[size_t(f) * size_t(stride)];
     }
-    return made;
 }
 
 void CJackClockBridge::pull(float* const* outputs, int first, int count) {

@@ -88,6 +88,7 @@ private:
     void skipFrames(int frames);
     void silence(float* const* outputs, int first, int count);
     int resampleInto(float* const* outputs, int first, int count);
+    void deinterleave(float* const* outputs, int first, int count);
 
     const CJackApi& jack;
     int channels;
@@ -114,6 +115,8 @@ private:
     double leastExcess = 0;
     double gatheredFrames = 0;
     long framesRead = 0;
+    /// Frames given to the resampler as silence since the last sounding ones.
+    int silentFrames = 0;
     std::atomic<long> underrunFrames{0};
     std::atomic<long> overrunFrames{0};
     std::atomic<long> resyncs{0};
