@@ -275,7 +275,7 @@ void BM_PacedBlock(benchmark::State& state) {
     }
     // The measured blocks must have carried the application's sound on every channel.
     for (int n = 0; source && n < kOutputs; n++)
-        if (*std::max_element(out.data[n].begin(), out.data[n].end()) <= 0)
+        if (std::all_of(out.data[n].begin(), out.data[n].end(), [](float v) { return v == 0; }))
             state.SkipWithError("the JACK device gave no sound");
     effect->dispatcher(effect, effClose, 0, 0, nullptr, 0);
 }
