@@ -4,17 +4,6 @@
 
 // The plug-in's windows are the borderless embedded editor and the dropdown's borderless list;
 // captions, frames and resizing of other window styles are not tested.
-using WinHitCodes = GuiTest;
-
-TEST_F(WinHitCodes, BorderlessWindowHasItsClientGroupAtTheOrigin) {
-    CWin win(&app, nullptr, wsNoBorder, "", 0, 0, 120, 80);
-    win.show(false);
-    EXPECT_EQ(win.clientGroup->x, 0);
-    EXPECT_EQ(win.clientGroup->y, 0);
-    EXPECT_EQ(win.clientGroup->width, 120);
-    EXPECT_EQ(win.clientGroup->height, 80);
-}
-
 using WinMouse = GuiTest;
 
 TEST_F(WinMouse, PressGoesToTheControlUnderThePointerAndItKeepsMovesAndRelease) {
