@@ -42,8 +42,6 @@ TEST(Colour, PackingClampsAndUnpacks) {
     EXPECT_EQ(b, 56);
     EXPECT_EQ(fadeCol(asColor(0, 100, 200), asColor(100, 200, 0), 0.5f), asColor(50, 150, 100));
     EXPECT_EQ(fadeCol(asColor(0, 0, 0), clWhite, 2.0f), clWhite);
-    EXPECT_EQ(addBrightness(asColor(250, 10, 100), 10), asColor(255, 20, 110));
-    EXPECT_EQ(addBrightness(asColor(250, 10, 100), -20), asColor(230, 0, 80));
 }
 
 TEST(Line, EndPixelIsLeftOut) {
