@@ -1,7 +1,8 @@
 // rwhost gui under a real X server: the editor of the real plug-in in a host window, driven by
 // XTest pointer events while the host's audio thread runs. rwhost reports the plug-in's state
 // after every editor idle; the checks wait for conditions in that report and in the window's
-// pixels, never for a time.
+// pixels, never for a time. Where a mapped note goes is the engine's and the bridge test's fact,
+// what the step arrows change the editor test's; here the whole path from a click to sound.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
@@ -10,7 +11,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -31,8 +31,6 @@ constexpr auto waitLimit = std::chrono::seconds(20);
 struct State {
     int idle = -1;
     int device = -2;
-    int sync = -1;
-    std::vector<int> map;
     std::vector<float> peaks;
 };
 
@@ -43,15 +41,6 @@ State parseLine(const std::string& line) {
     while (in >> word) {
         if (word == "idle") in >> s.idle;
         if (word == "device") in >> s.device;
-        if (word == "sync") in >> s.sync;
-        if (word == "map") {
-            std::string list;
-            in >> list;
-            std::istringstream items(list);
-            std::string item;
-            while (std::getline(items, item, ','))
-                if (item != "-") s.map.push_back(std::stoi(item));
-        }
         if (word == "peaks")
             for (int i = 0; i < 8; i++) {
                 float p = -1.0f;
@@ -62,19 +51,6 @@ State parseLine(const std::string& line) {
     return s;
 }
 
-/// A MIDI file of format 0 that holds middle C on channels 1 and 2 for 1.5 s of every 2 s.
-void writeTwoChannelSong(const std::string& path) {
-    const unsigned char bytes[] = {
-        'M',  'T',  'h',  'd',  0,    0, 0, 6,  0, 0, 0, 1, 0x01, 0xE0, // 480 ticks a quarter
-        'M',  'T',  'r',  'k',  0,    0, 0, 22,                         //
-        0x00, 0x90, 60,   100,                                          // on, channel 1
-        0x00, 0x91, 60,   100,                                          // on, channel 2
-        0x8B, 0x20, 0x80, 60,   0,                                      // off 3 quarters later
-        0x00, 0x81, 60,   0,                                            //
-        0x83, 0x60, 0xFF, 0x2F, 0x00,                                   // end a quarter later
-    };
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes), sizeof bytes);
-}
 } // namespace
 
 class RwhostGui : public ::testing::Test {
@@ -168,13 +144,6 @@ protected:
         return false;
     }
 
-    /// Waits for this many more idles, so that anything already sent has been handled.
-    bool idlesPass(int count) {
-        std::vector<State> all = states();
-        int from = all.empty() ? 0 : all.back().idle;
-        return waitFor([&](const State& s) { return s.idle >= from + count; });
-    }
-
     void click(int x, int y) {
         XTestFakeMotionEvent(display, -1, origin.x + x, origin.y + y, CurrentTime);
         XTestFakeButtonEvent(display, 1, True, CurrentTime);
@@ -226,27 +195,4 @@ TEST_F(RwhostGui, DeviceChosenFromTheListOpensAndPlays) {
     click(list.x + 20 - origin.x, list.y + 3 * 16 + 8 - origin.y); // "Test Tones"
     ASSERT_TRUE(waitFor([](const State& s) { return s.device == 2; }));
     EXPECT_TRUE(waitFor([](const State& s) { return s.peaks[0] > 0.1f; }));
-}
-
-TEST_F(RwhostGui, RoutingFollowsTheTargetChosenWithTheStepArrows) {
-    const std::string song = library.root() + "/two.mid";
-    writeTwoChannelSong(song);
-    start({"--device", "0", "--midi", song});
-    click(265, 17); // "+"
-    ASSERT_TRUE(waitFor([](const State& s) { return s.map == std::vector<int>{0, 1}; }));
-    ASSERT_TRUE(idlesPass(2));
-    // both channels on the first target: the second note-on finds the voice already playing
-    click(8 + 4 + 256 - 27, 36 + 24 + 9); // left arrow of row 2
-    ASSERT_TRUE(waitFor([](const State& s) { return s.map == std::vector<int>{0, 0}; }));
-    const int shared = latest.idle;
-    ASSERT_TRUE(waitFor([&](const State& s) { return s.idle >= shared + 80; })); // a whole loop
-    float single = 0.0f;
-    for (const State& s : states())
-        if (s.idle > shared) single = std::max(single, s.peaks[0]);
-    ASSERT_GT(single, 0.05f);
-    // channel 2 on its own target: two voices sound together
-    click(8 + 4 + 256 - 9, 36 + 24 + 9); // right arrow of row 2
-    ASSERT_TRUE(waitFor([](const State& s) { return s.map == std::vector<int>{0, 1}; }));
-    EXPECT_TRUE(waitFor([&](const State& s) { return s.peaks[0] > 1.5f * single; }))
-        << "single voice peak " << single;
 }

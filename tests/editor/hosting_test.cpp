@@ -11,7 +11,6 @@
 #include <string>
 
 #include "editor/midipanel.h"
-#include "gui/dropdown.h"
 #include "vst/plug.h"
 
 namespace {
@@ -79,7 +78,7 @@ TEST_F(X11Hosting, HundredOpensAndClosesThenTheEngineClosedWithTheEditorOpen) {
     EXPECT_EQ(childWindows(), 0u);
 }
 
-TEST_F(Headless, ReopenedEditorRebuildsFromTheEngine) {
+TEST_F(Headless, OneEditorAtATimeAndAReopenedOneIsBuiltAfresh) {
     CSynth& s = engine();
     s.openEditor(0, nullptr);
     CSynthWin* first = s.getEditor();
@@ -89,29 +88,19 @@ TEST_F(Headless, ReopenedEditorRebuildsFromTheEngine) {
     EXPECT_EQ(s.getEditor(), first);
     s.closeEditor();
     EXPECT_EQ(s.getEditor(), nullptr);
-
-    s.setDevice(2);
-    s.setSync(0);
-    s.addMapRow(-1);
+    // a new editor shows the engine as it is now: built from the engine like the editor test's
     s.addMapRow(-1);
     s.openEditor(0, nullptr);
-    CSynthWin* again = s.getEditor();
-    ASSERT_NE(again, nullptr);
-    auto* list = static_cast<CDropdown*>(again->clientGroup->control(0));
-    EXPECT_EQ(list->index, 3);
-    EXPECT_EQ(list->defaultText(), CStr("Test Tones"));
-    EXPECT_EQ(again->midiPanel->client->count(), 3);
+    ASSERT_NE(s.getEditor(), nullptr);
+    EXPECT_EQ(s.getEditor()->midiPanel->client->count(), 2);
 }
 
+// What the editor's idle does is the editor test's; here only that the engine passes it on.
 TEST_F(Headless, EngineIdleDrivesTheEditorOnlyWhileItIsOpen) {
     CSynth& s = engine();
     s.openEditor(0, nullptr);
     s.getMixer()->outs.peak[2].store(0.5f);
-    s.addMapRow(-1);
-    s.updateIdle(CSynth::kIdleRebuildMapping, false);
     s.idle();
-    EXPECT_EQ(s.getEditor()->midiPanel->client->count(), 2);
-    EXPECT_EQ(s.getIdleFlags() & CSynth::kIdleRebuildMapping, 0);
     EXPECT_FLOAT_EQ(s.getMixer()->outs.peak[2].load(), 0.48f);
     s.closeEditor();
     s.idle();

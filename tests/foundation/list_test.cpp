@@ -76,19 +76,6 @@ TEST(List, CursorSurvivesRemovalOfItsNode) {
     EXPECT_EQ(order(l), "4");
 }
 
-TEST(List, IterationForms) {
-    CList l;
-    l.add(&a);
-    l.add(&b);
-    std::string seen;
-    for (void* p = l.first(); p; p = l.next_old())
-        seen += std::to_string(*static_cast<int*>(p));
-    CListItem* node = nullptr;
-    for (void* p = l.next2(&node); p; p = l.next2(&node))
-        seen += std::to_string(*static_cast<int*>(p));
-    EXPECT_EQ(seen, "1212");
-}
-
 class StringListFile : public ::testing::Test {
 protected:
     std::string path = uniqueTempPath(".txt");

@@ -1,5 +1,4 @@
-// The system helpers the product calls: path separators, the shell-free file helpers behind
-// launching a program, and splitting a stream into lines.
+// The system helpers: path separators, and file helpers that never pass a path to a shell.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,7 +7,6 @@
 #include <unistd.h>
 
 #include "foundation/os.h"
-#include "foundation/stream.h"
 
 namespace {
 // Runs the body with an environment variable changed, restoring it afterwards.
@@ -90,15 +88,4 @@ TEST_F(TempFolder, ShellHelpersNeverRunPathsAsCommands) {
     EXPECT_FALSE(fileExists(marker.c_str()));
     EXPECT_EQ(chdir(cwd), 0);
     free(cwd);
-}
-
-TEST(Streams, StreamToStrsSplitsAtLineEnds) {
-    CMemoryStream m;
-    m.write("one\r\ntwo\nthree\rfour", 19);
-    CStringList lines;
-    streamToStrs(&m, &lines);
-    ASSERT_EQ(lines.count(), 4);
-    EXPECT_EQ(lines.getStr(0), CStr("one"));
-    EXPECT_EQ(lines.getStr(2), CStr("three"));
-    EXPECT_EQ(lines.getStr(3), CStr("four"));
 }

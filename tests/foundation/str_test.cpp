@@ -116,6 +116,4 @@ TEST(StrHelpers, PathsAreTakenApart) {
     // A leading dot is not an extension to change.
     EXPECT_EQ(changeFileExt(".rc", ".bak"), CStr(".rc.bak"));
     EXPECT_EQ(extractFileName("c:\\dir\\x.ini"), CStr("x.ini"));
-    EXPECT_EQ(extractRootPath("c:\\dir"), CStr("c:\\"));
-    EXPECT_EQ(extractRootPath("/no/root"), CStr(""));
 }

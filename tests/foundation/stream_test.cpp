@@ -51,16 +51,6 @@ TEST(StreamLayout, EveryValueReadsBack) {
     EXPECT_EQ(s.readByte(), 0);
 }
 
-TEST(StreamLayout, SwapHelpers) {
-    EXPECT_EQ(swap2(0x1234), 0x3412);
-    EXPECT_EQ(swap4(0x11223344), 0x44332211);
-    EXPECT_EQ(swapFloat(swapFloat(6.5f)), 6.5f);
-    unsigned char rgb[3] = {1, 2, 3};
-    swap3(rgb);
-    EXPECT_EQ(rgb[0], 3);
-    EXPECT_EQ(rgb[2], 1);
-}
-
 TEST(MemoryStream, GrowingKeepsTheContentAndShrinkingMovesThePosition) {
     CMemoryStream s;
     s.writeByte(1);
@@ -86,19 +76,6 @@ TEST(MemoryStream, SeekAndReadAtTheEnd) {
     EXPECT_EQ(s.read(b, 1), 0);
     EXPECT_EQ(s.write(b, 1), 0);
     EXPECT_EQ(s.getSize(), 4);
-}
-
-TEST(MemoryStream, WriteBlockSizeBackPatchesTheLength) {
-    CMemoryStream s;
-    s.writeInt(99);
-    int start = s.pos();
-    s.writeInt(0);
-    for (int i = 0; i < 10; i++)
-        s.writeByte(static_cast<unsigned char>(i));
-    s.writeBlockSize(start);
-    EXPECT_EQ(s.pos(), 18);
-    s.seek(start, 0);
-    EXPECT_EQ(s.readInt(), 10);
 }
 
 TEST(MemoryStream, ReadStrNeverReadsPastTheData) {

@@ -16,7 +16,11 @@ std::string tempPath(const char* name) {
 
 TEST(PngImage, CompositesWithTheIntegerFormula) {
     CMemoryStream s;
-    fillStream(&s, makePng(3, 1, 8, 6, {{10, 20, 30, 128, 1, 2, 3, 255, 200, 200, 200, 0}}));
+    fillStream(&s, PngBuilder()
+                       .header(3, 1, 8, 6)
+                       .imageData({0, 10, 20, 30, 128, 1, 2, 3, 255, 200, 200, 200, 0})
+                       .end()
+                       .bytes());
     CPNG png(&s);
     ASSERT_TRUE(png.isLoaded());
     EXPECT_EQ(png.width, 3);
@@ -32,7 +36,7 @@ TEST(PngImage, CompositesWithTheIntegerFormula) {
 }
 
 TEST(PngImage, RefusedAndUnsupportedFilesDrawNothing) {
-    Bytes good = makePng(1, 1, 8, 0, {{7}});
+    Bytes good = PngBuilder().header(1, 1, 8, 0).imageData({0, 7}).end().bytes();
     Bytes bad = good;
     bad[0] = 136;
     CMemoryStream s1;
@@ -42,7 +46,7 @@ TEST(PngImage, RefusedAndUnsupportedFilesDrawNothing) {
     EXPECT_EQ(wrong.width, 0);
 
     CMemoryStream s2;
-    fillStream(&s2, makePng(4, 1, 2, 0, {{0x1B}}));
+    fillStream(&s2, PngBuilder().header(4, 1, 2, 0).imageData({0, 0x1B}).end().bytes());
     CPNG grey2(&s2);
     EXPECT_TRUE(grey2.isLoaded());
     EXPECT_EQ(grey2.width, 0);
@@ -58,7 +62,13 @@ TEST(PngImage, RefusedAndUnsupportedFilesDrawNothing) {
 
 TEST(ImageChunk, OpensDecodesOnDrawAndResets) {
     std::string path = tempPath("Sprite.PNG");
-    Bytes file = makePng(2, 2, 8, 3, {{0, 1}, {1, 0}}, {255, 0, 0, 0, 0, 255}, {0});
+    Bytes file = PngBuilder()
+                     .header(2, 2, 8, 3)
+                     .chunk("PLTE", {255, 0, 0, 0, 0, 255})
+                     .chunk("tRNS", {0})
+                     .imageData({0, 0, 1, 0, 1, 0})
+                     .end()
+                     .bytes();
     writeFile(path, file);
     CImageChunk img;
     img.open(path.c_str());

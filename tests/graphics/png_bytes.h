@@ -1,6 +1,7 @@
-// Small PNG files built in memory: raw rows in stored deflate blocks, so tests can state the
-// exact pixels they expect.
+// PNG files built in memory, chunk by chunk, with real CRCs so that libpng reads them too.
 #pragma once
+
+#include <zlib.h>
 
 #include <cstdint>
 #include <string>
@@ -10,50 +11,58 @@
 
 using Bytes = std::vector<unsigned char>;
 
-inline void putBE(Bytes& out, uint32_t v) {
-    for (int i = 3; i >= 0; i--)
-        out.push_back(static_cast<unsigned char>(v >> (8 * i)));
-}
-
-inline void putChunk(Bytes& out, const char* type, const Bytes& data) {
-    putBE(out, static_cast<uint32_t>(data.size()));
-    out.insert(out.end(), type, type + 4);
-    out.insert(out.end(), data.begin(), data.end());
-    putBE(out, 0); // the reader does not check CRCs
-}
-
-/// rows: each row's raw bytes without the filter byte (filter 0 is added).
-inline Bytes makePng(int w, int h, int depth, int colorType, const std::vector<Bytes>& rows,
-                     const Bytes& plte = {}, const Bytes& trns = {}) {
-    Bytes out = {137, 'P', 'N', 'G', 13, 10, 26, 10};
-    Bytes ihdr;
-    putBE(ihdr, static_cast<uint32_t>(w));
-    putBE(ihdr, static_cast<uint32_t>(h));
-    ihdr.insert(ihdr.end(), {static_cast<unsigned char>(depth),
-                             static_cast<unsigned char>(colorType), 0, 0, 0});
-    putChunk(out, "IHDR", ihdr);
-    if (!plte.empty()) putChunk(out, "PLTE", plte);
-    if (!trns.empty()) putChunk(out, "tRNS", trns);
-    Bytes raw;
-    for (const Bytes& row : rows) {
-        raw.push_back(0);
-        raw.insert(raw.end(), row.begin(), row.end());
-    }
-    Bytes z = {0x78, 0x01, 0x01}; // one final stored block
-    auto len = static_cast<uint16_t>(raw.size());
-    z.insert(z.end(), {static_cast<unsigned char>(len), static_cast<unsigned char>(len >> 8),
-                       static_cast<unsigned char>(~len), static_cast<unsigned char>(~len >> 8)});
-    z.insert(z.end(), raw.begin(), raw.end());
-    uint32_t a = 1, b = 0;
-    for (unsigned char c : raw) {
-        a = (a + c) % 65521;
-        b = (b + a) % 65521;
-    }
-    putBE(z, (b << 16) | a);
-    putChunk(out, "IDAT", z);
-    putChunk(out, "IEND", {});
+/// zlib's deflate with the given level, strategy and window bits.
+inline Bytes zlibCompress(const Bytes& raw, int level, int strategy, int windowBits = 15) {
+    z_stream z{};
+    if (deflateInit2(&z, level, Z_DEFLATED, windowBits, 8, strategy) != Z_OK) return {};
+    Bytes out(deflateBound(&z, raw.size()) + 64);
+    z.next_in = const_cast<Bytef*>(raw.data());
+    z.avail_in = static_cast<uInt>(raw.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
     return out;
 }
+
+class PngBuilder {
+public:
+    PngBuilder() {
+        const char* signature = "\x89PNG\r\n\x1a\n";
+        file.assign(signature, signature + 8);
+    }
+    PngBuilder& header(unsigned width, unsigned height, int bitDepth, int colorType,
+                       int interlace = 0) {
+        Bytes d;
+        for (unsigned v : {width, height})
+            putBE(d, v);
+        for (int v : {bitDepth, colorType, 0, 0, interlace})
+            d.push_back(static_cast<unsigned char>(v));
+        return chunk("IHDR", d);
+    }
+    PngBuilder& chunk(const char* type, const Bytes& data) {
+        putBE(file, static_cast<uint32_t>(data.size()));
+        const size_t typeAt = file.size();
+        file.insert(file.end(), type, type + 4);
+        file.insert(file.end(), data.begin(), data.end());
+        putBE(file, crc32(0, file.data() + typeAt, static_cast<uInt>(4 + data.size())));
+        return *this;
+    }
+    /// Compresses the filtered rows (each with its filter byte) into one IDAT chunk.
+    PngBuilder& imageData(const Bytes& rows, int level = 6, int strategy = 0) {
+        return chunk("IDAT", zlibCompress(rows, level, strategy));
+    }
+    PngBuilder& end() { return chunk("IEND", {}); }
+    const Bytes& bytes() const { return file; }
+
+private:
+    static void putBE(Bytes& out, uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out.push_back(static_cast<unsigned char>(v >> shift));
+    }
+    Bytes file;
+};
 
 inline void fillStream(CMemoryStream* s, const Bytes& bytes) {
     s->write(bytes.data(), static_cast<int>(bytes.size()));

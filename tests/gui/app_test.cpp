@@ -95,23 +95,6 @@ TEST_F(AppHover, MovingOntoAControlWithoutHoverEndsTheOldHover) {
     EXPECT_EQ(log, (EventLog{"hot move 10,10 0", "hot over", "plain move 10,10 0", "hot out"}));
 }
 
-TEST_F(AppHover, HintDelegateOnlyRunsWithAMainWindowAndNoMenu) {
-    struct Hints {
-        void seen(CObject* c) { last = c; }
-        CObject* last = nullptr;
-    } hints;
-    app.onHint = new _COnChange<Hints>(&hints, &Hints::seen);
-    CWin win(&app, nullptr, wsNoBorder, "", 0, 0, 100, 100);
-    EventLog log;
-    CProbe* probe = addProbe(&win, &log, "p", 0, 0, 50, 50);
-    win.mouseMove(10, 10, 0);
-    EXPECT_EQ(hints.last, nullptr);
-    app.run(&win);
-    win.mouseMove(60, 60, 0);
-    win.mouseMove(10, 10, 0);
-    EXPECT_EQ(hints.last, probe);
-}
-
 // Deleting a control that the framework holds in any role leaves no reference behind.
 using Lifetime = GuiTest;
 
@@ -124,10 +107,7 @@ TEST_F(Lifetime, DeletedControlIsForgottenEverywhere) {
     win.mouseMove(5, 5, 0);
     win.mouseDown(5, 5, btnLeft);
     win.setKeyCtrl(probe);
-    app.modalCtrl = probe;
     app.addTimer(probe, 10, true);
-    app.startDrag(probe);
-    dragOverCtrl = probe;
     ASSERT_EQ(win.mouseCtrl, probe);
     ASSERT_EQ(app.hoverCtrl, probe);
 
@@ -136,16 +116,12 @@ TEST_F(Lifetime, DeletedControlIsForgottenEverywhere) {
     EXPECT_EQ(win.keyCtrl, nullptr);
     EXPECT_EQ(app.hoverCtrl, nullptr);
     EXPECT_EQ(app.hintCtrl, nullptr);
-    EXPECT_EQ(app.modalCtrl, nullptr);
-    EXPECT_EQ(dragCtrl, nullptr);
-    EXPECT_EQ(dragOverCtrl, nullptr);
     EXPECT_EQ(app.timers->getCount(), 0);
     EXPECT_EQ(win.clientGroup->count(), 0);
     // events after the deletion find nothing to deliver to
     win.mouseMove(6, 6, btnLeft);
     win.mouseUp(6, 6, btnLeft);
     app.idle();
-    app.endDrag();
     EXPECT_EQ(log, (EventLog{"p move 5,5 0", "p over", "p down 5,5 1"}));
 }
 

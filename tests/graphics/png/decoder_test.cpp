@@ -17,16 +17,13 @@ Bytes pixelAt(const OurResult& r, int i) {
 
 } // namespace
 
-TEST(PngDecoder, BadSignatureOrPaletteLengthFailsAndAnEmptyFileLoadsNothing) {
-    OurResult r = decodeWithOurs({136, 'P', 'N', 'G', 13, 10, 26, 10});
-    EXPECT_EQ(r.decodeResult, -1);
-    EXPECT_EQ(r.width, 0);
-
-    r = decodeWithOurs(PngBuilder()
-                           .header(1, 1, 8, 3)
-                           .chunk("PLTE", {1, 2, 3, 4, 5, 6, 7})
-                           .imageData({0, 0})
-                           .bytes());
+// Broken signatures are the PngSuite test's; a palette must hold whole entries.
+TEST(PngDecoder, BadPaletteLengthFailsAndAnEmptyFileLoadsNothing) {
+    OurResult r = decodeWithOurs(PngBuilder()
+                                     .header(1, 1, 8, 3)
+                                     .chunk("PLTE", {1, 2, 3, 4, 5, 6, 7})
+                                     .imageData({0, 0})
+                                     .bytes());
     EXPECT_EQ(r.decodeResult, -1);
     EXPECT_EQ(r.width, 0);
 
@@ -74,36 +71,17 @@ TEST(PngDecoder, SixteenBitRgbKeepsHighBytesAndMatchesKeysOnAllSixteenBits) {
     EXPECT_EQ(pixelAt(r, 1), (Bytes{0x12, 0x56, 0x9A, 255}));
 }
 
-TEST(PngDecoder, GreyAndRgbKeysMakePixelsTransparent) {
-    OurResult r = decodeWithOurs(PngBuilder()
-                                     .header(3, 1, 8, 0)
-                                     .chunk("tRNS", {0, 0x40})
-                                     .imageData({0, 0x40, 0x41, 0x40})
-                                     .end()
-                                     .bytes());
+// The suite's keyed images are RGB and palette; a grey key is only here.
+TEST(PngDecoder, GreyKeyMakesPixelsTransparent) {
+    const OurResult r = decodeWithOurs(PngBuilder()
+                                           .header(3, 1, 8, 0)
+                                           .chunk("tRNS", {0, 0x40})
+                                           .imageData({0, 0x40, 0x41, 0x40})
+                                           .end()
+                                           .bytes());
     ASSERT_EQ(r.width, 3);
     EXPECT_EQ(pixelAt(r, 0), (Bytes{0x40, 0x40, 0x40, 0}));
     EXPECT_EQ(pixelAt(r, 1), (Bytes{0x41, 0x41, 0x41, 255}));
-
-    r = decodeWithOurs(PngBuilder()
-                           .header(2, 1, 8, 2)
-                           .chunk("tRNS", {0, 1, 0, 2, 0, 3})
-                           .imageData({0, 1, 2, 3, 1, 2, 4})
-                           .end()
-                           .bytes());
-    ASSERT_EQ(r.width, 2);
-    EXPECT_EQ(pixelAt(r, 0), (Bytes{1, 2, 3, 0}));
-    EXPECT_EQ(pixelAt(r, 1), (Bytes{1, 2, 4, 255}));
-}
-
-TEST(PngDecoder, UnknownFilterTypeLeavesTheBytes) {
-    const OurResult r =
-        decodeWithOurs(PngBuilder().header(2, 2, 8, 0).imageData({7, 5, 6, 2, 1, 1}).end().bytes());
-    ASSERT_EQ(r.width, 2);
-    EXPECT_EQ(pixelAt(r, 0)[0], 5);
-    EXPECT_EQ(pixelAt(r, 1)[0], 6);
-    EXPECT_EQ(pixelAt(r, 2)[0], 6); // Up on the kept bytes: 5 + 1
-    EXPECT_EQ(pixelAt(r, 3)[0], 7);
 }
 
 TEST(PngDecoderHostileInput, OversizedDimensionsAreRefusedBeforeAllocating) {
@@ -162,7 +140,7 @@ int paethPredictor(int a, int b, int c) {
     return pb <= pc ? b : c;
 }
 
-/// The filter definitions of the PNG standard, byte by byte.
+/// The filter definitions of the PNG standard, byte by byte; an unknown type leaves the bytes.
 Bytes unfilterByDefinition(int type, const Bytes& src, const Bytes& prev, int stride) {
     Bytes out(src.size());
     for (size_t i = 0; i < src.size(); i++) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-using Bytes = std::vector<unsigned char>;
+#include "../png_bytes.h"
 
 struct RgbaImage {
     bool ok = false;
@@ -32,22 +32,3 @@ struct OurResult {
     Bytes pixels;
 };
 OurResult decodeWithOurs(const Bytes& file, bool byteByByte = false);
-
-/// Builds PNG files by hand: chunks carry real CRCs so libpng reads them too.
-class PngBuilder {
-public:
-    PngBuilder();
-    PngBuilder& header(unsigned width, unsigned height, int bitDepth, int colorType,
-                       int interlace = 0);
-    PngBuilder& chunk(const char* type, const Bytes& data);
-    /// Compresses the filtered rows (each with its filter byte) into one IDAT chunk.
-    PngBuilder& imageData(const Bytes& rows, int level = 6, int strategy = 0);
-    PngBuilder& end();
-    const Bytes& bytes() const { return file; }
-
-private:
-    Bytes file;
-};
-
-/// zlib's deflate with the given level, strategy and window bits.
-Bytes zlibCompress(const Bytes& raw, int level, int strategy, int windowBits = 15);
