@@ -163,33 +163,6 @@ TEST(MidiFile, EachKindOfDamageHasItsOwnError) {
     }
 }
 
-TEST(MidiFile, DamagedCopiesOfAGoodFileNeverMisbehave) {
-    const Bytes good = file(1, 96, {songTrack, cat({{0x00, 0xF0, 0x02, 0x01, 0xF7}, songTrack})});
-    MidiSong song;
-    for (size_t n = 0; n < good.size(); ++n) {
-        const Bytes cut(good.begin(), good.begin() + static_cast<long>(n));
-        // a cut between chunks leaves a shorter but sound song; any other cut is an error
-        const bool failed = parse(cut, song) != MidiFileError::none;
-        EXPECT_TRUE(failed || song.tracks < 2) << "cut at " << n;
-    }
-    // every byte replaced by values that matter to the format
-    size_t parsed = 0;
-    for (size_t i = 0; i < good.size(); ++i)
-        for (unsigned char v : {0x00, 0x2F, 0x7F, 0x80, 0x90, 0xF0, 0xF7, 0xFF}) {
-            Bytes bad = good;
-            bad[i] = v;
-            if (parse(bad, song) != MidiFileError::none) continue;
-            ++parsed;
-            for (const MidiFileEvent& e : song.events) {
-                EXPECT_GE(e.data[0], 0x80);
-                EXPECT_LT(e.data[0], 0xF0);
-                EXPECT_TRUE(e.size == 2 || e.size == 3);
-                EXPECT_LE(e.tick, song.endTick);
-            }
-        }
-    EXPECT_GT(parsed, 0u);
-}
-
 TEST(MidiFile, LoadReportsUnreadableFiles) {
     MidiSong song;
     EXPECT_EQ(loadMidiFile("/nonexistent/song.mid", song), MidiFileError::unreadableFile);

@@ -160,11 +160,6 @@ TEST_F(RwHost, BadArgumentsAndFilesGiveAMessageAndAnExitCode) {
         {"info /nonexistent/plugin.so", 1, "cannot load /nonexistent/plugin.so"},
         {"info /etc/hostname", 1, "cannot load"},
         {"render " + plugin, 2, "rwhost: --out is required; see rwhost render --help"},
-        {"render " + plugin + out + " --rate fast", 2, "invalid value for --rate: 'fast'"},
-        {"render " + plugin + out + " --bogus", 2, "unknown option '--bogus'; see rwhost render"},
-        {"render " + plugin + out + " --seconds", 2, "--seconds needs a value"},
-        {"gui " + plugin + " --seconds 86400", 2, "(0.001 to 3600 seconds); see rwhost gui"},
-        {"screenshot " + plugin, 2, "--out is required; see rwhost screenshot --help"},
         {"render " + plugin + out + " --midi /nonexistent.mid", 1,
          "rwhost: cannot read /nonexistent.mid: No such file or directory"},
         {"render " + plugin + out + " --midi " + path("junk.mid"), 1, "not a Standard MIDI File"},
@@ -182,8 +177,8 @@ TEST_F(RwHost, BadArgumentsAndFilesGiveAMessageAndAnExitCode) {
             EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
         }
     }
-    for (const char* help :
-         {"--help", "info --help", "render --help", "gui --help", "screenshot -h"}) {
+    // The option parser's refusals are its own test; here, that they reach the user.
+    for (const char* help : {"--help", "render --help"}) {
         const Outcome run = rwhost(help);
         EXPECT_EQ(run.exitCode, 0) << help;
         EXPECT_NE(run.output.find("usage: rwhost"), std::string::npos) << help;
