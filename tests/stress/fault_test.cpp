@@ -1,5 +1,5 @@
 // Devices whose library misbehaves: the plug-in keeps rendering, keeps every setting the user
-// made, and never hangs on a device or library that will not close.
+// made, and never hangs on a device that will not close.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -90,36 +90,4 @@ TEST_F(LibraryFaults, EveryFaultyDeviceLeavesThePlugInWhole) {
         expectSettingsKept();
         expectSynthPlays();
     }
-}
-
-// A library that never lets the mixer close holds the plug-in's close only for the close window.
-// The interface then stays open in the process, and only one mixer per process can hold it: a
-// plug-in opened afterwards finds no devices, but works on silently and keeps its settings.
-TEST(LibraryCloseFault, LibraryThatNeverClosesHoldsTheCloseOnlyForItsWindow) {
-    CTestInstall library;
-    library.addBundle(0, "ReWire.bundle", "1.8.0",
-                      "[Library]\nRefuseClose=-1\nDevices=1\n[Device0]\nKind=Synth\n");
-    Outputs out;
-    NoteEvents notes(1, 64);
-    {
-        Plugin first;
-        ASSERT_EQ(first.synth().getMixer()->deviceCount(), 1);
-        first.synth().setDevice(0);
-        first.process(out, 256, notes.get());
-        first.process(out, 256, nullptr);
-        EXPECT_GT(out.peak(256), 0.0f);
-    }
-    Plugin next;
-    EXPECT_EQ(next.synth().getMixer()->deviceCount(), 0);
-    next.synth().setSync(0);
-    next.synth().addMapRow(5);
-    next.synth().setDevice(0);
-    EXPECT_EQ(next.synth().getDeviceIndex(), -1);
-    next.process(out, 256, notes.get());
-    EXPECT_EQ(out.peak(256), 0.0f);
-    auto saved = next.chunk();
-    next.setChunk(saved);
-    EXPECT_EQ(next.chunk(), saved);
-    EXPECT_EQ(next.synth().getSync(), 0);
-    EXPECT_EQ(next.synth().getMapping().getChannel(1), 5);
 }

@@ -100,16 +100,18 @@ TEST(MidiFile, MergesTracksByTickKeepingTrackOrder) {
     EXPECT_EQ(song.endTick, 32u);
 }
 
-TEST(MidiFile, SkipsForeignChunksHeaderExtrasAndBytesAfterEndOfTrack) {
+TEST(MidiFile, ReadsFourByteDeltasAndSkipsForeignChunksHeaderExtrasAndTrailingBytes) {
     Bytes f = header(0, 1, 480);
     f[7] = 8; // two extra header bytes
     f.insert(f.begin() + 14, {0xAB, 0xCD});
     addChunk(f, "XFIH", {1, 2, 3});
-    addChunk(f, "MTrk", cat({{0x00, 0x90, 1, 2}, endOfTrack, {0xFF, 0xFF, 0xFF}}));
+    // the longest delta there is: four bytes
+    addChunk(f, "MTrk", cat({{0x81, 0x80, 0x80, 0x00, 0x90, 1, 2}, endOfTrack, {0xFF, 0xFF}}));
     MidiSong song;
     ASSERT_EQ(parse(f, song), MidiFileError::none);
     EXPECT_EQ(song.tracks, 1);
-    EXPECT_EQ(song.events.size(), 1u);
+    ASSERT_EQ(song.events.size(), 1u);
+    EXPECT_EQ(song.events[0].tick, 1u << 21);
 }
 
 TEST(MidiFile, FrameBasedDivisionPlaysAtRealSpeed) {
