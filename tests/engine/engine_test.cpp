@@ -99,23 +99,6 @@ TEST_F(EngineTest, MidiIsRoutedByTheMappingAndTheQueueIsBounded) {
     EXPECT_EQ(s.getQueuedMidi(), 0);
 }
 
-TEST_F(EngineTest, QueuedMessagesReachTheDeviceWithTheNextSlice) {
-    install();
-    CSynth& s = engine();
-    s.setDevice(0);
-    ASSERT_NE(s.getDevice(), nullptr);
-    s.midiInput(kNoteOnCh1);
-    s.midiInput(0x003C80);
-    s.midiInput(0x0040B0);
-    process(32);
-    const ReWireEventBuffer& sent = s.getDevice()->getInputParams().fInputEvents;
-    ASSERT_EQ(sent.fCount, 3u);
-    for (unsigned i = 0; i < sent.fCount; i++)
-        EXPECT_EQ(ReWireCastToMIDIEvent(&sent.fEvents[i])->fFrameOffset, 0u);
-    process(32);
-    EXPECT_EQ(s.getDevice()->getInputParams().fInputEvents.fCount, 0u);
-}
-
 TEST_F(EngineTest, SyncOffTellsTheDeviceItIsStoppedButKeepsPosition) {
     install();
     CSynth& s = engine();
