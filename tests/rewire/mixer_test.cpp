@@ -1,6 +1,5 @@
 #include <climits>
 #include <cmath>
-#include <thread>
 
 #include "mixerfixture.h"
 #include "rewire/rewireapi.h"
@@ -348,34 +347,4 @@ TEST_F(MixerTest, BlocksLongerThanTheBuffersAreCut) {
     EXPECT_NE(outputs.data[0][63], 0.5f);
     EXPECT_EQ(outputs.data[0][64], 0.5f);
     EXPECT_EQ(outputs.data[0][127], 0.5f);
-}
-
-TEST_F(MixerTest, DriveOnOneThreadWhileIdleAndQueriesRunOnAnother) {
-    openMixer(oneDevice("Kind=Synth\nTargetsChangeAfter=50\n"));
-    CReWireDevice* device = openDevice(0);
-    std::atomic<bool> done{false};
-    std::thread audio([&] {
-        COutputs outputs(kFrames);
-        std::vector<CMIDIDATA> events = {{0, asData(0x90, 60, 90), 0}, {0, asData(0x80, 60, 0), 1}};
-        while (!done.load()) {
-            if (!mixer->gate.enter()) continue;
-            mixer->process(outputs.pointers, kFrames, 2, events.data());
-            mixer->gate.leave();
-        }
-    });
-    bool sawOnlyKnownLayouts = true;
-    // Runs until the device has been driven past its change of targets.
-    for (int i = 0; i < 300 || (!mixer->getTargetsChanged() && i < 1000000); i++) {
-        mixer->idle();
-        device->getBusInfo();
-        int count = device->getBusses();
-        sawOnlyKnownLayouts &= count == 3 || count == 4;
-        if (i % 50 == 0) mixer->setFormat(kRate, kFrames + (i / 50) % 2);
-    }
-    done = true;
-    audio.join();
-    EXPECT_TRUE(sawOnlyKnownLayouts);
-    EXPECT_TRUE(mixer->getTargetsChanged());
-    device->getBusInfo();
-    EXPECT_EQ(device->getBusses(), 4);
 }
