@@ -3,7 +3,8 @@
 // outputs, add eight channels into them and track eight peaks. Also the cost of creating the
 // plug-in (entry point to a ready descriptor, library loading and device listing included), and
 // the JACK device's cost per block beside the flat device's, both called at the pace of a
-// 44.1 kHz host against a private 48 kHz JACK server.
+// 44.1 kHz host against a private 48 kHz JACK server, where an application of our own plays
+// a sine into each of the JACK device's eight inputs (and, for comparison, into none).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -22,6 +23,8 @@
 #include <thread>
 #include <unistd.h>
 #include <vector>
+
+#include <jack/jack.h>
 
 #include "engine/synth.h"
 #include "vst/plug.h"
@@ -189,14 +192,65 @@ private:
     pid_t pid = -1;
 };
 
+// A JACK application playing a sine (a different one on each) on its outputs out_1 ... out_8.
+class SineSource {
+public:
+    static constexpr const char* kName = "rwb-bench-source";
+    static const int kTableFrames = 480;
+
+    SineSource() {
+        for (int f = 0; f < kTableFrames; f++)
+            table[f] = 0.25f * float(std::sin(2 * M_PI * f / kTableFrames));
+        client = jack_client_open(kName, JackNoStartServer, nullptr);
+        if (!client) return;
+        for (int n = 0; n < kOutputs; n++)
+            ports[n] = jack_port_register(client, ("out_" + std::to_string(n + 1)).c_str(),
+                                          JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+        jack_set_process_callback(client, &SineSource::process, this);
+        jack_activate(client);
+    }
+    ~SineSource() {
+        if (client) jack_client_close(client);
+    }
+
+private:
+    static int process(jack_nframes_t frames, void* self) {
+        auto* source = static_cast<SineSource*>(self);
+        for (int n = 0; n < kOutputs; n++) {
+            auto* out = static_cast<float*>(jack_port_get_buffer(source->ports[n], frames));
+            for (jack_nframes_t f = 0; f < frames; f++)
+                out[f] = source->table[(source->frame + long(f)) * (n + 1) % kTableFrames];
+        }
+        source->frame = (source->frame + long(frames)) % kTableFrames;
+        return 0;
+    }
+
+    jack_client_t* client = nullptr;
+    jack_port_t* ports[kOutputs] = {};
+    float table[kTableFrames];
+    long frame = 0;
+};
+
+// The registry of a JACK device whose inputs are connected to the sine source's outputs.
+std::string jackRegistry(bool connected) {
+    std::string registry = "[Library]\nDevices=1\n[Device0]\nName=JACK\nKind=Jack\n";
+    for (int n = 1; connected && n <= kOutputs; n++)
+        registry +=
+            "In" + std::to_string(n) + "=" + SineSource::kName + ":out_" + std::to_string(n) + "\n";
+    return registry;
+}
+
 // processReplacing at the pace of a 44.1 kHz host, so that the JACK device's ring stays fed
-// and it resamples real frames; only the calls are timed. Argument: 0 flat device, 1 JACK.
+// and it resamples real frames; only the calls are timed. Argument: 0 flat device, 1 JACK
+// device with a sine on every input, 2 JACK device with nothing connected.
 void BM_PacedBlock(benchmark::State& state) {
     bool jack = state.range(0) != 0;
     const int frames = 256, rate = 44100;
     std::unique_ptr<JackServer> server;
+    std::unique_ptr<SineSource> source;
     if (jack) server = std::make_unique<JackServer>();
-    FlatInstall install(jack ? "[Library]\nDevices=1\n[Device0]\nName=JACK\nKind=Jack\n"
+    if (state.range(0) == 1) source = std::make_unique<SineSource>();
+    FlatInstall install(jack ? jackRegistry(state.range(0) == 1).c_str()
                              : "[Library]\nDevices=1\n[Device0]\nName=Flat\nKind=Flat\n"
                                "Channels=8\n");
     hostTime.flags = kVstTempoValid | kVstPpqPosValid;
@@ -219,9 +273,13 @@ void BM_PacedBlock(benchmark::State& state) {
         benchmark::DoNotOptimize(out.data[7].back());
         state.SetIterationTime(std::chrono::duration<double>(took).count());
     }
+    // The measured blocks must have carried the application's sound on every channel.
+    for (int n = 0; source && n < kOutputs; n++)
+        if (std::all_of(out.data[n].begin(), out.data[n].end(), [](float v) { return v == 0; }))
+            state.SkipWithError("the JACK device gave no sound");
     effect->dispatcher(effect, effClose, 0, 0, nullptr, 0);
 }
-BENCHMARK(BM_PacedBlock)->Arg(0)->Arg(1)->UseManualTime()->Iterations(1000);
+BENCHMARK(BM_PacedBlock)->Arg(0)->Arg(1)->Arg(2)->UseManualTime()->Iterations(1000);
 
 // Prints the ratio of each processing run to the baseline of the same block size.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -249,9 +307,12 @@ public:
         }
         double flat = times["BM_PacedBlock/0/iterations:1000/manual_time"];
         double jack = times["BM_PacedBlock/1/iterations:1000/manual_time"];
+        double idle = times["BM_PacedBlock/2/iterations:1000/manual_time"];
         if (flat > 0 && jack > 0)
             printf("256 frames at a 44.1 kHz host's pace: JACK device %.2f x the flat device\n",
                    jack / flat);
+        if (flat > 0 && idle > 0)
+            printf("the same with nothing connected to the JACK device: %.2f x\n", idle / flat);
     }
 
 private:

@@ -69,15 +69,21 @@ void CJackClockBridge::pushPeriod(const float* const* inputs, int frames, uint64
     }
     jack_ringbuffer_data_t parts[2];
     jack.jack_ringbuffer_get_write_vector(ring, parts);
+    bool sounding = false;
     for (int f = 0; f < frames; f++) {
         size_t at = size_t(f) * size_t(frameBytes);
         char* place = at < parts[0].len ? parts[0].buf + at : parts[1].buf + (at - parts[0].len);
         float* frame = reinterpret_cast<float*>(place);
-        for (int n = 0; n < stride; n++)
+        for (int n = 0; n < stride; n++) {
             frame[n] = n < channels && inputs[n] ? inputs[n][f] : 0.0f;
+            sounding |= frame[n] != 0.0f;
+        }
     }
     jack.jack_ringbuffer_write_advance(ring, bytes);
-    long written = framesWritten.fetch_add(frames, std::memory_order_release) + frames;
+    long written = framesWritten.load(std::memory_order_relaxed) + frames;
+    // Published with the frames: a reader that sees them sees this too.
+    if (sounding) soundEnd.store(written, std::memory_order_relaxed);
+    framesWritten.store(written, std::memory_order_release);
     unsigned next = stampCount.load(std::memory_order_relaxed) + 1;
     stamps[next % kStamps].streamEnd.store(written, std::memory_order_relaxed);
     stamps[next % kStamps].arrival.store(double(now), std::memory_order_relaxed);
@@ -100,6 +106,7 @@ bool CJackClockBridge::setHost(int rate, int maxFrames) {
     interleaved.assign(size_t(maxFrames) * size_t(stride), 0.0f);
     running = false;
     gatheredBlocks = 0;
+    silentFrames = 0;
     return true;
 }
 
@@ -184,27 +191,45 @@ void CJackClockBridge::silence(float* const* outputs, int first, int count) {
 }
 
 int CJackClockBridge::resampleInto(float* const* outputs, int first, int count) {
-    resampler.out_count = unsigned(count);
-    resampler.out_data = interleaved.data();
-    while (resampler.out_count > 0) {
+    int made = 0;
+    while (made < count) {
         jack_ringbuffer_data_t parts[2];
         jack.jack_ringbuffer_get_read_vector(ring, parts);
         unsigned available = unsigned(
             std::min(parts[0].len / size_t(frameBytes), size_t(std::max(0, readableFrames()))));
         if (available == 0) break;
+        // Frames past the last sounding period are silence on every channel: given as no
+        // input, which the resampler takes as zeros. Once its whole history is such silence,
+        // what it makes is zeros, written here directly. The output is the same as for the
+        // zeros themselves, so starting and stopping this neither clicks nor moves the latency.
+        long sounding = soundEnd.load(std::memory_order_relaxed) - framesRead;
+        if (sounding > 0) available = std::min(available, unsigned(sounding));
+        bool quiet = sounding <= 0 && silentFrames >= resampler.inpsize();
         resampler.inp_count = available;
-        resampler.inp_data = reinterpret_cast<float*>(parts[0].buf);
+        resampler.inp_data = sounding > 0 ? reinterpret_cast<float*>(parts[0].buf) : nullptr;
+        resampler.out_count = unsigned(count - made);
+        resampler.out_data = quiet ? nullptr : interleaved.data();
         resampler.process();
-        skipFrames(int(available - resampler.inp_count));
+        int taken = int(available - resampler.inp_count);
+        int produced = count - made - int(resampler.out_count);
+        skipFrames(taken);
+        silentFrames = sounding > 0 ? 0 : std::min(silentFrames + taken, resampler.inpsize());
+        if (quiet)
+            silence(outputs, first + made, produced);
+        else
+            deinterleave(outputs, first + made, produced);
+        made += produced;
     }
-    int made = count - int(resampler.out_count);
+    return made;
+}
+
+void CJackClockBridge::deinterleave(float* const* outputs, int first, int count) {
     for (int n = 0; n < channels; n++) {
         if (!outputs[n]) continue;
         const float* from = interleaved.data() + n;
-        for (int f = 0; f < made; f++)
+        for (int f = 0; f < count; f++)
             outputs[n][first + f] = from[size_t(f) * size_t(stride)];
     }
-    return made;
 }
 
 void CJackClockBridge::pull(float* const* outputs, int first, int count) {

@@ -88,6 +88,7 @@ private:
     void skipFrames(int frames);
     void silence(float* const* outputs, int first, int count);
     int resampleInto(float* const* outputs, int first, int count);
+    void deinterleave(float* const* outputs, int first, int count);
 
     const CJackApi& jack;
     int channels;
@@ -99,6 +100,8 @@ private:
     jack_ringbuffer_t* ring = nullptr;
     std::atomic<int> periodFrames{256};
     std::atomic<long> framesWritten{0};
+    /// The end of the last period with a sample other than zero on any channel.
+    std::atomic<long> soundEnd{0};
     // The newest entry is stamps[stampCount % kStamps]; the JACK thread reuses an entry only
     // kStamps periods later.
     Stamp stamps[kStamps];
@@ -112,6 +115,8 @@ private:
     double leastExcess = 0;
     double gatheredFrames = 0;
     long framesRead = 0;
+    /// Frames given to the resampler as silence since the last sounding ones.
+    int silentFrames = 0;
     std::atomic<long> underrunFrames{0};
     std::atomic<long> overrunFrames{0};
     std::atomic<long> resyncs{0};

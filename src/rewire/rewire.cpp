@@ -2,67 +2,6 @@
 
 #include <cstring>
 
-// Sizes and offsets that both sides of the connection read or write.
-static_assert(sizeof(ReWireAudioInfo) == 12, "audio info size");
-static_assert(offsetof(ReWireAudioInfo, fSampleRate) == 4, "audio info layout");
-static_assert(offsetof(ReWireAudioInfo, fBlockFramesMax) == 8, "audio info layout");
-static_assert(sizeof(ReWireOpenInfo) == 16, "open info size");
-static_assert(offsetof(ReWireOpenInfo, fAudioInfo) == 4, "open info layout");
-static_assert(sizeof(ReWireDeviceInfo) == 8288, "device info size");
-static_assert(offsetof(ReWireDeviceInfo, fName) == 4, "device info layout");
-static_assert(offsetof(ReWireDeviceInfo, fChannelCount) == 36, "device info layout");
-static_assert(offsetof(ReWireDeviceInfo, fChannelNames) == 40, "device info layout");
-static_assert(offsetof(ReWireDeviceInfo, fLibraryFields) == 8232, "device info layout");
-static_assert(offsetof(ReWireDeviceInfo, fOutputEventLimit) == 8280, "device info layout");
-static_assert(sizeof(ReWireEventTarget) == 4, "event target size");
-static_assert(offsetof(ReWireEventTarget, fChannel) == 2, "event target layout");
-static_assert(sizeof(ReWireEventInfo) == 36, "event info size");
-static_assert(offsetof(ReWireEventInfo, fBusesInUse) == 4, "event info layout");
-static_assert(sizeof(ReWireEventBusInfo) == 40, "event bus info size");
-static_assert(offsetof(ReWireEventBusInfo, fChannelsInUse) == 4, "event bus info layout");
-static_assert(offsetof(ReWireEventBusInfo, fBusName) == 8, "event bus info layout");
-static_assert(sizeof(ReWireEventChannelInfo) == 68, "event channel info size");
-static_assert(offsetof(ReWireEventChannelInfo, fChannelName) == 36, "channel info layout");
-static_assert(sizeof(ReWireEventControllerInfo) == 44, "controller info size");
-static_assert(sizeof(ReWireEventNoteInfo) == 44, "note info size");
-static_assert(sizeof(ReWireEvent) == 24, "event size");
-static_assert(sizeof(ReWireMIDIEvent) == 24, "MIDI event size");
-static_assert(offsetof(ReWireMIDIEvent, fFrameOffset) == 4, "MIDI event layout");
-static_assert(offsetof(ReWireMIDIEvent, fTarget) == 12, "MIDI event layout");
-static_assert(offsetof(ReWireMIDIEvent, fStatus) == 16, "MIDI event layout");
-static_assert(offsetof(ReWireMIDIEvent, fData1) == 18, "MIDI event layout");
-static_assert(offsetof(ReWireMIDIEvent, fData2) == 20, "MIDI event layout");
-static_assert(sizeof(ReWireRequestRepositionEvent) == 24, "event size");
-static_assert(sizeof(ReWireRequestSignatureEvent) == 24, "event size");
-static_assert(sizeof(ReWireRequestTempoEvent) == 24, "event size");
-static_assert(sizeof(ReWireRequestLoopEvent) == 24, "event size");
-static_assert(sizeof(ReWireRequestPlayEvent) == 24, "event size");
-static_assert(sizeof(ReWireRequestStopEvent) == 24, "event size");
-static_assert(sizeof(ReWireRevealEventTargetEvent) == 24, "event size");
-static_assert(sizeof(ReWireEventTargetChangedEvent) == 24, "event size");
-static_assert(sizeof(ReWireEventBuffer) == 24, "event buffer size");
-static_assert(offsetof(ReWireEventBuffer, fEventSize) == 4, "event buffer layout");
-static_assert(offsetof(ReWireEventBuffer, fCount) == 8, "event buffer layout");
-static_assert(offsetof(ReWireEventBuffer, fCapacity) == 12, "event buffer layout");
-static_assert(offsetof(ReWireEventBuffer, fEvents) == 16, "event buffer layout");
-static_assert(sizeof(ReWireDriveAudioInputParams) == 2144, "drive input size");
-static_assert(offsetof(ReWireDriveAudioInputParams, fInputEvents) == 4, "drive input layout");
-static_assert(offsetof(ReWireDriveAudioInputParams, fWantedChannels) == 28, "drive input layout");
-static_assert(offsetof(ReWireDriveAudioInputParams, fBufferPointers) == 60, "drive input layout");
-static_assert(offsetof(ReWireDriveAudioInputParams, fPosition) == 2108, "drive input layout");
-static_assert(offsetof(ReWireDriveAudioInputParams, fFrames) == 2112, "drive input layout");
-static_assert(offsetof(ReWireDriveAudioInputParams, fTransportMode) == 2116, "drive input");
-static_assert(offsetof(ReWireDriveAudioInputParams, fTempo) == 2120, "drive input layout");
-static_assert(offsetof(ReWireDriveAudioInputParams, fBeatsPerBar) == 2124, "drive input layout");
-static_assert(offsetof(ReWireDriveAudioInputParams, fBeatUnit) == 2128, "drive input layout");
-static_assert(offsetof(ReWireDriveAudioInputParams, fLoopFrom) == 2132, "drive input layout");
-static_assert(offsetof(ReWireDriveAudioInputParams, fLoopTo) == 2136, "drive input layout");
-static_assert(offsetof(ReWireDriveAudioInputParams, fLoopActive) == 2140, "drive input layout");
-static_assert(sizeof(ReWireDriveAudioOutputParams) == 60, "drive output size");
-static_assert(offsetof(ReWireDriveAudioOutputParams, fOutputEvents) == 4, "drive output layout");
-static_assert(offsetof(ReWireDriveAudioOutputParams, fRenderedChannels) == 28, "drive output");
-static_assert(sizeof(ReWirePipeInfo) == 12, "pipe info size");
-
 void ReWireZeroMemory(void* data, size_t size) {
     if (data && size > 0) memset(data, 0, size);
 }

@@ -89,45 +89,12 @@ TEST(List, IterationForms) {
     EXPECT_EQ(seen, "1212");
 }
 
-TEST(List, MoveFromAnotherList) {
-    CList src, dst;
-    src.add(&a);
-    src.add(&b);
-    dst.add(&c);
-    EXPECT_EQ(dst.moveFrom(&src, &d, 0), 0);
-    EXPECT_EQ(order(src), "12");
-    EXPECT_EQ(order(dst), "3");
-    EXPECT_EQ(dst.moveFrom(&src, &b, 0), 1);
-    EXPECT_EQ(order(src), "1");
-    EXPECT_EQ(order(dst), "23");
-    EXPECT_EQ(dst.moveFrom(&src, &a, -1), 1);
-    EXPECT_EQ(order(dst), "231");
-    EXPECT_EQ(src.getCount(), 0);
-    EXPECT_EQ(dst.moveFrom(&dst, &c, 0), 0);
-}
-
 class StringListFile : public ::testing::Test {
 protected:
     std::string path = uniqueTempPath(".txt");
     void TearDown() override { std::remove(path.c_str()); }
     std::string contents() { return readText(path); }
 };
-
-TEST(StringList, SortedAddIsCaseInsensitiveAndStable) {
-    CStringList l;
-    l.sorted = true;
-    l.add("b");
-    l.add("A");
-    l.add("a");
-    ASSERT_EQ(l.count(), 3);
-    EXPECT_EQ(l.getStr(0), CStr("A"));
-    EXPECT_EQ(l.getStr(1), CStr("a"));
-    EXPECT_EQ(l.getStr(2), CStr("b"));
-    EXPECT_EQ(l.getStr(3), CStr(""));
-    l.setItem(7, "ignored");
-    l.del(-1);
-    EXPECT_EQ(l.count(), 3);
-}
 
 TEST_F(StringListFile, SaveSeparatesWithCrLfAndOpenReadsBack) {
     CStringList l;

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <map>
 
 #include <gtest/gtest.h>
 
@@ -180,26 +179,6 @@ TEST(Text, AlignmentPlacesTheInkInsideTheRectangle) {
     }
 }
 
-TEST(Text, MeasuresHelveticaAndSitsOnTheBaseline) {
-    TestSurface s(100, 40);
-    CGraphic* g = s.g();
-    // advances of the Helvetica metrics at 12 pixels: W 944, Hello 2278 thousandths of an em
-    EXPECT_EQ(g->textWidth("W"), 11);
-    EXPECT_EQ(g->textWidth("Hello"), 27);
-    EXPECT_EQ(g->textWidth(""), 0);
-    g->fontSize = 24;
-    EXPECT_EQ(g->textWidth("W"), 22);
-    g->fontSize = 12;
-
-    const CRect r = asRect(0, 10, 100, 30);
-    g->drawText(clBlack, "H", r, alignLeft);
-    int lowest = -1;
-    for (auto p : s.lit())
-        lowest = std::max(lowest, p.second);
-    int baseline = 12 / 3 + (r.bottom - r.top) / 2 + r.top;
-    EXPECT_EQ(lowest, baseline - 1);
-}
-
 TEST(Text, EightBitTextIsMacRoman) {
     EXPECT_EQ(macRomanToUtf8("A\x80z"), "A\xC3\x84z");                             // Ä
     EXPECT_EQ(macRomanToUtf8("\xDB\xA5\xFF"), "\xE2\x82\xAC\xE2\x80\xA2\xCB\x87"); // € • ˇ
@@ -228,74 +207,6 @@ TEST(NoContext, EveryOperationDrawsNothing) {
     EXPECT_EQ(empty.graphic->getPixel(0, 0), 0);
     CBitmap huge(0, CBitmap::maxBitmapSide + 1, 1, 32);
     EXPECT_EQ(huge.getSurface(), nullptr);
-}
-
-TEST(Shapes, ArrowHasSizePlusOneLinesWidestAtItsBase) {
-    const int dirs[] = {alignTop, alignBottom, alignLeft, alignRight};
-    for (int dir : dirs) {
-        TestSurface s(30, 30);
-        drawArrow(s.g(), clBlack, asRect(0, 0, 30, 30), dir, 4);
-        PixelSet ink = s.lit();
-        bool vertical = dir == alignTop || dir == alignBottom;
-        std::map<int, int> lineLength;
-        for (auto p : ink)
-            lineLength[vertical ? p.second : p.first]++;
-        ASSERT_EQ(lineLength.size(), 5u) << dir;
-        int widest = lineLength.begin()->second, base = lineLength.begin()->first;
-        for (auto& e : lineLength)
-            if (e.second > widest) widest = e.second, base = e.first;
-        EXPECT_EQ(widest, 9) << dir;
-        EXPECT_EQ(ink.size(), 1u + 3 + 5 + 7 + 9) << dir;
-        // the point is opposite the base
-        bool baseAtHighEnd = base == lineLength.rbegin()->first;
-        EXPECT_EQ(baseAtHighEnd, dir == alignTop || dir == alignLeft) << dir;
-    }
-    TestSurface none(30, 30);
-    drawArrow(none.g(), clBlack, asRect(0, 0, 30, 30), 3, 4);
-    EXPECT_TRUE(none.lit().empty());
-}
-
-TEST(Shapes, CheckMarkAndCloseCrossAreTwoAndThreePixelsThick) {
-    TestSurface check(20, 20);
-    drawCheck(check.g(), clBlack, asRect(0, 0, 20, 20));
-    PixelSet stroke = {{5, 11}, {6, 12}, {7, 13}, {8, 12}, {9, 11}, {10, 10}, {11, 9}};
-    PixelSet expected = stroke;
-    for (auto p : stroke)
-        expected.insert({p.first, p.second - 1});
-    EXPECT_EQ(check.lit(), expected);
-
-    TestSurface cross(16, 16);
-    drawCloseButton(cross.g(), asRect(0, 0, 16, 16), clBlack);
-    // three diagonals each way between 3 and 12: the left-out end pixels stay inside r - 3
-    PixelSet bands;
-    for (int y = 0; y < 16; y++)
-        for (int x = 0; x < 16; x++) {
-            bool down = x - y >= -1 && x - y <= 1 && x >= 3 && y >= 3 && x <= 12 && y <= 12;
-            bool up = x + y >= 14 && x + y <= 16 && x >= 3 && x <= 12 && y >= 3 && y <= 12;
-            if (down || up) bands.insert({x, y});
-        }
-    EXPECT_EQ(cross.lit(), bands);
-}
-
-TEST(Shapes, RoundedBoxAndOutlineLeaveTheCornersOut) {
-    const CRect r = asRect(2, 3, 12, 11);
-    const PixelSet corners = {{2, 3}, {11, 3}, {2, 10}, {11, 10}};
-    TestSurface box(16, 16);
-    roundRect(box.g(), clBlack, r);
-    PixelSet expected = block(2, 3, 12, 11);
-    for (auto c : corners)
-        expected.erase(c);
-    EXPECT_EQ(box.lit(), expected);
-
-    TestSurface outline(16, 16);
-    roundFrame(outline.g(), clBlack, r);
-    PixelSet drawn = outline.lit();
-    PixelSet ring = border(r);
-    for (auto c : corners)
-        ring.erase(c);
-    for (auto p : PixelSet{{3, 4}, {10, 4}, {3, 9}, {10, 9}})
-        ring.insert(p);
-    EXPECT_EQ(drawn, ring);
 }
 
 TEST(Gradient, RampsLineByLineWithoutReachingTheEndColour) {
@@ -332,24 +243,6 @@ TEST(Gradient, RampsLineByLineWithoutReachingTheEndColour) {
     drawGradient(flat.g(), asRect(0, 4, 10, 4), clBlack, clBlack, alignTop);
     drawGradient(flat.g(), asRect(0, 0, 10, 10), clBlack, clBlack, 7);
     EXPECT_TRUE(flat.lit().empty());
-}
-
-TEST(Gradient, GlossyLightensOneHalf) {
-    const int col = asColor(40, 40, 40);
-    const int hi = fadeCol(col, clWhite, 0.5f);
-    const int mid = fadeCol(col, hi, 0.25f);
-    TestSurface up(10, 10);
-    drawGlossy(up.g(), asRect(0, 0, 10, 10), col, 0.5f, 0);
-    EXPECT_EQ(up.at(5, 0), hi);
-    EXPECT_NE(up.at(5, 5), col); // the ramp covers half the height plus one line
-    EXPECT_EQ(up.litIn(col), block(0, 6, 10, 10));
-
-    TestSurface down(10, 10);
-    drawGlossy(down.g(), asRect(0, 0, 10, 10), col, -0.5f, 2);
-    EXPECT_EQ(down.at(5, 5), mid);
-    EXPECT_EQ(down.at(5, 9), fadeCol(mid, hi, 0.8f));
-    EXPECT_EQ(down.at(1, 9), col); // the inset keeps the ramp off the sides
-    EXPECT_EQ(down.litIn(col).size(), 50u + 5 * 4);
 }
 
 TEST(Bitmap, RenderTileAndStretchCopyPixels) {

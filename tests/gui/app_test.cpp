@@ -68,26 +68,6 @@ TEST_F(AppTimers, HandlerDeletingAnotherTimedControlIsSafe) {
 
 using AppDrawing = GuiTest;
 
-TEST_F(AppDrawing, BackBufferGrowsToTheLargestRequestAndNeverShrinks) {
-    CWin win(&app, nullptr, 0, "", 0, 0, 400, 400);
-    CGraphic* g = nullptr;
-    EXPECT_TRUE(app.startDraw(&win, &g, asRect(0, 0, 300, 100), false));
-    EXPECT_EQ(g, win.graphic);
-    EXPECT_TRUE(app.startDraw(&win, &g, asRect(0, 0, 200, 200), false));
-    ASSERT_NE(app.backBuffer, nullptr);
-    EXPECT_EQ(app.backBuffer->width, 300);
-    EXPECT_EQ(app.backBuffer->height, 200);
-    CBitmap* kept = app.backBuffer;
-    EXPECT_TRUE(app.startDraw(&win, &g, asRect(10, 10, 100, 100), false));
-    EXPECT_EQ(app.backBuffer, kept);
-    EXPECT_EQ(g->clip.left, 10);
-    EXPECT_EQ(g->clip.bottom, 100);
-    EXPECT_EQ(g->origin.x, 0);
-    EXPECT_FALSE(g->wholeArea);
-    EXPECT_TRUE(app.startDraw(&win, &g, asRect(0, 0, 400, 400), false));
-    EXPECT_TRUE(g->wholeArea);
-}
-
 TEST_F(AppDrawing, DirectOrEmptyRequestsDrawNothing) {
     CWin win(&app, nullptr, 0, "", 0, 0, 100, 100);
     CGraphic* g = nullptr;

@@ -1,6 +1,3 @@
-#include "graphics/bitmap.h"
-#include "graphics/graphic.h"
-#include "graphics/skin_item.h"
 #include "gui/button.h"
 #include "gui/dropdown.h"
 #include "gui/scrollbar.h"
@@ -52,54 +49,6 @@ TEST_F(Buttons, ReleaseInsideFiresAndOutsideOrRightButtonDoesNot) {
     win.mouseUp(10, 10, btnLeft);
     EXPECT_EQ(rec.changes, 1);
     EXPECT_EQ(group->changed, 1);
-}
-
-class ControlPaint : public GuiTest {
-protected:
-    /// Paints c alone on a white surface of its size.
-    CGraphic* paintAlone(CCtrl* c) {
-        surface = std::make_unique<CBitmap>(0, c->width + 4, c->height, 32);
-        CGraphic* g = surface->graphic;
-        g->fillRect(clWhite, asRect(0, 0, c->width + 4, c->height));
-        c->paint(g, c->localRect());
-        return g;
-    }
-    std::unique_ptr<CBitmap> surface;
-    CWin win{&app, nullptr, wsNoBorder, "", 0, 0, 200, 100};
-};
-
-TEST_F(ControlPaint, LabelBackgroundAndRightAlignedText) {
-    CLabel label(&win);
-    label.setBounds(0, 0, 60, 20);
-    label.setText("Hi");
-    label.textColor = clRed;
-    CGraphic* g = paintAlone(&label);
-    EXPECT_EQ(g->getPixel(1, 1), clWhite);
-    label.bkColor = 0;
-    label.textAlign = alignRight;
-    g = paintAlone(&label);
-    EXPECT_EQ(g->getPixel(1, 1), clBlack);
-    int rightmost = -1;
-    for (int px = 0; px < 60; px++)
-        for (int py = 0; py < 20; py++)
-            if (g->getPixel(px, py) != clBlack) rightmost = px;
-    EXPECT_GE(rightmost, 60 - 4 - 3);
-    EXPECT_LT(rightmost, 60 - 4);
-    EXPECT_FALSE(label.enabled);
-}
-
-TEST_F(ControlPaint, OnePixelVerticalSeparatorDrawsOnlyTheDarkLine) {
-    CSeparator sep(&win);
-    sep.orientation = sepVertical;
-    sep.setBounds(0, 0, 1, 10);
-    CGraphic* g = paintAlone(&sep);
-    int r, gr, b;
-    asRGB2(clWinBkgnd.fillCol, r, gr, b);
-    EXPECT_EQ(g->getPixel(0, 5), asColor(r - 16, gr - 16, b - 16));
-    EXPECT_EQ(g->getPixel(1, 5), clWhite);
-    sep.setBounds(0, 0, 3, 10);
-    g = paintAlone(&sep);
-    EXPECT_EQ(g->getPixel(2, 5), asColor(r + 16, gr + 16, b + 16));
 }
 
 class Scrollbars : public GuiTest {

@@ -15,12 +15,12 @@ const int kBlock = 256;
 const int kClickInterval = 4800;
 
 // Server periods and host blocks in time order; channel 0 carries a click every
-// kClickInterval frames, channel 1 a steady sine.
+// kClickInterval frames, channel 1 a steady sine of sineHz.
 class CClockRun {
 public:
-    CClockRun(int hostRate, double ppm)
-        : bridge(*jackApi(), 2, kServerRate),
-          serverPerHost(double(kServerRate) / (hostRate * (1 + ppm * 1e-6))) {
+    CClockRun(int hostRate, double ppm, int rate = kServerRate, double sineHz = 997.0)
+        : bridge(*jackApi(), 2, rate), serverRate(rate), sineFrequency(sineHz),
+          serverPerHost(double(rate) / (hostRate * (1 + ppm * 1e-6))) {
         bridge.setHost(hostRate, kBlock);
     }
 
@@ -29,7 +29,7 @@ public:
         std::vector<float> clicks(kPeriod), sine(kPeriod), out[2];
         out[0].resize(kBlock);
         out[1].resize(kBlock);
-        while (periods * kPeriod < long(seconds * kServerRate)) {
+        while (periods * kPeriod < long(seconds * serverRate)) {
             double periodStart = double(periods) * kPeriod;
             double blockTime = double(blocks) * kBlock * serverPerHost;
             if (blockTime < periodStart) {
@@ -44,8 +44,9 @@ public:
             bool stalled = periodStart >= stallFrom && periodStart < stallTo;
             for (int f = 0; f < kPeriod; f++) {
                 long frame = periods * kPeriod + f;
-                clicks[size_t(f)] = frame % kClickInterval == 0 ? 1.0f : 0.0f;
-                sine[size_t(f)] = 0.5f * float(std::sin(2 * M_PI * 997.0 * frame / kServerRate));
+                clicks[size_t(f)] = (frame - clickOffset) % kClickInterval == 0 ? 1.0f : 0.0f;
+                sine[size_t(f)] =
+                    0.5f * float(std::sin(2 * M_PI * sineFrequency * double(frame) / serverRate));
             }
             const float* inputs[2] = {clicks.data(), sine.data()};
             if (!stalled) bridge.pushPeriod(inputs, kPeriod, micros(periodStart));
@@ -67,9 +68,12 @@ public:
         return found;
     }
 
-    static uint64_t micros(double frames) { return uint64_t(frames * 1e6 / kServerRate); }
+    uint64_t micros(double frames) const { return uint64_t(frames * 1e6 / serverRate); }
 
     CJackClockBridge bridge;
+    long clickOffset = 0;
+    int serverRate;
+    double sineFrequency;
     double serverPerHost;
     long periods = 0, blocks = 0;
     std::vector<float> recording[2];
@@ -78,6 +82,75 @@ public:
 double spread(const std::vector<double>& values) {
     auto [low, high] = std::minmax_element(values.begin(), values.end());
     return *high - *low;
+}
+
+struct SineFit {
+    double levelDb = 0;    // amplitude against 0.5, the amplitude played
+    double residualDb = 0; // what is not the sine against the sine, in power
+};
+
+// Solves the n x n system in m (augmented with the right-hand side) in place.
+void solve(double m[4][5], int n) {
+    for (int p = 0; p < n; p++)
+        for (int r = 0; r < n; r++) {
+            if (r == p) continue;
+            double factor = m[r][p] / m[p][p];
+            for (int c = 0; c <= n; c++)
+                m[r][c] -= factor * m[p][c];
+        }
+    for (int r = 0; r < n; r++)
+        m[r][n] /= m[r][r];
+}
+
+// Least-squares fit of a sine near cycles per sample to s[from, to): amplitude, phase, offset
+// and frequency (the drift loop may hold the ratio a few ppm off for a while, which is no
+// noise). The residual is noise and distortion.
+SineFit fitSine(const std::vector<float>& s, long from, long to, double cycles) {
+    double w = 2 * M_PI * cycles, a = 0, b = 0, offset = 0;
+    for (int pass = 0; pass < 4; pass++) {
+        double m[4][5] = {};
+        int n = pass == 0 ? 3 : 4;
+        for (long i = from; i < to; i++) {
+            double t = double(i - from), sn = std::sin(w * t), cs = std::cos(w * t);
+            double basis[4] = {sn, cs, 1.0, t * (a * cs - b * sn)};
+            double target = s[size_t(i)] - (pass == 0 ? 0 : a * sn + b * cs + offset);
+            for (int r = 0; r < n; r++) {
+                for (int c = 0; c < n; c++)
+                    m[r][c] += basis[r] * basis[c];
+                m[r][n] += basis[r] * target;
+            }
+        }
+        solve(m, n);
+        a += m[0][n];
+        b += m[1][n];
+        offset += m[2][n];
+        if (n == 4) w += m[3][n];
+    }
+    double residual = 0;
+    for (long i = from; i < to; i++) {
+        double t = double(i - from);
+        double error = s[size_t(i)] - (a * std::sin(w * t) + b * std::cos(w * t) + offset);
+        residual += error * error;
+    }
+    double amplitude = std::hypot(a, b);
+    SineFit fit;
+    fit.levelDb = 20 * std::log10(amplitude / 0.5);
+    fit.residualDb = 10 * std::log10(residual / double(to - from) / (amplitude * amplitude / 2));
+    return fit;
+}
+
+// The worst level and residual over short windows (the drift loop moves the phase slowly)
+// of the locked part of a run.
+SineFit worstFit(const CClockRun& run, int hostRate) {
+    const long window = 4096;
+    const std::vector<float>& s = run.recording[1];
+    SineFit worst{0, -1000};
+    for (long from = 2L * hostRate; from + window <= long(s.size()); from += window) {
+        SineFit fit = fitSine(s, from, from + window, run.sineFrequency / hostRate);
+        if (std::fabs(fit.levelDb) > std::fabs(worst.levelDb)) worst.levelDb = fit.levelDb;
+        worst.residualDb = std::max(worst.residualDb, fit.residualDb);
+    }
+    return worst;
 }
 } // namespace
 
@@ -120,4 +193,38 @@ TEST(ClockBridgeTest, UnderrunGivesCountedSilenceAndTheLatencyComesBack) {
     std::vector<double> after = run.latencies(kServerRate * 3 / 2);
     ASSERT_FALSE(after.empty());
     EXPECT_NEAR(after.back(), before.front(), 1.0);
+}
+
+// The resampler's passband, both ways between 44.1 and 48 kHz: a sine keeps its level up to
+// 15 kHz (a shorter filter rolls off there) and gains little noise or distortion. What there
+// is comes from the drift loop's small ratio steps, so it grows with the frequency.
+TEST(ClockBridgeTest, SinesKeepTheirLevelAndPurityBothWaysBetween44100And48000) {
+    struct Case {
+        int hostRate, serverRate;
+        double hz, residualDb;
+    };
+    for (Case c : {Case{44100, 48000, 1000, -70}, Case{48000, 44100, 1000, -70},
+                   Case{44100, 48000, 15000, -45}, Case{48000, 44100, 15000, -45}}) {
+        CClockRun run(c.hostRate, 0, c.serverRate, c.hz);
+        run.run(4);
+        SineFit fit = worstFit(run, c.hostRate);
+        EXPECT_LE(std::fabs(fit.levelDb), 0.1) << c.hz << " Hz at " << c.hostRate;
+        EXPECT_LE(fit.residualDb, c.residualDb) << c.hz << " Hz at " << c.hostRate;
+        printf("%5.0f Hz, server %d to host %d: level %+.4f dB, noise and distortion %.1f dB\n",
+               c.hz, c.serverRate, c.hostRate, fit.levelDb, fit.residualDb);
+    }
+}
+
+// Between the clicks every channel is silent, and the resampler is spared the filtering there;
+// what comes out must not differ by a bit from the same clicks beside a sine, which is never
+// spared: no click cut short, no shift. Every fourth click is a period's last frame, so the
+// silence after it starts while the filter still rings.
+TEST(ClockBridgeTest, ClicksInSilenceComeOutExactlyAsBesideASine) {
+    CClockRun silent(44100, 200, kServerRate, 0.0), beside(44100, 200, kServerRate, 997.0);
+    silent.clickOffset = beside.clickOffset = kPeriod / 4 - 1;
+    silent.run(3);
+    beside.run(3);
+    ASSERT_EQ(silent.recording[0].size(), beside.recording[0].size());
+    EXPECT_GE(silent.latencies(44100 / 2).size(), 25u);
+    EXPECT_TRUE(silent.recording[0] == beside.recording[0]);
 }

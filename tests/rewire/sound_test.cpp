@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 
 #include "mixerfixture.h"
@@ -61,6 +62,29 @@ TEST_F(MixerTest, SynthesizerPlaysNotesAtTheirPitchWithoutClicks) {
         EXPECT_LT(largestStep(held), steepest * 1.1f) << c.note;
         EXPECT_LT(largestStep(released), steepest * 1.1f) << c.note;
     }
+}
+
+// The meter shows the largest magnitude a block held, whichever its sign: with blocks shorter
+// than the sine's period, about half of them peak on a negative sample.
+TEST_F(MixerTest, MeterPeakIsTheLargestMagnitudeOfEachBlockOfEitherSign) {
+    openMixer("");
+    openDevice(0);
+    COutputs outputs(32);
+    process(outputs, 32, {{0, asData(0x90, 69, 100), 0}});
+    int negativePeaks = 0;
+    for (int block = 0; block < 40; block++) {
+        mixer->outs.peak[0].store(0.0f);
+        outputs.fill(0);
+        process(outputs, 32);
+        float highest = 0, lowest = 0;
+        for (float sample : outputs.data[0]) {
+            highest = std::max(highest, sample);
+            lowest = std::min(lowest, sample);
+        }
+        if (-lowest > highest) negativePeaks++;
+        EXPECT_EQ(mixer->outs.peak[0].load(), std::max(highest, -lowest)) << block;
+    }
+    EXPECT_GT(negativePeaks, 10);
 }
 
 TEST_F(MixerTest, SynthesizerVoicesSumAndStopOnAllNotesOff) {

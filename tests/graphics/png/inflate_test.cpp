@@ -247,17 +247,22 @@ TEST(Inflate, DamagedBlocksReportTheirKindAndKeepEarlierBytes) {
              w.code(3, 2);        // unused pattern
          }},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        BitWriter w;
-        storedBlock(w, prefix, false);
-        c.write(w);
-        for (int i = 0; i < 8; i++)
-            w.byte(0); // enough input that nothing is cut short
-        const Inflated r = inflate(w.finish());
-        EXPECT_EQ(r.result, c.expected);
-        ASSERT_GE(r.data.size(), prefix.size());
-        EXPECT_TRUE(std::equal(prefix.begin(), prefix.end(), r.data.begin()));
+    // Enough input that nothing is cut short; with the longer padding the damage is met by the
+    // decoding loop that runs while plenty of input is left, with the shorter by the careful one.
+    for (int padding : {8, 32}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            SCOPED_TRACE(padding);
+            BitWriter w;
+            storedBlock(w, prefix, false);
+            c.write(w);
+            for (int i = 0; i < padding; i++)
+                w.byte(0);
+            const Inflated r = inflate(w.finish());
+            EXPECT_EQ(r.result, c.expected);
+            ASSERT_GE(r.data.size(), prefix.size());
+            EXPECT_TRUE(std::equal(prefix.begin(), prefix.end(), r.data.begin()));
+        }
     }
 }
 
@@ -307,22 +312,5 @@ TEST(Inflate, EveryCutOfAStreamIsReportedAsTruncatedWithAPrefixOfTheBytes) {
                 ASSERT_TRUE(std::equal(r.data.begin(), r.data.end(), input.begin())) << cut;
             }
         }
-    }
-}
-
-TEST(Inflate, RandomDamageNeverReadsOrWritesOutOfBounds) {
-    const Bytes input = sampleData(20000, 16, 6);
-    const Bytes stream = zlibCompress(input, 6, Z_DEFAULT_STRATEGY);
-    uint32_t seed = 99;
-    for (int round = 0; round < 2000; round++) {
-        Bytes damaged = stream;
-        for (int flips = 0; flips < 1 + round % 4; flips++) {
-            seed = seed * 1664525u + 1013904223u;
-            damaged[2 + (seed >> 8) % (damaged.size() - 2)] ^=
-                static_cast<unsigned char>(1u << (seed & 7));
-        }
-        const Inflated r = inflate(damaged);
-        // DEFLATE cannot expand by more than 258 bytes per bit of input.
-        ASSERT_LE(r.data.size(), damaged.size() * 8 * 258);
     }
 }
