@@ -63,11 +63,11 @@ L_ENGINE='^(engine_tests|vst_.*|editor_tests|bridge_tests|concurrency|fault_test
 MUTANTS=(
 "meter_abs|src/rewire/device.cpp|float level = std::fabs(rendered[f]);|float level = rendered[f];|$L_REWIRE"
 "midi_varlen_4th_byte|tools/rwhost/midifile.cpp|for (int i = 0; i < 4; ++i) {|for (int i = 0; i < 3; ++i) {|$L_MIDIFILE"
-"map_edit_gate|src/engine/synth.cpp|void CSynth::setMapTarget(int row, int target) {\n    CGateClosed closed(gate);\n|void CSynth::setMapTarget(int row, int target) {\n|$L_ENGINE"
+"map_edit_gate|src/foundation/processgate.h|        waitForRunningBlock();\n        old->poison();|        old->poison();|$L_ENGINE"
 "chunk_cap_1mib|src/vst/plug.cpp|if (!data \|\| size < 0 \|\| size > kMaxChunkBytes) return;|if (!data \|\| size < 0) return;|$L_ENGINE"
 "chunk_negative_size|src/engine/synthstate.cpp|if (size < 0 \|\| size > bytesLeft(stream)) return;|if (size > bytesLeft(stream)) return;|$L_ENGINE"
 "chunk_load_keeps_old_rows|src/engine/synthstate.cpp|    mapping.reset();\n    int row = -1;|    int row = -1;|$L_ENGINE"
-"map_channel_off_by_one|src/engine/synth.cpp|entry.target = mapping.getChannel(chByte(message));|entry.target = mapping.getChannel(chByte(message) - 1);|$L_ENGINE"
+"map_channel_off_by_one|src/engine/synth.cpp|entry.target = route->getTarget(chByte(message));|entry.target = route->getTarget(chByte(message) - 1);|$L_ENGINE"
 "map_remove_last_row|src/rewire/mapping.cpp|if (count >= 2) {|if (count >= 1) {|$L_REWIRE"
 "map_readd_restarts|src/rewire/mapping.cpp|target == -1 ? targets[count] + 1 : target;|target == -1 ? 0 : target;|$L_REWIRE"
 "transport_tempo_unscaled|src/rewire/device.cpp|uint32_t(mixer->getTempo()) * 1000u|uint32_t(mixer->getTempo())|$L_REWIRE"

@@ -3,15 +3,11 @@
 // right frame and pitch, transport to the drum machine, and the saved chunk.
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-
 #include <cmath>
 #include <string>
 
 #include "rwhost_runner.h"
 #include "testinstall.h"
-#include "vst/aeffect.h"
-#include "vst/vendorrequests.h"
 
 namespace {
 const Bytes kFreshChunk = {0x03, 0,    0,    0,    'a', 'p', 'p',  0x04, 0,   0,   0,   0xFF,
@@ -99,12 +95,6 @@ TEST_F(Bridge, NoteReachesTheSynthesizerAtItsFrameAndPitch) {
         EXPECT_EQ(peak(wav.channel[size_t(n)]), 0.0f) << n;
 }
 
-TEST_F(Bridge, UnmappedChannelsAreDropped) {
-    // The fresh mapping routes MIDI channel 1 only.
-    Wav wav = renderSong(songFile(0.5, 1.0, 0, 69, 1), "--device 0 --seconds 1");
-    EXPECT_EQ(peak(wav.channel[0]), 0.0f);
-}
-
 TEST_F(Bridge, DrumMachineFollowsTempoAndPlayState) {
     Bytes silence = songFile(8.0, 0.1, 0, 0, 15);
     auto hitsAt = [&](const std::string& args) {
@@ -128,23 +118,6 @@ TEST_F(Bridge, DrumMachineFollowsTempoAndPlayState) {
     EXPECT_TRUE(hitsAt("--tempo 120 --chunk-in " + folder.path("sync-off.chunk")).empty());
 }
 
-TEST_F(Bridge, WithoutALibraryThePlugInWorksAndStaysSilent) {
-    CTestInstall empty; // replaces the support folders with empty ones
-    Wav wav = renderSong(songFile(0.0, 1.0), "--seconds 1 --chunk-out " + folder.path("x.chunk"));
-    for (auto& channel : wav.channel)
-        EXPECT_EQ(peak(channel), 0.0f);
-    EXPECT_EQ(readBytes(folder.path("x.chunk")), kFreshChunk);
-    const std::string searched =
-        "(searched: " + empty.rewireFolder(0) + ", " + empty.rewireFolder(1) + ")";
-    Outcome run = render("--seconds 0.1 --device 0 --out " + folder.path("d.wav"));
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.output.find("no ReWire library found " + searched), std::string::npos)
-        << run.output;
-    run = rwhost("info " + std::string(RWB_PLUGIN_PATH));
-    EXPECT_NE(run.output.find("ReWire library: not found " + searched), std::string::npos)
-        << run.output;
-}
-
 TEST_F(Bridge, RealtimeRenderPlaysLikeAnOfflineOne) {
     const Bytes song = songFile(0.25, 0.5);
     const Wav offline = renderSong(song, "--device 0 --seconds 0.5");
@@ -154,40 +127,4 @@ TEST_F(Bridge, RealtimeRenderPlaysLikeAnOfflineOne) {
     EXPECT_EQ(firstNonZero(realtime.channel[0]), firstNonZero(offline.channel[0]));
     EXPECT_GT(peak(realtime.channel[0]), 0.1f);
     EXPECT_NEAR(peak(realtime.channel[0]), peak(offline.channel[0]), 1e-3f);
-}
-
-namespace {
-VstIntPtr quietHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-    return opcode == hostOpVersion ? kVstVersion : 0;
-}
-
-// The device a plug-in instance has open after a chunk naming device 0 is loaded.
-int deviceAfterChoosing(AEffect* effect) {
-    Bytes chunk = withDevice(kFreshChunk, 0);
-    effect->dispatcher(effect, effSetChunk, 0, VstIntPtr(chunk.size()), chunk.data(), 0);
-    BridgeState state{};
-    state.device = -99;
-    effect->dispatcher(effect, effVendorSpecific, kBridgeStateRequest, 0, &state, 0);
-    return state.device;
-}
-} // namespace
-
-TEST_F(Bridge, OnlyTheFirstInstanceInAProcessGetsDevices) {
-    void* handle = dlopen(RWB_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(handle, nullptr) << dlerror();
-    using Entry = AEffect* (*)(audioMasterCallback);
-    auto entry = reinterpret_cast<Entry>(dlsym(handle, "VSTPluginMain"));
-    ASSERT_NE(entry, nullptr);
-    AEffect* first = entry(quietHost);
-    AEffect* second = entry(quietHost);
-    ASSERT_TRUE(first && second);
-    EXPECT_EQ(deviceAfterChoosing(first), 0);
-    EXPECT_EQ(deviceAfterChoosing(second), -1);
-    second->dispatcher(second, effClose, 0, 0, nullptr, 0);
-    first->dispatcher(first, effClose, 0, 0, nullptr, 0);
-    // Once the first is gone, a new instance may open the library again.
-    AEffect* third = entry(quietHost);
-    EXPECT_EQ(deviceAfterChoosing(third), 0);
-    third->dispatcher(third, effClose, 0, 0, nullptr, 0);
-    dlclose(handle);
 }

@@ -31,9 +31,6 @@ public:
     /// Ends it at once, as a crash would.
     void kill();
     void stop();
-    const std::string& getName() const { return name; }
-    int getRate() const { return rate; }
-    int getPeriod() const { return period; }
 
 private:
     std::string name;

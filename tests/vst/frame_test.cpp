@@ -2,15 +2,12 @@
 // requests and the entry logic, driven through the descriptor's function pointers.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <climits>
-#include <cmath>
 #include <cstring>
 #include <limits>
 #include <new>
 #include <vector>
 
-#include "vst/aeffeditor.h"
 #include "vst/audioeffectx.h"
 #include "vst/vstentry.h"
 
@@ -109,33 +106,6 @@ protected:
 
 } // namespace
 
-TEST_F(FrameTest, DescriptorLeadsBackToItsObject) {
-    EXPECT_EQ(effect->magic, 0x56737450);
-    EXPECT_EQ(effect->object, probe);
-    EXPECT_EQ(effect->flags, effFlagsCanReplacing);
-    EXPECT_EQ(effect->uniqueID, 0x4E6F4566);
-    const unsigned char* raw = reinterpret_cast<const unsigned char*>(effect);
-    EXPECT_EQ(std::count(raw + 136, raw + 192, 0), 56); // the reserved tail stays zero
-    float* outs[2] = {nullptr, nullptr};
-    float* ins[1] = {nullptr};
-    effect->processReplacing(effect, ins, outs, 0);
-    EXPECT_EQ(probe->processCalls, 1);
-}
-
-TEST_F(FrameTest, FixedAnswersAndUnknownOpcodes) {
-    EXPECT_EQ(dispatch(effect, effIdentify), 0x4E764566);
-    EXPECT_EQ(dispatch(effect, effGetVstVersion), 2400);
-    EXPECT_EQ(dispatch(effect, effGetPlugCategory), 0);
-    probe->isSynth(true);
-    EXPECT_EQ(dispatch(effect, effGetPlugCategory), 2);
-    EXPECT_EQ(dispatch(effect, effGetCurrentMidiProgram, 0, 0, &hostTime), -1);
-    EXPECT_EQ(dispatch(effect, effSetTotalSampleToProcess, 0, 777), 777);
-    EXPECT_EQ(dispatch(effect, effCanBeAutomated, 1), 1);
-    for (VstInt32 op : {9,  16, 17, 18, 20, 21, 28, 30, 31,   32, 36,      37,
-                        43, 46, 53, 54, 55, 57, 80, 81, 1000, -1, INT_MIN, INT_MAX})
-        EXPECT_EQ(dispatch(effect, op, 1, 1, &hostTime, 1.0f), 0) << "opcode " << op;
-}
-
 TEST_F(FrameTest, SetProgramOnlyForExistingPrograms) {
     dispatch(effect, effSetProgram, 0, 3);
     EXPECT_EQ(dispatch(effect, effGetProgram), 3);
@@ -192,39 +162,6 @@ TEST_F(FrameTest, ChunkRequestsPassAddressLengthAndKind) {
     dispatch(effect, effSetChunk, 0, -3, bytes);
     dispatch(effect, effSetChunk, 0, VstIntPtr(1) << 33, bytes);
     EXPECT_EQ(probe->lastChunkSize, -1);
-}
-
-TEST_F(FrameTest, EveryOpcodeSurvivesNullPointersAndExtremeValues) {
-    probe->isSynth(true);
-    const VstInt32 indexes[] = {0, -1, INT_MIN, INT_MAX};
-    const VstIntPtr values[] = {0, -1, VstIntPtr(1) << 40, std::numeric_limits<VstIntPtr>::min()};
-    const float opts[] = {0.0f, -1.0f, std::numeric_limits<float>::quiet_NaN(), 1e30f};
-    for (VstInt32 op = 0; op <= 90; ++op) {
-        if (op == effClose) continue;
-        for (VstInt32 index : indexes)
-            for (VstIntPtr value : values)
-                for (float opt : opts) {
-                    const VstIntPtr answer = dispatch(effect, op, index, value, nullptr, opt);
-                    switch (op) {
-                    case effGetProgram:
-                    case effIdentify:
-                    case effGetVstVersion:
-                    case effGetPlugCategory:
-                    case effCanBeAutomated:
-                    case effSetTotalSampleToProcess:
-                        break; // these answer without touching memory
-                    case effGetCurrentMidiProgram:
-                        EXPECT_EQ(answer, -1);
-                        break;
-                    default:
-                        EXPECT_EQ(answer, 0) << "opcode " << op;
-                    }
-                }
-    }
-    // the object is still whole afterwards
-    EXPECT_EQ(dispatch(effect, effIdentify), kEffectIdentify);
-    EXPECT_TRUE(std::isfinite(probe->getSampleRate()) && probe->getSampleRate() > 0.0f);
-    EXPECT_EQ(probe->getBlockSize(), 1024);
 }
 
 TEST(FrameBridge, BadRequestsNeverReachAnOverridingDispatcher) {
@@ -320,72 +257,6 @@ TEST_F(FrameTest, MainsOnAsksForMidiOnlyWhenThePlugInTakesIt) {
     dispatch(effect, effMainsChanged, 0, 0);
     EXPECT_EQ(probe->suspends, 1);
     EXPECT_EQ(hostCalls.size(), 1u);
-}
-
-TEST_F(FrameTest, HostRequestsNeedAHostCallback) {
-    hostTime.tempo = 133.0;
-    VstTimeInfo* time = probe->getTimeInfo(0x600);
-    ASSERT_EQ(time, &hostTime);
-    ASSERT_EQ(hostCalls.size(), 1u);
-    EXPECT_EQ(hostCalls[0].opcode, hostOpGetTime);
-    EXPECT_EQ(hostCalls[0].value, 0x600);
-    EXPECT_EQ(probe->getMasterVersion(), 2400);
-
-    CProbe orphan(nullptr);
-    EXPECT_EQ(orphan.getTimeInfo(0x600), nullptr);
-    EXPECT_EQ(orphan.getMasterVersion(), 0);
-    char text[64] = "untouched";
-    EXPECT_FALSE(orphan.getHostVendorString(text));
-    EXPECT_STREQ(text, "");
-    orphan.setParameterAutomated(0, 0.5f);
-    EXPECT_EQ(hostCalls.size(), 2u);
-}
-
-namespace {
-
-class CRecordingEditor : public AEffEditor {
-public:
-    using AEffEditor::AEffEditor;
-    bool getRect(ERect** r) override {
-        *r = &rect;
-        return true;
-    }
-    bool open(void* parent) override {
-        openedWith = parent;
-        return true;
-    }
-    bool onKeyDown(VstKeyCode& key) override {
-        lastKey = key;
-        return true;
-    }
-    ERect rect{0, 0, 160, 304};
-    void* openedWith = nullptr;
-    VstKeyCode lastKey{};
-};
-
-} // namespace
-
-TEST_F(FrameTest, EditorRequestsReachAnAttachedEditorOnly) {
-    ERect* rect = nullptr;
-    EXPECT_EQ(dispatch(effect, effEditGetRect, 0, 0, &rect), 0);
-    EXPECT_EQ(dispatch(effect, effEditOpen, 0, 0, &rect), 0);
-    EXPECT_EQ(dispatch(effect, effEditKeyDown, 'a', 3, nullptr, 2.0f), 0);
-
-    auto* editor = new CRecordingEditor(probe);
-    probe->setEditor(editor);
-    EXPECT_TRUE(effect->flags & effFlagsHasEditor);
-    EXPECT_EQ(dispatch(effect, effEditGetRect, 0, 0, &rect), 1);
-    ASSERT_NE(rect, nullptr);
-    EXPECT_EQ(rect->right, 304);
-    EXPECT_EQ(dispatch(effect, effEditGetRect, 0, 0, nullptr), 0);
-    int parent = 0;
-    EXPECT_EQ(dispatch(effect, effEditOpen, 0, 0, &parent), 1);
-    EXPECT_EQ(editor->openedWith, &parent);
-    EXPECT_EQ(dispatch(effect, effEditKeyDown, 'a', 0x1FF, nullptr, 258.0f), 1);
-    EXPECT_EQ(editor->lastKey.character, 'a');
-    EXPECT_EQ(editor->lastKey.virt, 0xFF);
-    EXPECT_EQ(editor->lastKey.modifier, 2);
-    EXPECT_EQ(dispatch(effect, effEditKeyUp, 'a', 0, nullptr, 0.0f), 0);
 }
 
 // --- entry logic ----------------------------------------------------------------------------

@@ -100,16 +100,18 @@ TEST(MidiFile, MergesTracksByTickKeepingTrackOrder) {
     EXPECT_EQ(song.endTick, 32u);
 }
 
-TEST(MidiFile, SkipsForeignChunksHeaderExtrasAndBytesAfterEndOfTrack) {
+TEST(MidiFile, ReadsFourByteDeltasAndSkipsForeignChunksHeaderExtrasAndTrailingBytes) {
     Bytes f = header(0, 1, 480);
     f[7] = 8; // two extra header bytes
     f.insert(f.begin() + 14, {0xAB, 0xCD});
     addChunk(f, "XFIH", {1, 2, 3});
-    addChunk(f, "MTrk", cat({{0x00, 0x90, 1, 2}, endOfTrack, {0xFF, 0xFF, 0xFF}}));
+    // the longest delta there is: four bytes
+    addChunk(f, "MTrk", cat({{0x81, 0x80, 0x80, 0x00, 0x90, 1, 2}, endOfTrack, {0xFF, 0xFF}}));
     MidiSong song;
     ASSERT_EQ(parse(f, song), MidiFileError::none);
     EXPECT_EQ(song.tracks, 1);
-    EXPECT_EQ(song.events.size(), 1u);
+    ASSERT_EQ(song.events.size(), 1u);
+    EXPECT_EQ(song.events[0].tick, 1u << 21);
 }
 
 TEST(MidiFile, FrameBasedDivisionPlaysAtRealSpeed) {
@@ -161,33 +163,6 @@ TEST(MidiFile, EachKindOfDamageHasItsOwnError) {
         EXPECT_EQ(parse(c.bytes, song), c.expected) << c.what;
         EXPECT_STRNE(asText(c.expected), "unknown error");
     }
-}
-
-TEST(MidiFile, DamagedCopiesOfAGoodFileNeverMisbehave) {
-    const Bytes good = file(1, 96, {songTrack, cat({{0x00, 0xF0, 0x02, 0x01, 0xF7}, songTrack})});
-    MidiSong song;
-    for (size_t n = 0; n < good.size(); ++n) {
-        const Bytes cut(good.begin(), good.begin() + static_cast<long>(n));
-        // a cut between chunks leaves a shorter but sound song; any other cut is an error
-        const bool failed = parse(cut, song) != MidiFileError::none;
-        EXPECT_TRUE(failed || song.tracks < 2) << "cut at " << n;
-    }
-    // every byte replaced by values that matter to the format
-    size_t parsed = 0;
-    for (size_t i = 0; i < good.size(); ++i)
-        for (unsigned char v : {0x00, 0x2F, 0x7F, 0x80, 0x90, 0xF0, 0xF7, 0xFF}) {
-            Bytes bad = good;
-            bad[i] = v;
-            if (parse(bad, song) != MidiFileError::none) continue;
-            ++parsed;
-            for (const MidiFileEvent& e : song.events) {
-                EXPECT_GE(e.data[0], 0x80);
-                EXPECT_LT(e.data[0], 0xF0);
-                EXPECT_TRUE(e.size == 2 || e.size == 3);
-                EXPECT_LE(e.tick, song.endTick);
-            }
-        }
-    EXPECT_GT(parsed, 0u);
 }
 
 TEST(MidiFile, LoadReportsUnreadableFiles) {

@@ -43,27 +43,6 @@ protected:
 
 } // namespace
 
-TEST_F(RwHost, NoteComesOutAtItsFrameAndPitch) {
-    writeBytes(path("a.mid"), songFile(1.0, 1.0));
-    const Outcome run = rwhost("render " + plugin + " --midi " + path("a.mid") + " --out " +
-                               path("a.wav") + " --rate 48000 --block 100");
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    Wav wav;
-    ASSERT_TRUE(readWav(path("a.wav"), wav));
-    EXPECT_EQ(wav.rate, 48000);
-    ASSERT_EQ(wav.channels, 2);
-    // quarter 1 at 120 BPM is frame 24000; the sine starts at phase 0, so 24001 is the first
-    // frame with sound; the note ends one quarter later; the song plus one second is 2.0 s
-    EXPECT_EQ(firstNonZero(wav.channel[0]), 24001);
-    EXPECT_EQ(firstNonZero(wav.channel[0], 48001), -1);
-    EXPECT_EQ(wav.channel[0].size(), 96000u);
-    EXPECT_NEAR(frequency(wav.channel[0], 24000, 48000, 48000), 440.0, 1.0);
-    EXPECT_EQ(clicks(wav.channel[1]), (std::vector<long>{0, 24000, 48000, 72000}));
-    EXPECT_NE(run.output.find("output 1 \"Voices\"     peak 0.500000"), std::string::npos)
-        << run.output;
-    EXPECT_NE(run.output.find("output 2 \"Click\""), std::string::npos);
-}
-
 TEST_F(RwHost, TempoComesFromTheFileUnlessGiven) {
     writeBytes(path("slow.mid"), songFile(1.0, 0.5, 1000000)); // 60 BPM
     Outcome run = rwhost("render " + plugin + " --midi " + path("slow.mid") + " --out " +
@@ -96,18 +75,6 @@ TEST_F(RwHost, StoppedAndLoopedTransportReachThePlugIn) {
     ASSERT_EQ(run.exitCode, 0) << run.output;
     ASSERT_TRUE(readWav(path("loop.wav"), wav));
     EXPECT_EQ(clicks(wav.channel[1]), (std::vector<long>{0}));
-}
-
-TEST_F(RwHost, ChunkOutThenInGivesTheSameChunk) {
-    const std::string base = "render " + plugin + " --seconds 0.1 --out " + path("x.wav");
-    Outcome run = rwhost(base + " --device 2 --chunk-out " + path("a.chunk"));
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    const Bytes saved = readBytes(path("a.chunk"));
-    ASSERT_GE(saved.size(), 15u);
-    EXPECT_EQ(saved[11], 2); // the "app" record's value
-    run = rwhost(base + " --chunk-in " + path("a.chunk") + " --chunk-out " + path("b.chunk"));
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_EQ(readBytes(path("b.chunk")), saved);
 }
 
 // The test instrument offers its waveforms as ReWire devices through the vendor requests.
@@ -160,11 +127,6 @@ TEST_F(RwHost, BadArgumentsAndFilesGiveAMessageAndAnExitCode) {
         {"info /nonexistent/plugin.so", 1, "cannot load /nonexistent/plugin.so"},
         {"info /etc/hostname", 1, "cannot load"},
         {"render " + plugin, 2, "rwhost: --out is required; see rwhost render --help"},
-        {"render " + plugin + out + " --rate fast", 2, "invalid value for --rate: 'fast'"},
-        {"render " + plugin + out + " --bogus", 2, "unknown option '--bogus'; see rwhost render"},
-        {"render " + plugin + out + " --seconds", 2, "--seconds needs a value"},
-        {"gui " + plugin + " --seconds 86400", 2, "(0.001 to 3600 seconds); see rwhost gui"},
-        {"screenshot " + plugin, 2, "--out is required; see rwhost screenshot --help"},
         {"render " + plugin + out + " --midi /nonexistent.mid", 1,
          "rwhost: cannot read /nonexistent.mid: No such file or directory"},
         {"render " + plugin + out + " --midi " + path("junk.mid"), 1, "not a Standard MIDI File"},
@@ -182,8 +144,8 @@ TEST_F(RwHost, BadArgumentsAndFilesGiveAMessageAndAnExitCode) {
             EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
         }
     }
-    for (const char* help :
-         {"--help", "info --help", "render --help", "gui --help", "screenshot -h"}) {
+    // The option parser's refusals are its own test; here, that they reach the user.
+    for (const char* help : {"--help", "render --help"}) {
         const Outcome run = rwhost(help);
         EXPECT_EQ(run.exitCode, 0) << help;
         EXPECT_NE(run.output.find("usage: rwhost"), std::string::npos) << help;
@@ -194,17 +156,6 @@ TEST_F(RwHost, BadArgumentsAndFilesGiveAMessageAndAnExitCode) {
     const Outcome run = rwhost("--version");
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.output.rfind("rwhost ", 0), 0u) << run.output;
-}
-
-TEST_F(RwHost, InfoDescribesThePlugIn) {
-    const Outcome run = rwhost("info " + plugin);
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    for (const char* line :
-         {"entry point:    VSTPluginMain", "unique ID:      0x72777473 'rwts'",
-          "VST version:    2400", "category:       2 (instrument)",
-          "flags:          0x130 (replacing, chunks, instrument)", "outputs:        2",
-          "output 1: \"Voices\" flags 0x1 active", "receiveVstTimeInfo   yes"})
-        EXPECT_NE(run.output.find(line), std::string::npos) << line << "\n" << run.output;
 }
 
 TEST_F(RwHost, PlaysAnInstrumentFromAnotherMaker) {
