@@ -17,9 +17,10 @@ const int kBlock = 256;
 const int kClickInterval = 4800;
 // How far latencies may spread over a run against a real server, in frames. The device times
 // the server's periods by their arrival, so the scheduling jitter of this busy test machine shows
-// up here (about 10 frames with both cores loaded); the steadiness to a frame is proven on
-// simulated clocks by the clock bridge test.
-const double kSteadyFrames = 24.0;
+// up here (10 to 31 frames seen with both cores loaded); the steadiness to a frame is proven on
+// simulated clocks by the clock bridge test. A millisecond still tells a frame-exact device from
+// one that moves events to period boundaries.
+const double kSteadyFrames = 48.0;
 
 struct CLatency {
     double low = 1e9, high = -1e9;
