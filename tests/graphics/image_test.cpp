@@ -23,41 +23,29 @@ TEST(PngImage, CompositesWithTheIntegerFormula) {
                        .bytes());
     CPNG png(&s);
     ASSERT_TRUE(png.isLoaded());
-    EXPECT_EQ(png.width, 3);
     TestSurface surface(8, 8);
     surface.g()->origin = asPoint(2, 3);
     png.draw(surface.g());
     EXPECT_EQ(surface.at(2, 3), asColor(132, 137, 142));
     EXPECT_EQ(surface.at(3, 3), asColor(1, 2, 3)); // opaque replaces
-    EXPECT_EQ(surface.at(4, 3), clWhite);          // transparent keeps
     EXPECT_EQ(surface.lit(), PixelSet({{2, 3}, {3, 3}}));
-    EXPECT_EQ(compositeComponent(0, 255, 128), 128);
-    EXPECT_EQ(compositeComponent(255, 0, 128), 127);
 }
 
 TEST(PngImage, RefusedAndUnsupportedFilesDrawNothing) {
-    Bytes good = PngBuilder().header(1, 1, 8, 0).imageData({0, 7}).end().bytes();
-    Bytes bad = good;
-    bad[0] = 136;
-    CMemoryStream s1;
-    fillStream(&s1, bad);
-    CPNG wrong(&s1);
-    EXPECT_FALSE(wrong.isLoaded());
-    EXPECT_EQ(wrong.width, 0);
-
-    CMemoryStream s2;
-    fillStream(&s2, PngBuilder().header(4, 1, 2, 0).imageData({0, 0x1B}).end().bytes());
-    CPNG grey2(&s2);
-    EXPECT_TRUE(grey2.isLoaded());
-    EXPECT_EQ(grey2.width, 0);
-    EXPECT_EQ(grey2.height, 0);
+    Bytes refused = PngBuilder().header(1, 1, 8, 0).imageData({0, 7}).end().bytes();
+    refused[0] = 136;
+    const Bytes twoBitGrey = PngBuilder().header(4, 1, 2, 0).imageData({0, 0x1B}).end().bytes();
     TestSurface surface(4, 4);
-    grey2.draw(surface.g());
-    wrong.draw(surface.g());
+    for (const Bytes* file : {static_cast<const Bytes*>(&refused), &twoBitGrey}) {
+        CMemoryStream s;
+        fillStream(&s, *file);
+        CPNG png(&s);
+        EXPECT_EQ(png.isLoaded(), file == &twoBitGrey);
+        EXPECT_EQ(png.width, 0);
+        png.draw(surface.g());
+    }
     EXPECT_TRUE(surface.lit().empty());
-
-    CPNG missing(CStr("/nonexistent/file.png"));
-    EXPECT_FALSE(missing.isLoaded());
+    EXPECT_FALSE(CPNG(CStr("/nonexistent/file.png")).isLoaded());
 }
 
 TEST(ImageChunk, OpensDecodesOnDrawAndResets) {
@@ -76,15 +64,12 @@ TEST(ImageChunk, OpensDecodesOnDrawAndResets) {
     EXPECT_EQ(img.getMode(), imagePng);
     EXPECT_EQ(img.getWidth(), 2);
     EXPECT_EQ(img.getHeight(), 2);
-    ASSERT_EQ(img.getSize(), static_cast<int>(file.size()));
     EXPECT_EQ(Bytes(img.getChunk(), img.getChunk() + img.getSize()), file);
 
     TestSurface surface(4, 4);
     img.draw(surface.g(), asRect(2, 2, 4, 4)); // drawn at the origin whatever the rectangle
-    EXPECT_EQ(surface.at(0, 0), clWhite);      // index 0 is transparent
-    EXPECT_EQ(surface.at(1, 0), clBlue);
-    EXPECT_EQ(surface.at(0, 1), clBlue);
-    EXPECT_EQ(surface.lit().size(), 2u);
+    EXPECT_EQ(surface.litIn(clBlue), PixelSet({{1, 0}, {0, 1}}));
+    EXPECT_EQ(surface.lit().size(), 2u); // index 0 is transparent
 
     img.reset();
     EXPECT_EQ(img.getWidth(), 0);
