@@ -1,11 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 #include "foundation/list.h"
-#include "foundation/stringlist.h"
-#include "temp_path.h"
 
 namespace {
 int a = 1, b = 2, c = 3, d = 4, e = 5;
@@ -50,32 +47,4 @@ TEST(List, RemovalAndUniqueness) {
     EXPECT_EQ(l.pop(), &c);
     EXPECT_EQ(l.pop(), &a);
     EXPECT_EQ(l.pop(), nullptr);
-}
-
-TEST(StringList, SavesWithCrLfReadsBackAndSplitsLongLines) {
-    const std::string path = uniqueTempPath(".txt");
-    CStringList l;
-    l.add("one");
-    l.save(path.c_str());
-    EXPECT_EQ(readText(path), "one");
-    l.add("two");
-    l.save(path.c_str());
-    EXPECT_EQ(readText(path), "one\r\ntwo");
-    CStringList back;
-    back.add("old");
-    back.open(path.c_str());
-    ASSERT_EQ(back.count(), 2);
-    EXPECT_EQ(back.getStr(0), CStr("one"));
-    EXPECT_EQ(back.getStr(1), CStr("two"));
-
-    FILE* f = fopen(path.c_str(), "w");
-    fputs(std::string(300, 'x').c_str(), f);
-    fclose(f);
-    back.open(path.c_str());
-    ASSERT_EQ(back.count(), 2);
-    EXPECT_EQ(back.getStr(0).length(), 255);
-    EXPECT_EQ(back.getStr(1).length(), 45);
-    std::remove(path.c_str());
-    back.open(path.c_str()); // a missing file changes nothing
-    EXPECT_EQ(back.count(), 2);
 }
