@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "../png_bytes.h"
 #include "graphics/png/png_inflate.h"
-#include "png_reference.h"
 
 namespace {
 
