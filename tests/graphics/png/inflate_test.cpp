@@ -43,49 +43,6 @@ Bytes sampleData(size_t n, uint32_t seed, int period) {
     return b;
 }
 
-/// Writes DEFLATE bits after a zlib header: fields least significant bit first, Huffman codes
-/// most significant bit first.
-class BitWriter {
-public:
-    explicit BitWriter(int windowInfo)
-        : bytes{static_cast<unsigned char>(8 | (windowInfo << 4)), 1} {}
-    void bits(uint32_t value, int n) {
-        for (int i = 0; i < n; i++)
-            put((value >> i) & 1);
-    }
-    void code(uint32_t value, int n) {
-        for (int i = n - 1; i >= 0; i--)
-            put((value >> i) & 1);
-    }
-    void blockHeader(bool final, int type) {
-        bits(final ? 1 : 0, 1);
-        bits(static_cast<uint32_t>(type), 2);
-    }
-    /// Whole bytes, from the next byte boundary.
-    void bytesAligned(const Bytes& data) {
-        used = 0;
-        bytes.insert(bytes.end(), data.begin(), data.end());
-    }
-    /// A stored block whose length's complement is the given one.
-    void storedBlock(const Bytes& data, bool final, uint32_t complement) {
-        blockHeader(final, 0);
-        const auto len = static_cast<uint32_t>(data.size());
-        bytesAligned({static_cast<unsigned char>(len), static_cast<unsigned char>(len >> 8),
-                      static_cast<unsigned char>(complement),
-                      static_cast<unsigned char>(complement >> 8)});
-        bytesAligned(data);
-    }
-    Bytes bytes;
-
-private:
-    void put(uint32_t bit) {
-        if (used == 0) bytes.push_back(0);
-        bytes.back() = static_cast<unsigned char>(bytes.back() | (bit << used));
-        used = (used + 1) & 7;
-    }
-    int used = 0;
-};
-
 } // namespace
 
 TEST(Inflate, StoredFixedAndDynamicBlocksGiveTheSameBytes) {
@@ -116,33 +73,28 @@ TEST(Inflate, StoredFixedAndDynamicBlocksGiveTheSameBytes) {
 // reaching before the output or beyond the window the header declares. Each ends the inflation
 // with its kind, keeping the bytes before it.
 TEST(Inflate, DamagedBlocksReportTheirKindAndKeepEarlierBytes) {
-    const Bytes prefix = {'a', 'b', 'c'};
     struct Case {
         const char* name;
         QoInflateResult expected;
         int windowInfo;
-        void (*write)(BitWriter&);
+        Bytes blocks; // after a stored block holding "abc"
     };
-    // A copy in a fixed-code block: length symbol 257 (length 3), then a distance code.
+    // The copies are fixed-code blocks, bits from the least significant: final 1, type 01,
+    // length symbol 257 (seven bits 0000001: length 3) and a five-bit distance code.
+    Bytes pastWindow = {0x00, 0x2C, 0x01, 0xD3, 0xFE}; // a stored block of 300 bytes
+    pastWindow.insert(pastWindow.end(), 300, 'x');
+    pastWindow.insert(pastWindow.end(), {0x03, 0x06, 0x00}); // code 16, extra 0: distance 257
     const Case cases[] = {
-        {"stored length without its complement", QoInflateResult::BadStoredLength, 7,
-         [](BitWriter& w) {
-             w.storedBlock({1, 2, 3, 4, 5}, true, 5);
-         }},
-        {"distance before the output", QoInflateResult::DistanceTooFar, 7,
-         [](BitWriter& w) {
-             w.blockHeader(true, 1);
-             w.code(1, 7);
-             w.code(3, 5); // distance 4, one more than produced
-         }},
+        {"stored length without its complement",
+         QoInflateResult::BadStoredLength,
+         7,
+         {0x01, 5, 0, 5, 0}},
+        {"distance before the output",
+         QoInflateResult::DistanceTooFar,
+         7,
+         {0x03, 0x62}}, // code 3: distance 4, one more than produced
         {"distance beyond a declared 256-byte window", QoInflateResult::DistanceTooFar, 0,
-         [](BitWriter& w) {
-             w.storedBlock(sampleData(300, 14, 0), false, ~300u);
-             w.blockHeader(true, 1);
-             w.code(1, 7);
-             w.code(16, 5); // distance 257
-             w.bits(0, 7);
-         }},
+         pastWindow},
     };
     // With the longer padding the damage is met by the decoding loop that runs while plenty of
     // input is left, with the shorter by the careful one.
@@ -150,14 +102,22 @@ TEST(Inflate, DamagedBlocksReportTheirKindAndKeepEarlierBytes) {
         for (const Case& c : cases) {
             SCOPED_TRACE(c.name);
             SCOPED_TRACE(padding);
-            BitWriter w(c.windowInfo);
-            w.storedBlock(prefix, false, ~3u);
-            c.write(w);
-            w.bytesAligned(Bytes(static_cast<size_t>(padding), 0));
-            const Inflated r = inflate(w.bytes);
+            Bytes stream = {static_cast<unsigned char>(8 | c.windowInfo << 4),
+                            1,
+                            0,
+                            3,
+                            0,
+                            0xFC,
+                            0xFF,
+                            'a',
+                            'b',
+                            'c'};
+            stream.insert(stream.end(), c.blocks.begin(), c.blocks.end());
+            stream.insert(stream.end(), static_cast<size_t>(padding), 0);
+            const Inflated r = inflate(stream);
             EXPECT_EQ(r.result, c.expected);
-            ASSERT_GE(r.data.size(), prefix.size());
-            EXPECT_TRUE(std::equal(prefix.begin(), prefix.end(), r.data.begin()));
+            ASSERT_GE(r.data.size(), 3u);
+            EXPECT_EQ(Bytes(r.data.begin(), r.data.begin() + 3), (Bytes{'a', 'b', 'c'}));
         }
     }
 }
