@@ -1,14 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <unistd.h>
 
 #include "foundation/inifile.h"
-#include "temp_path.h"
 
 class IniFileTest : public ::testing::Test {
 protected:
-    std::string path = uniqueTempPath(".ini");
+    // Per test: CTest runs the cases as parallel processes.
+    std::string path = ::testing::TempDir() + "rwb_ini_" +
+                       ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+                       std::to_string(getpid());
     void SetUp() override { std::remove(path.c_str()); }
     void TearDown() override { std::remove(path.c_str()); }
     void put(const char* text) {
@@ -16,7 +21,10 @@ protected:
         fputs(text, f);
         fclose(f);
     }
-    std::string contents() { return readText(path); }
+    std::string contents() {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
 };
 
 TEST_F(IniFileTest, MissingFileGivesDefaultsAndWritingCreatesIt) {

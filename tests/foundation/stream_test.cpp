@@ -1,12 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstdio>
-#include <string>
 #include <vector>
 
 #include "foundation/stream.h"
-#include "temp_path.h"
 
 namespace {
 using Bytes = std::vector<unsigned char>;
@@ -77,46 +74,4 @@ TEST(MemoryStream, DamagedLengthsAndOverflowingRequestsAreRefused) {
     s.setSize(-1);
     EXPECT_EQ(s.pos(), 2);
     EXPECT_EQ(bytesOf(s), (Bytes{'a', 'b', 'c', 'd'}));
-}
-
-TEST(MemoryStream, CopyFromTakesWhatTheSourceHasLeft) {
-    CMemoryStream src;
-    Bytes data(3000);
-    for (size_t i = 0; i < data.size(); i++)
-        data[i] = static_cast<unsigned char>(i * 7);
-    src.write(data.data(), 3000);
-    src.seek(2500, 0);
-    CMemoryStream dst;
-    dst.writeInt(42);
-    dst.copyFrom(&src, 1000);
-    EXPECT_EQ(dst.pos(), 504);
-    Bytes expected = {42, 0, 0, 0};
-    expected.insert(expected.end(), data.begin() + 2500, data.end());
-    EXPECT_EQ(bytesOf(dst), expected);
-}
-
-TEST(FileStream, FilesLoadSaveAndFailWithoutTransferring) {
-    const std::string path = uniqueTempPath(".bin");
-    CMemoryStream m;
-    m.writeStr("abc");
-    EXPECT_FALSE(m.saveToFile((path + "/missing/x").c_str()));
-    ASSERT_TRUE(m.saveToFile(path.c_str()));
-    CFileStream r(path.c_str(), 0);
-    ASSERT_TRUE(r.isOpen());
-    EXPECT_EQ(r.getSize(), 7);
-    EXPECT_EQ(r.readStr(), CStr("abc"));
-    CMemoryStream back;
-    back.writeInt(3);
-    back.loadFromFile(path.c_str());
-    EXPECT_EQ(back.pos(), 0);
-    EXPECT_EQ(bytesOf(back), bytesOf(m));
-    back.loadFromFile((path + ".missing").c_str());
-    EXPECT_EQ(back.getSize(), 7);
-    std::remove(path.c_str());
-
-    CFileStream missing(path.c_str(), 0);
-    EXPECT_FALSE(missing.isOpen());
-    unsigned char b[4] = {1, 2, 3, 4};
-    EXPECT_EQ(missing.read(b, 4), 0);
-    EXPECT_EQ(missing.readInt(), 0);
 }

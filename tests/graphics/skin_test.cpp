@@ -110,6 +110,7 @@ TEST(SkinFile, SaveThenOpenReproducesWhatTheFlagsExpose) {
         count = gui.getItemCount();
         for (int i = 0; i < count; i++)
             saved[i] = exposed(*gui.getItem(i));
+        EXPECT_FALSE(gui.save("/nonexistent/folder/look.skin"));
         ASSERT_TRUE(gui.save(path.c_str()));
         EXPECT_EQ(gui.fileName, CStr(path.c_str()));
     }
