@@ -2,7 +2,6 @@
 #include <zlib.h>
 
 #include <cstdint>
-#include <string>
 
 #include "../png_bytes.h"
 #include "graphics/png/png_inflate.h"
@@ -80,38 +79,26 @@ TEST(Inflate, DamagedBlocksReportTheirKindAndKeepEarlierBytes) {
         Bytes blocks; // after a stored block holding "abc"
     };
     // The copies are fixed-code blocks, bits from the least significant: final 1, type 01,
-    // length symbol 257 (seven bits 0000001: length 3) and a five-bit distance code.
+    // length symbol 257 (seven bits 0000001: length 3) and a five-bit distance code (3 is
+    // distance 4; 16 with seven extra bits 0 is distance 257).
     Bytes pastWindow = {0x00, 0x2C, 0x01, 0xD3, 0xFE}; // a stored block of 300 bytes
     pastWindow.insert(pastWindow.end(), 300, 'x');
-    pastWindow.insert(pastWindow.end(), {0x03, 0x06, 0x00}); // code 16, extra 0: distance 257
+    pastWindow.insert(pastWindow.end(), {0x03, 0x06, 0x00});
     const Case cases[] = {
-        {"stored length without its complement",
-         QoInflateResult::BadStoredLength,
-         7,
-         {0x01, 5, 0, 5, 0}},
-        {"distance before the output",
-         QoInflateResult::DistanceTooFar,
-         7,
-         {0x03, 0x62}}, // code 3: distance 4, one more than produced
-        {"distance beyond a declared 256-byte window", QoInflateResult::DistanceTooFar, 0,
+        {"stored length, no complement", QoInflateResult::BadStoredLength, 7, {0x01, 5, 0, 5, 0}},
+        {"distance 4, one more than produced", QoInflateResult::DistanceTooFar, 7, {0x03, 0x62}},
+        {"distance 257 beyond a declared 256-byte window", QoInflateResult::DistanceTooFar, 0,
          pastWindow},
     };
+    const Bytes abc = {0x00, 3, 0, 0xFC, 0xFF, 'a', 'b', 'c'};
     // With the longer padding the damage is met by the decoding loop that runs while plenty of
     // input is left, with the shorter by the careful one.
     for (int padding : {8, 32}) {
         for (const Case& c : cases) {
             SCOPED_TRACE(c.name);
             SCOPED_TRACE(padding);
-            Bytes stream = {static_cast<unsigned char>(8 | c.windowInfo << 4),
-                            1,
-                            0,
-                            3,
-                            0,
-                            0xFC,
-                            0xFF,
-                            'a',
-                            'b',
-                            'c'};
+            Bytes stream = {static_cast<unsigned char>(8 | c.windowInfo << 4), 1};
+            stream.insert(stream.end(), abc.begin(), abc.end());
             stream.insert(stream.end(), c.blocks.begin(), c.blocks.end());
             stream.insert(stream.end(), static_cast<size_t>(padding), 0);
             const Inflated r = inflate(stream);
