@@ -216,21 +216,17 @@ TEST(PngDecoder, TransparencyKeysAndIndexesBeyondThePalette) {
     };
     const Bytes paletted = {10, 11, 12, 0,   20, 21, 22, 128, 30, 31, 32, 255,
                             40, 41, 42, 255, 0,  0,  0,  0,   0,  0,  0,  0};
+    const Bytes key16 = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC};
+    Bytes row16 = {0}; // the key colour, then the same high bytes with another low byte
+    row16.insert(row16.end(), key16.begin(), key16.end());
+    row16.insert(row16.end(), {0x12, 0x99, 0x56, 0x78, 0x9A, 0xBC});
+    const Bytes rgba16 = {0x12, 0x56, 0x9A, 0, 0x12, 0x56, 0x9A, 255};
+    const Bytes rgbaGrey = {0x40, 0x40, 0x40, 0, 0x41, 0x41, 0x41, 255};
     const Case cases[] = {
         {"palette, 8 bits", 8, 3, {0, 128}, {0, 0, 1, 2, 3, 4, 5}, paletted},
         {"palette, 4 bits", 4, 3, {0, 128}, {0, 0x01, 0x23, 0x45}, paletted},
-        {"16-bit RGB key",
-         16,
-         2,
-         {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC},
-         {0, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0x12, 0x99, 0x56, 0x78, 0x9A, 0xBC},
-         {0x12, 0x56, 0x9A, 0, 0x12, 0x56, 0x9A, 255}},
-        {"grey key",
-         8,
-         0,
-         {0, 0x40},
-         {0, 0x40, 0x41},
-         {0x40, 0x40, 0x40, 0, 0x41, 0x41, 0x41, 255}},
+        {"16-bit RGB key", 16, 2, key16, row16, rgba16},
+        {"grey key", 8, 0, {0, 0x40}, {0, 0x40, 0x41}, rgbaGrey},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
