@@ -26,6 +26,7 @@ TEST(Line, EndPixelIsLeftOutAndADegenerateLineLightsItsStartInTheFillColour) {
     PixelSet expected = block(1, 2, 6, 3);
     for (const PixelSet& more : {block(0, 0, 5, 1), block(7, 4, 8, 10)})
         expected.insert(more.begin(), more.end());
+    EXPECT_EQ(s.lit(), expected);
     EXPECT_EQ(s.litIn(clRed), expected);
     for (int x1 : {3, 4}) {
         TestSurface dot(10, 10);
