@@ -36,14 +36,14 @@ TEST_F(IniFileTest, MissingFileGivesDefaultsAndWritingCreatesIt) {
     EXPECT_EQ(ini.readInteger("MAIN", "size", 5), 12);
 }
 
-TEST_F(IniFileTest, NamesAreCaseInsensitiveValuesTrimmedAndEmptyBracketsNoHeader) {
+TEST_F(IniFileTest, NamesAreCaseInsensitiveAndValuesTrimmed) {
     put("[]\n[S]\nk=v\n[Main]\nSize = 10\nName =  a = b \n[Other]\nSize=3\n");
     CIniFile ini(path.c_str());
     EXPECT_EQ(ini.readString("main", "SIZE", ""), CStr("10"));
     EXPECT_EQ(ini.readString("Main", "name", ""), CStr("a = b"));
     EXPECT_EQ(ini.readInteger("other", "size", 0), 3);
     EXPECT_EQ(ini.readInteger("Main", "Missing", -1), -1);
-    EXPECT_EQ(ini.readString("", "k", "d"), CStr("d"));
+    EXPECT_EQ(ini.readString("", "k", "d"), CStr("d")); // empty brackets are no header
 }
 
 TEST_F(IniFileTest, RewritingKeepsTheStoredSpelling) {
