@@ -4,7 +4,6 @@
 #include <zlib.h>
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "foundation/stream.h"
@@ -67,10 +66,4 @@ private:
 inline void fillStream(CMemoryStream* s, const Bytes& bytes) {
     s->write(bytes.data(), static_cast<int>(bytes.size()));
     s->seek(0, 0);
-}
-
-inline void writeFile(const std::string& path, const Bytes& bytes) {
-    CMemoryStream s;
-    fillStream(&s, bytes);
-    s.saveToFile(path.c_str());
 }

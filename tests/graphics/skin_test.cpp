@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -12,8 +13,6 @@
 #include "png_bytes.h"
 
 namespace {
-const int A = asColor(80, 80, 80);
-
 std::string tempPath(const char* name) {
     return std::string(testing::TempDir()) + std::to_string(getpid()) + "_" + name;
 }
@@ -49,7 +48,6 @@ struct ExposedLook {
         symbolCol, sep, sepCol, sepInset;
     float effect;
     bool operator==(const ExposedLook& o) const { return memcmp(this, &o, sizeof o) == 0; }
-    bool operator!=(const ExposedLook& o) const { return !(*this == o); }
 };
 
 ExposedLook exposed(const CGuiItem2& item) {
@@ -69,21 +67,25 @@ ExposedLook exposed(const CGuiItem2& item) {
     return l;
 }
 
-void writeRecord(CMemoryStream& s, const char* tag, const Bytes& payload) {
-    s.writeStr(tag);
-    s.writeInt(static_cast<int>(payload.size()));
-    s.write(payload.data(), static_cast<int>(payload.size()));
+/// A skin file of legacy records: each item's name, then its data block.
+void writeLegacyItem(CMemoryStream& s, const char* name, const Bytes& block) {
+    CMemoryStream id;
+    id.writeStr(name);
+    s.writeStr("itemid");
+    s.writeInt(id.getSize());
+    s.write(id.getData(), id.getSize());
+    s.writeStr("itemdata");
+    s.writeInt(static_cast<int>(block.size()));
+    s.write(block.data(), static_cast<int>(block.size()));
 }
 
-Bytes nameBytes(const char* name) {
-    CMemoryStream s;
-    s.writeStr(name);
-    return Bytes(s.getData(), s.getData() + s.getSize());
-}
-
-void putLE(Bytes& b, int at, int v) {
-    for (int i = 0; i < 4; i++)
-        b[at + i] = static_cast<unsigned char>(v >> (8 * i));
+/// A legacy data block with the given 32-bit values at the given offsets.
+Bytes legacyBlock(std::initializer_list<std::pair<int, int>> values) {
+    Bytes b(512, 0);
+    for (auto v : values)
+        for (int i = 0; i < 4; i++)
+            b[v.first + i] = static_cast<unsigned char>(v.second >> (8 * i));
+    return b;
 }
 } // namespace
 
@@ -108,17 +110,19 @@ TEST(SkinFile, SaveThenOpenReproducesWhatTheFlagsExpose) {
         count = gui.getItemCount();
         for (int i = 0; i < count; i++)
             saved[i] = exposed(*gui.getItem(i));
+        EXPECT_FALSE(gui.save("/nonexistent/folder/look.skin"));
         ASSERT_TRUE(gui.save(path.c_str()));
         EXPECT_EQ(gui.fileName, CStr(path.c_str()));
     }
     CGui gui;
-    EXPECT_NE(exposed(clWinBkgnd), saved[0]);
+    EXPECT_FALSE(exposed(clWinBkgnd) == saved[0]);
     ASSERT_TRUE(gui.open(path.c_str()));
     ASSERT_EQ(gui.getItemCount(), count);
     for (int i = 0; i < count; i++)
         EXPECT_EQ(exposed(*gui.getItem(i)), saved[i]) << gui.getItem(i)->name;
     EXPECT_EQ(clToolbarControlsPushed.symbolCol, asColor(17, 18, 19));
-    EXPECT_EQ(clToolbarControlsPushed.fillCol, A); // default kept: the flags do not expose it
+    EXPECT_EQ(clToolbarControlsPushed.fillCol,
+              asColor(80, 80, 80)); // default kept: the flags do not expose it
     EXPECT_EQ(clMenuBar.sepInset, 6);
 
     ASSERT_EQ(gui.getImages()->getCount(), 1);
@@ -136,19 +140,18 @@ TEST(SkinFile, SaveThenOpenReproducesWhatTheFlagsExpose) {
     std::remove(path.c_str());
 }
 
-TEST(SkinFile, ReadsTheLegacyDataBlock) {
-    Bytes block(512, 0);
-    putLE(block, 12, 1);                // shape
-    putLE(block, 28, fillSolid);        // fill
-    putLE(block, 36, asColor(9, 8, 7)); // fill colour
-    putLE(block, 68, asColor(6, 5, 4)); // text colour
-    for (int i = 152; i < 160; i++)
-        block[i] = 0xEE; // a stale image reference is ignored
+TEST(SkinFile, ReadsLegacyDataBlocksWithinLimitsAndAMissingFileRestoresTheDefaults) {
+    Bytes block = legacyBlock({{12, 1},                        // shape
+                               {28, fillSolid},                // fill
+                               {36, asColor(9, 8, 7)},         // fill colour
+                               {68, asColor(6, 5, 4)}});       // text colour
+    std::fill(block.begin() + 152, block.begin() + 160, 0xEE); // a stale image reference
+    const Bytes hugeSizes =
+        legacyBlock({{4, 5000}, {8, 5000}, {28, fillRamp}, {32, texGradient}, {44, alignTop}});
     CMemoryStream s;
-    writeRecord(s, "itemid", nameBytes("scrollbardown"));
-    writeRecord(s, "itemdata", block);
-    writeRecord(s, "itemid", nameBytes("nosuchitem"));
-    writeRecord(s, "itemdata", block);
+    writeLegacyItem(s, "scrollbardown", block);
+    writeLegacyItem(s, "nosuchitem", block);
+    writeLegacyItem(s, "value", hugeSizes);
     std::string path = tempPath("legacy.skin");
     ASSERT_TRUE(s.saveToFile(path.c_str()));
 
@@ -160,37 +163,10 @@ TEST(SkinFile, ReadsTheLegacyDataBlock) {
     EXPECT_EQ(clScrollbarButtonDown.image, nullptr);
     EXPECT_EQ(clScrollbarButtonDown.width, 0);
     EXPECT_EQ(clScrollbarButtonUp.fillCol, asColor(64, 64, 64));
-    std::remove(path.c_str());
-}
-
-TEST(SkinFile, HugeSizesAndABackwardSizeEndTheReading) {
-    Bytes hugeSizes(512, 0);
-    putLE(hugeSizes, 4, 1 << 30); // width
-    putLE(hugeSizes, 8, 1 << 30); // height
-    putLE(hugeSizes, 28, fillRamp);
-    putLE(hugeSizes, 32, texGradient);
-    putLE(hugeSizes, 44, alignTop);
-    CMemoryStream s;
-    writeRecord(s, "itemid", nameBytes("button"));
-    writeRecord(s, "itemdata", hugeSizes);
-    writeRecord(s, "itemid2", nameBytes("value"));
-    writeRecord(s, "itemfillImg", {7, 0, 0, 0}); // no such image
-    writeRecord(s, "itemfill", {3, 0, 0, 0});
-    s.writeStr("bogus");
-    s.writeInt(-40); // a size pointing backwards ends the reading rather than looping
-    writeRecord(s, "itemfill", {1, 0, 0, 0});
-    std::string path = tempPath("damaged.skin");
-    ASSERT_TRUE(s.saveToFile(path.c_str()));
-
-    CGui gui;
-    EXPECT_TRUE(gui.open(path.c_str()));
-    ASSERT_NE(clButton.bitmap, nullptr);
-    EXPECT_LE(clButton.bitmap->width, maxSkinBitmapSide);
-    EXPECT_EQ(clValue.fill, fillImage);
-    EXPECT_EQ(clValue.image, nullptr);
-    EXPECT_EQ(clValue.bitmap, nullptr);
+    ASSERT_NE(clValue.bitmap, nullptr);
+    EXPECT_EQ(clValue.bitmap->width, maxSkinBitmapSide);
     std::remove(path.c_str());
 
     EXPECT_FALSE(gui.open("/nonexistent/skin"));
-    EXPECT_EQ(clValue.fill, fillSolid);
+    EXPECT_EQ(clScrollbarButtonDown.fillCol, asColor(64, 64, 64));
 }
