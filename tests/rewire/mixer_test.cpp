@@ -5,10 +5,6 @@
 #include "rewire/rewireapi.h"
 
 namespace {
-const char* const kTwoTones = "[Library]\nDevices=2\n"
-                              "[Device0]\nName=Tone A\nKind=Tone\nChannels=2\n"
-                              "[Device1]\nName=Tone B\nKind=Tone\nChannels=2\n";
-
 std::string oneDevice(const std::string& entries) {
     return "[Library]\nDevices=1\n[Device0]\nName=Probe\n" + entries;
 }
@@ -167,22 +163,6 @@ TEST_F(MixerTest, TransportIsConvertedToLibraryUnits) {
     EXPECT_EQ(input.fTransportMode, 0);
 }
 
-TEST_F(MixerTest, RenderedChannelsAddIntoOutputsAndRaisePeaks) {
-    openMixer("");
-    openDevice(2);
-    COutputs outputs(kFrames, 0.125f);
-    process(outputs);
-    for (int n = 0; n < CAudioOuts::kCount; n++) {
-        for (int f = 0; f < kFrames; f += 17)
-            ASSERT_NEAR(outputs.data[n][size_t(f)], 0.125f + expectedTone(n, f), 1e-4) << n;
-        EXPECT_GT(mixer->outs.peak[n], 0.2f) << n;
-        EXPECT_LE(mixer->outs.peak[n], 0.25f) << n;
-    }
-    mixer->outs.peak[3] = 0.9f;
-    process(outputs);
-    EXPECT_EQ(mixer->outs.peak[3], 0.9f);
-}
-
 // The synthesizer serves outputs 1 and 2 only; the tone device's drive fails and adds nothing.
 TEST_F(MixerTest, OutputsNoDeviceServesStayUntouched) {
     openMixer("[Library]\nDevices=2\n[Device0]\nKind=Synth\n[Device1]\nKind=Tone\nFailDrive=1\n");
@@ -201,19 +181,27 @@ TEST_F(MixerTest, OutputsNoDeviceServesStayUntouched) {
         ReWireIsBitInBitFieldSet(mixer->getDevice(0)->getOutputParams().fRenderedChannels, 2));
 }
 
-TEST_F(MixerTest, OpenDevicesSumIntoTheSameOutputs) {
-    openMixer(kTwoTones);
+// Two tone devices add into what the outputs held; the meters show the loudest device.
+TEST_F(MixerTest, OpenDevicesAddIntoTheOutputsAndRaisePeaks) {
+    openMixer("[Library]\nDevices=2\n[Device0]\nKind=Tone\n[Device1]\nKind=Tone\n");
     openDevice(0);
     openDevice(1);
-    COutputs outputs(kFrames);
+    COutputs outputs(kFrames, 0.125f);
     process(outputs);
-    for (int f = 0; f < kFrames; f += 13)
-        ASSERT_NEAR(outputs.data[1][size_t(f)], 2 * expectedTone(1, f), 1e-4) << f;
+    for (int n = 0; n < CAudioOuts::kCount; n++) {
+        for (int f = 0; f < kFrames; f += 17)
+            ASSERT_NEAR(outputs.data[n][size_t(f)], 0.125f + 2 * expectedTone(n, f), 1e-4) << n;
+        EXPECT_GT(mixer->outs.peak[n], 0.2f) << n;
+        EXPECT_LE(mixer->outs.peak[n], 0.25f) << n;
+    }
+    mixer->outs.peak[3] = 0.9f;
+    process(outputs);
+    EXPECT_EQ(mixer->outs.peak[3], 0.9f) << "a meter only rises while playing";
     mixer->closeDevice(1);
     EXPECT_FALSE(mixer->getDevice(1)->isActive());
     outputs.fill(0);
     process(outputs);
-    EXPECT_NEAR(outputs.data[1][100], expectedTone(1, kFrames + 100), 1e-4);
+    EXPECT_NEAR(outputs.data[1][100], expectedTone(1, 2 * kFrames + 100), 1e-4);
 }
 
 TEST_F(MixerTest, DeviceChannelsBeyondEightAreNeverRequested) {
@@ -295,7 +283,7 @@ TEST_F(MixerTest, CloseGivesUpWhenTheLibraryRefusesForGood) {
         ::testing::ExitedWithCode(0), "");
 }
 
-TEST_F(MixerTest, SetFormatReallocatesOnlyOnChangeAndTellsAnOpenLibrary) {
+TEST_F(MixerTest, SetFormatReallocatesOnlyOnChangeTellsTheLibraryAndCutsLongerBlocks) {
     openMixer("", 512);
     float* buffer = mixer->getBuffer(0);
     mixer->setFormat(kRate, 512);
@@ -309,20 +297,16 @@ TEST_F(MixerTest, SetFormatReallocatesOnlyOnChangeAndTellsAnOpenLibrary) {
     process(outputs, 512);
     float atQuarterCycle = outputs.data[0][size_t(22050 / 110 / 4)];
     EXPECT_NEAR(atQuarterCycle, 0.25f, 0.01f);
+    // Blocks longer than the buffers are cut.
+    COutputs longer(1024, 0.5f);
+    process(longer, 1024);
+    EXPECT_NE(longer.data[0][511], 0.5f);
+    EXPECT_EQ(longer.data[0][512], 0.5f);
+    EXPECT_EQ(longer.data[0][1023], 0.5f);
 
     CReWireMixer closed(kRate, 64);
     closed.setFormat(kRate, 4096);
     EXPECT_EQ(closed.getMaxFrames(), 4096);
     ASSERT_NE(closed.getBuffer(7), nullptr);
     closed.getBuffer(7)[4095] = 1.0f;
-}
-
-TEST_F(MixerTest, BlocksLongerThanTheBuffersAreCut) {
-    openMixer("", 64);
-    openDevice(2);
-    COutputs outputs(128, 0.5f);
-    process(outputs, 128);
-    EXPECT_NE(outputs.data[0][63], 0.5f);
-    EXPECT_EQ(outputs.data[0][64], 0.5f);
-    EXPECT_EQ(outputs.data[0][127], 0.5f);
 }
