@@ -60,7 +60,7 @@ TEST(FluidSynthTest, DemoSongPlayedByFluidsynthComesOutOfOutputsOneAndTwo) {
     CFluidSynth synth;
     ASSERT_TRUE(synth.start());
 
-    CLockstepHost host(kRate, kBlock, 0, kRate);
+    CLockstepHost host(kRate, kBlock, kRate);
     // The song at 120 beats per minute whatever its tempo: only that it sounds matters here.
     const double framesPerTick = kRate / 2.0 / song.ticksPerQuarter;
     size_t next = 0;

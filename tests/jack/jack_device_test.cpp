@@ -97,7 +97,7 @@ protected:
 // several buses and channels leave port midi_b on channel c, each at its frame, about as late.
 TEST_F(JackDeviceTest, AudioAndMidiPassAtAConstantLatencyAndCloseUnregisters) {
     startServer();
-    CLockstepHost host(kServerRate, kBlock, 0, kServerRate);
+    CLockstepHost host(kServerRate, kBlock, kServerRate);
     ASSERT_TRUE(host.open(
         install, "[Library]\nDevices=1\n[Device0]\nName=JACK\nKind=Jack\nMidiPorts=2\n", "JACK"));
     CReWireDevice* device = host.mixer->getDevice(host.deviceIndex);
@@ -166,7 +166,7 @@ TEST_F(JackDeviceTest, AudioAndMidiPassAtAConstantLatencyAndCloseUnregisters) {
 TEST_F(JackDeviceTest, TransportStartsLocatesAndStopsWithTempoAndBarBeat) {
     const int hostRate = 44100;
     startServer();
-    CLockstepHost host(hostRate, kBlock, 0, kServerRate);
+    CLockstepHost host(hostRate, kBlock, kServerRate);
     ASSERT_TRUE(host.open(install, "", "JACK"));
     const int tempo = 240;
     const long framesPerQuarter = kServerRate * 60L / tempo;
@@ -232,7 +232,7 @@ TEST_F(JackDeviceTest, AnotherTimebaseMasterKeepsItsRole) {
     };
     ASSERT_EQ(jack_set_timebase_callback(master, 0, ninety, nullptr), 0);
     ASSERT_EQ(jack_activate(master), 0);
-    CLockstepHost host(kServerRate, kBlock, 0, kServerRate);
+    CLockstepHost host(kServerRate, kBlock, kServerRate);
     ASSERT_TRUE(host.open(install, "", "JACK"));
     host.mixer->setTempo(240);
     host.beforeBlock = [&](long hostFrame) {
@@ -258,7 +258,7 @@ TEST_F(JackDeviceTest, AnotherTimebaseMasterKeepsItsRole) {
 // server is back.
 TEST_F(JackDeviceTest, OpenNeedsAServerAndAKilledServerLeavesSilence) {
     server = std::make_unique<CPrivateJackServer>(kServerRate, kPeriod);
-    CLockstepHost host(kServerRate, kBlock, 0, kServerRate);
+    CLockstepHost host(kServerRate, kBlock, kServerRate);
     EXPECT_FALSE(host.open(install, "", "JACK"));
     ASSERT_GE(host.deviceIndex, 0) << "listed where libjack is installed";
     EXPECT_FALSE(host.mixer->getDevice(host.deviceIndex)->isActive());

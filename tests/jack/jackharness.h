@@ -244,13 +244,12 @@ private:
 };
 
 /// A host running the mixer of the plug-in's ReWire side: block after block of blockFrames at
-/// hostRate, on a clock off the server's by ppm, each block driven in the first server cycle
-/// at or after its start. Records the eight outputs (with room for ten seconds, so that the
-/// JACK thread does not allocate).
+/// hostRate, each block driven in the first server cycle at or after its start. Records the eight
+/// outputs (with room for ten seconds, so that the JACK thread does not allocate).
 class CLockstepHost {
 public:
-    CLockstepHost(int rate, int frames, double offPpm, int server)
-        : hostRate(rate), blockFrames(frames), ppm(offPpm), serverRate(server) {
+    CLockstepHost(int rate, int frames, int server)
+        : hostRate(rate), blockFrames(frames), serverRate(server) {
         for (auto& channel : recording)
             channel.reserve(size_t(10 * rate));
     }
@@ -308,9 +307,9 @@ public:
         return true;
     }
 
-    double serverPerHost() const { return serverRate / (hostRate * (1.0 + ppm * 1e-6)); }
+    double serverPerHost() const { return double(serverRate) / hostRate; }
 
-    /// Server frame at which host frame plays, on the host's clock.
+    /// Server frame at which host frame plays.
     double serverFrameOf(double hostFrame) const {
         return double(firstCycle) + hostFrame * serverPerHost();
     }
@@ -325,7 +324,6 @@ public:
 private:
     int hostRate;
     int blockFrames;
-    double ppm;
     int serverRate;
     std::atomic<bool> go{false};
     bool started = false;
