@@ -56,6 +56,7 @@ L_GUI='^(gui_tests|gui_x11)$'
 L_MIDIFILE='^(rwhost_unit_tests|rwhost_tests|fuzz)$'
 L_REWIRE='^(rewire_unit_tests|rewire_library_tests|engine_tests|bridge_tests|editor_tests|concurrency|fault_tests|openclose_tests|hostinput_tests)$'
 L_ENGINE='^(engine_tests|vst_.*|editor_tests|bridge_tests|concurrency|fault_tests|openclose_tests|hostinput_tests|fuzz)$'
+L_JACK='^(jack_tests|jack_bridge_tests)$'
 
 # name | file | original text | replacement | labels. "\n" in the texts stands for a newline.
 # Rows name today's code: when it is rewritten (the gate that keeps the audio thread out of a
@@ -80,6 +81,8 @@ MUTANTS=(
 "dropdown_step_direction|src/gui/dropdown.cpp|int next = mx > width - height ? index + 1 : index - 1;|int next = mx > width - height ? index - 1 : index + 1;|$L_GUI"
 "ini_case_sensitive|src/foundation/inifile.cpp|return a.upperCase() == b.upperCase();|return a == b;|$L_FOUNDATION"
 "ini_rewrite_drops_equals|src/foundation/inifile.cpp|line.sub(0, line.pos(\"=\") + 1) + value|line.sub(0, line.pos(\"=\")) + value|$L_FOUNDATION"
+"jack_drift_sign|rewire-bundle/jackclockbridge.cpp|resampler.set_rratio(1.0 / (1.0 + correction));|resampler.set_rratio(1.0 + correction);|$L_JACK"
+"jack_transport_host_rate|rewire-bundle/jackdevice.cpp|std::make_unique<CJackTransport>(*jack, serverRate);|std::make_unique<CJackTransport>(*jack, hostRate);|$L_JACK"
 )
 
 field() { # field INDEX ROW: the ROW's INDEX-th field; "\|" inside a field is a literal bar,

@@ -3,34 +3,113 @@
 // with the server's cycles at its own rate.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <jack/jack.h>
+#include <jack/midiport.h>
 #include <jack/transport.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <fcntl.h>
 #include <functional>
 #include <memory>
+#include <spawn.h>
+#include <sstream>
 #include <string>
-#include <sys/types.h>
+#include <sys/wait.h>
+#include <thread>
 #include <vector>
 
 #include "rewire/mixer.h"
 #include "testinstall.h"
 
+extern char** environ;
+
+/// Starts command (words split at spaces) with its output discarded and, when input is not
+/// -1, that descriptor as its standard input. The process id, or -1.
+inline pid_t spawnQuiet(const std::string& command, int input = -1) {
+    std::istringstream split(command);
+    std::vector<std::string> words;
+    for (std::string word; split >> word;)
+        words.push_back(word);
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (input != -1) posix_spawn_file_actions_adddup2(&actions, input, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    int failed = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return failed ? -1 : pid;
+}
+
+/// Whether the server answers and, unless name is null, has a port of that full name now.
+inline bool portExists(const char* name) {
+    jack_status_t status;
+    jack_client_t* probe = jack_client_open("rwb-probe", JackNoStartServer, &status);
+    if (!probe) return false;
+    bool found = name == nullptr || jack_port_by_name(probe, name) != nullptr;
+    jack_client_close(probe);
+    return found;
+}
+
+/// Polls condition up to ten seconds.
+inline bool eventually(const std::function<bool()>& condition) {
+    for (int i = 0; i < 500; i++) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
 /// `jackd --no-realtime -d dummy` under a name of its own, in sync mode (each cycle waits for
 /// every client), for the life of the object; JACK_DEFAULT_SERVER names it for the clients.
+/// The dummy backend runs in real time: a cycle of period frames every period.
 class CPrivateJackServer {
 public:
-    /// The dummy backend runs in real time: a cycle of period frames every period.
-    CPrivateJackServer(int rate, int period);
-    ~CPrivateJackServer();
+    // The name is the same on every run of a test: libjack keeps a few server slots per machine
+    // and frees a dead server's slot only for a server of the same name, so the test that kills
+    // its server would otherwise use them up.
+    CPrivateJackServer(int sampleRate, int periodFrames) : rate(sampleRate), period(periodFrames) {
+        const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        name = "rwbtest-" + std::to_string(std::hash<std::string>{}(test->name()) % 1000000);
+        setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+        // libjack reports every refused connection on stderr; the tests check results instead.
+        jack_set_error_function([](const char*) {});
+        jack_set_info_function([](const char*) {});
+    }
+
+    ~CPrivateJackServer() {
+        if (pid <= 0) return;
+        ::kill(pid, SIGTERM);
+        if (!eventually([this] { return waitpid(pid, nullptr, WNOHANG) == pid; })) kill();
+    }
+
     CPrivateJackServer(const CPrivateJackServer&) = delete;
     CPrivateJackServer& operator=(const CPrivateJackServer&) = delete;
 
-    /// Starts the server and waits until clients can connect.
-    bool start();
+    /// Starts the server and waits until clients can connect. Sync mode: each cycle waits for
+    /// every client, however slow the machine. Few ports keep the shared memory small.
+    bool start() {
+        pid = spawnQuiet("jackd -n " + name + " --no-realtime -S -t 2000 --port-max 64 -d dummy " +
+                         "-r " + std::to_string(rate) + " -p " + std::to_string(period));
+        return pid > 0 && eventually([] { return portExists(nullptr); });
+    }
+
     /// Ends it at once, as a crash would.
-    void kill();
-    void stop();
+    void kill() {
+        if (pid <= 0) return;
+        ::kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        pid = -1;
+    }
 
 private:
     std::string name;
@@ -48,7 +127,6 @@ struct CHeardMidi {
 
 /// The transport as the test client saw it at a cycle's start.
 struct CSeenTransport {
-    long cycle; ///< server frame of the cycle
     jack_transport_state_t state;
     long frame;
     bool bbt;
@@ -56,8 +134,9 @@ struct CSeenTransport {
     double beatsPerMinute;
 };
 
-/// A JACK client that plays a sine on port "sine" and one-frame clicks on port "click",
-/// records MIDI on "midi_in_1" … and the transport, and calls onCycle in each cycle.
+/// A JACK client that plays a sine on port "sine" and one-frame clicks on port "click" on the
+/// frames that are multiples of clickInterval, records MIDI on "midi_in_1" … and the transport,
+/// and calls onCycle in each cycle.
 /// Frames are counted on one time line for all test clients, advanced by the time keeper, which
 /// must run first in each cycle (it feeds the others): JACK's own frame time is estimated from
 /// the wall clock.
@@ -66,30 +145,93 @@ public:
     static constexpr double kSineHz = 997.0;
     static constexpr float kSineLevel = 0.5f;
 
-    CJackTestClient(const char* name, int midiInputs, int clickInterval, bool timeKeeper);
-    ~CJackTestClient();
+    CJackTestClient(const char* name, int inputs, int interval, bool timeKeeper)
+        : clickInterval(interval), keepsTime(timeKeeper) {
+        jack_status_t status;
+        client = jack_client_open(name, JackNoStartServer, &status);
+        if (!client) return;
+        rate = int(jack_get_sample_rate(client));
+        sine = jack_port_register(client, "sine", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+        click = jack_port_register(client, "click", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+        for (int n = 1; n <= inputs; n++)
+            midiInputs.push_back(jack_port_register(client,
+                                                    ("midi_in_" + std::to_string(n)).c_str(),
+                                                    JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0));
+        // Room for minutes of recording, so that the JACK thread does not allocate.
+        midi.reserve(1 << 16);
+        transport.reserve(1 << 20);
+        jack_set_process_callback(client, &CJackTestClient::process, this);
+    }
+
+    ~CJackTestClient() { close(); }
     CJackTestClient(const CJackTestClient&) = delete;
     CJackTestClient& operator=(const CJackTestClient&) = delete;
 
-    bool isOpen() const { return client != nullptr; }
-    bool activate();
-    bool connect(const std::string& from, const std::string& to);
-    std::string portName(const char* shortName) const;
-    /// Ends the client's cycles, so that the recordings can be read.
-    void close();
+    bool activate() { return client && jack_activate(client) == 0; }
 
-    std::function<void(long cycle, int frames)> onCycle;
-    std::vector<long> clicks; ///< server frames of the clicks played
+    bool connect(const std::string& from, const std::string& to) {
+        return client && jack_connect(client, from.c_str(), to.c_str()) == 0;
+    }
+
+    std::string portName(const char* shortName) const {
+        return std::string(jack_get_client_name(client)) + ":" + shortName;
+    }
+
+    /// Ends the client's cycles, so that the recordings can be read.
+    void close() {
+        if (client) jack_client_close(client);
+        client = nullptr;
+    }
+
+    std::function<void(long cycle)> onCycle;
     std::vector<CHeardMidi> midi;
     std::vector<CSeenTransport> transport;
 
 private:
-    static int process(jack_nframes_t frames, void* self);
-    void play(long cycle, int frames);
-    void listen(long cycle, int frames);
+    static int process(jack_nframes_t frames, void* self) {
+        CJackTestClient* test = static_cast<CJackTestClient*>(self);
+        if (test->keepsTime) {
+            cycleStart.store(framesCounted);
+            framesCounted += long(frames);
+        }
+        long cycle = cycleStart.load();
+        test->play(cycle, int(frames));
+        test->listen(cycle, int(frames));
+        if (test->onCycle) test->onCycle(cycle);
+        return 0;
+    }
 
-    static std::atomic<long> cycleStart;
-    static long framesCounted;
+    void play(long cycle, int frames) {
+        float* tone = static_cast<float*>(jack_port_get_buffer(sine, jack_nframes_t(frames)));
+        float* clicks = static_cast<float*>(jack_port_get_buffer(click, jack_nframes_t(frames)));
+        double step = 2 * M_PI * kSineHz / rate;
+        for (int f = 0; f < frames; f++) {
+            tone[f] = kSineLevel * float(std::sin(phase));
+            phase = std::fmod(phase + step, 2 * M_PI);
+            clicks[f] = (cycle + f) % clickInterval == 0 ? 1.0f : 0.0f;
+        }
+    }
+
+    void listen(long cycle, int frames) {
+        for (size_t port = 0; port < midiInputs.size(); port++) {
+            void* buffer = jack_port_get_buffer(midiInputs[port], jack_nframes_t(frames));
+            for (jack_nframes_t i = 0; i < jack_midi_get_event_count(buffer); i++) {
+                jack_midi_event_t event;
+                if (jack_midi_event_get(&event, buffer, i) != 0 || event.size > 3) continue;
+                CHeardMidi heard{int(port), {0, 0, 0}, cycle + long(event.time)};
+                std::copy(event.buffer, event.buffer + event.size, heard.bytes);
+                if (midi.size() < midi.capacity()) midi.push_back(heard);
+            }
+        }
+        jack_position_t at;
+        jack_transport_state_t state = jack_transport_query(client, &at);
+        if (transport.size() < transport.capacity())
+            transport.push_back({state, long(at.frame), (at.valid & JackPositionBBT) != 0, at.bar,
+                                 at.beat, at.beats_per_minute});
+    }
+
+    static inline std::atomic<long> cycleStart{0};
+    static inline long framesCounted = 0;
 
     jack_client_t* client = nullptr;
     jack_port_t* sine = nullptr;
@@ -102,30 +244,75 @@ private:
 };
 
 /// A host running the mixer of the plug-in's ReWire side: block after block of blockFrames at
-/// hostRate, on a clock off the server's by ppm, each block driven in the first server cycle
-/// at or after its start. Records the eight outputs.
+/// hostRate, each block driven in the first server cycle at or after its start. Records the eight
+/// outputs (with room for ten seconds, so that the JACK thread does not allocate).
 class CLockstepHost {
 public:
-    CLockstepHost(int hostRate, int blockFrames, double ppm, int serverRate);
+    CLockstepHost(int rate, int frames, int server)
+        : hostRate(rate), blockFrames(frames), serverRate(server) {
+        for (auto& channel : recording)
+            channel.reserve(size_t(10 * rate));
+    }
 
     /// Installs our library with registry and opens the mixer and the device named device.
-    bool open(CTestInstall& install, const std::string& registry, const std::string& device);
-    /// Drives the blocks due by the cycle starting at server frame cycle, once started.
-    void cycle(long cycle);
+    bool open(CTestInstall& install, const std::string& registry, const std::string& device) {
+        install.addBundle(0, "ReWire.bundle", "1.8.0", registry);
+        mixer = std::make_unique<CReWireMixer>(hostRate, blockFrames);
+        mixer->setCloseTimeout(500);
+        mixer->open(hostRate, blockFrames);
+        for (int i = 0; i < mixer->deviceCount(); i++)
+            if (mixer->deviceName(i) == CStr(device.c_str())) deviceIndex = i;
+        return deviceIndex >= 0 && mixer->openDevice(deviceIndex);
+    }
+
     /// Lets the next cycle drive the first block: call once the JACK graph is connected, so that
     /// the order of the clients in each cycle does not change under the run.
     void start() { go.store(true); }
-    /// Drives one block off the server's clock, as after the server has gone.
-    void driveBlock();
-    void reserve(long frames);
+
+    /// Drives the blocks due by the cycle starting at server frame cycleFrame, once started.
+    void cycle(long cycleFrame) {
+        if (!go.load()) return;
+        if (!started) {
+            started = true;
+            firstCycle = cycleFrame;
+        }
+        while (serverFrameOf(double(framesDriven())) <= double(cycleFrame))
+            driveBlock();
+    }
+
+    /// Drives one block, also off the server's clock, as after the server has gone.
+    void driveBlock() {
+        long first = framesDriven();
+        if (beforeBlock) beforeBlock(first);
+        float* outputs[CAudioOuts::kCount];
+        for (int n = 0; n < CAudioOuts::kCount; n++) {
+            recording[n].resize(size_t(first + blockFrames), 0.0f);
+            outputs[n] = recording[n].data() + first;
+        }
+        mixer->process(outputs, blockFrames, int(pending.size()), pending.data());
+        pending.clear();
+        blocks++;
+    }
+
     /// Host frames driven so far; readable from any thread.
     long framesDriven() const { return blocks.load() * blockFrames; }
-    /// Waits (polling) until frames have been driven; false when the cycles stopped coming.
-    bool waitFor(long frames) const;
 
-    /// Server frame at which host frame plays, on the host's clock.
-    double serverFrameOf(double hostFrame) const;
-    double serverPerHost() const;
+    /// Waits until frames have been driven; false when no block has come for seconds (the
+    /// server or the client is stuck).
+    bool waitFor(long frames) const {
+        for (long seen = -1; framesDriven() < frames;) {
+            seen = framesDriven();
+            if (!eventually([&] { return framesDriven() != seen; })) return false;
+        }
+        return true;
+    }
+
+    double serverPerHost() const { return double(serverRate) / hostRate; }
+
+    /// Server frame at which host frame plays.
+    double serverFrameOf(double hostFrame) const {
+        return double(firstCycle) + hostFrame * serverPerHost();
+    }
 
     std::unique_ptr<CReWireMixer> mixer;
     int deviceIndex = -1;
@@ -137,20 +324,36 @@ public:
 private:
     int hostRate;
     int blockFrames;
-    double ppm;
     int serverRate;
     std::atomic<bool> go{false};
     bool started = false;
     long firstCycle = 0;
     std::atomic<long> blocks{0};
-    std::vector<float> buffers[CAudioOuts::kCount];
 };
 
-/// Peaks above threshold at least gap frames apart, with sub-frame positions.
-std::vector<double> findClicks(const std::vector<float>& samples, float threshold, int gap);
 /// Silent stretches longer than frames, from frame from on: a dropout in a steady tone.
-int silentStretches(const std::vector<float>& samples, long from, int frames);
+inline int silentStretches(const std::vector<float>& s, long from, int frames) {
+    int stretches = 0, run = 0;
+    for (size_t i = size_t(from); i < s.size(); i++) {
+        run = std::fabs(s[i]) < 1e-6f ? run + 1 : 0;
+        if (run == frames) stretches++;
+    }
+    return stretches;
+}
+
 /// Largest change between neighbouring samples from frame from on.
-float largestStep(const std::vector<float>& samples, long from);
-/// Root mean square over [from, to).
-double rms(const std::vector<float>& samples, long from, long to);
+inline float largestStep(const std::vector<float>& s, long from) {
+    float largest = 0;
+    for (size_t i = size_t(from) + 1; i < s.size(); i++)
+        largest = std::max(largest, std::fabs(s[i] - s[i - 1]));
+    return largest;
+}
+
+/// Root mean square over [from, to); to -1 is the end.
+inline double rms(const std::vector<float>& s, long from, long to = -1) {
+    if (to == -1) to = long(s.size());
+    double sum = 0;
+    for (long i = from; i < to; i++)
+        sum += double(s[size_t(i)]) * s[size_t(i)];
+    return to > from ? std::sqrt(sum / double(to - from)) : 0;
+}

@@ -64,22 +64,4 @@ TEST(MIDIHelpers, NoteOnAndOffFollowVelocity) {
     EXPECT_FALSE(noteOn(asData(0x90, 0x3C, 0x00)));
     EXPECT_TRUE(noteOn(asData(0x93, 0x3C, 0x01)));
     EXPECT_FALSE(noteOn(asData(0x80, 0x3C, 0x40)));
-    int m = asData(0xB5, 7, 100);
-    EXPECT_EQ(statusByte(m), 0xB0);
-    EXPECT_EQ(chByte(m), 5);
-    EXPECT_EQ(asByte1(m), 7);
-    EXPECT_EQ(asByte2(m), 100);
-}
-
-TEST(MIDIHelpers, NoteNamesRoundTrip) {
-    EXPECT_EQ(noteToStr(61, true), CStr("C#3"));
-    EXPECT_EQ(noteToStr(60, true), CStr("C3"));
-    EXPECT_EQ(noteToStr(0, true), CStr("C-2"));
-    EXPECT_EQ(noteToStr(71, false), CStr("B"));
-    EXPECT_EQ(noteToStr(-1, true).length(), 0);
-    EXPECT_EQ(strToNote("c#3"), 61);
-    EXPECT_EQ(strToNote("Db3"), -1);
-    EXPECT_EQ(strToNote("C-2"), 0);
-    EXPECT_EQ(strToNote("G8"), 127);
-    EXPECT_EQ(strToNote(""), -1);
 }

@@ -5,10 +5,6 @@
 #include "rewire/rewireapi.h"
 
 namespace {
-const char* const kTwoTones = "[Library]\nDevices=2\n"
-                              "[Device0]\nName=Tone A\nKind=Tone\nChannels=2\n"
-                              "[Device1]\nName=Tone B\nKind=Tone\nChannels=2\n";
-
 std::string oneDevice(const std::string& entries) {
     return "[Library]\nDevices=1\n[Device0]\nName=Probe\n" + entries;
 }
@@ -43,9 +39,10 @@ TEST_F(MixerTest, MixerWithoutLibraryStaysEmptyAndLeavesOutputsAlone) {
     EXPECT_FALSE(mixer->isActive());
 }
 
-TEST_F(MixerTest, TargetsAreNamedByBusAndChannel) {
-    openMixer(oneDevice("Kind=Tone\nBuses=3\nBus0=Main\nBus0Channels=A,B\nBus1=\n"
-                        "Bus1Channels=A\nBus2=Spare\nBusChannels=0\n"));
+TEST_F(MixerTest, TargetsAreNamedByBusAndChannelAndAtMost1024AreKept) {
+    openMixer("[Library]\nDevices=2\n[Device0]\nKind=Tone\nBuses=3\nBus0=Main\n"
+              "Bus0Channels=A,B\nBus1=\nBus1Channels=A\nBus2=Spare\nBusChannels=0\n"
+              "[Device1]\nKind=Tone\nBuses=255\nBusChannels=16\n");
     CReWireDevice* device = openDevice(0);
     ASSERT_EQ(device->getBusses(), 3);
     EXPECT_EQ(device->getBusName(0), CStr("Main: A"));
@@ -54,15 +51,12 @@ TEST_F(MixerTest, TargetsAreNamedByBusAndChannel) {
     EXPECT_EQ(device->getTarget(1)->target.fChannel, 1);
     EXPECT_EQ(device->getTarget(2)->bus, 1);
     EXPECT_EQ(device->getTarget(2)->target.fBus, 1);
-}
 
-TEST_F(MixerTest, AtMost1024TargetsAreKept) {
-    openMixer(oneDevice("Kind=Tone\nBuses=255\nBusChannels=16\n"));
-    CReWireDevice* device = openDevice(0);
-    ASSERT_EQ(device->getBusses(), CReWireDevice::kMaxTargets);
-    EXPECT_EQ(device->getTarget(1023)->bus, 63);
-    EXPECT_EQ(device->getTarget(1023)->channel, 15);
-    EXPECT_EQ(device->getTarget(1024), nullptr);
+    CReWireDevice* large = openDevice(1);
+    ASSERT_EQ(large->getBusses(), CReWireDevice::kMaxTargets);
+    EXPECT_EQ(large->getTarget(1023)->bus, 63);
+    EXPECT_EQ(large->getTarget(1023)->channel, 15);
+    EXPECT_EQ(large->getTarget(1024), nullptr);
 }
 
 TEST_F(MixerTest, MIDIIsConvertedByKindForItsTarget) {
@@ -84,28 +78,21 @@ TEST_F(MixerTest, MIDIIsConvertedByKindForItsTarget) {
              {0, asData(0xD0, 44, 55), 1},     // channel pressure
              {0, asData(0x90, 60, 100), -1},   // no target
              {0, asData(0x90, 60, 100), 5}});  // beyond the targets
-    ASSERT_EQ(sentCount(device), 8u);
-    const ReWireMIDIEvent& off = sentEvent(device, 0);
-    EXPECT_EQ(off.fEventType, kReWireMIDIEvent);
-    EXPECT_EQ(off.fStatus, 128);
-    EXPECT_EQ(off.fData1, 60);
-    EXPECT_EQ(off.fData2, 0);
-    EXPECT_EQ(off.fTarget.fBus, 1);
-    EXPECT_EQ(off.fTarget.fChannel, 0);
-    const ReWireMIDIEvent& on = sentEvent(device, 1);
-    EXPECT_EQ(on.fStatus, 144);
-    EXPECT_EQ(on.fData2, 100);
-    EXPECT_EQ(on.fFrameOffset, 3u);
-    EXPECT_EQ(on.fTarget.fChannel, 2);
     struct Expected {
-        int status, d1, d2;
-    } expected[] = {{128, 61, 0},      {176, 7, 99},  {192, 5, 0},
-                    {224, 0x12, 0x40}, {160, 60, 33}, {208, 44, 0}};
-    for (int i = 0; i < 6; i++) {
-        const ReWireMIDIEvent& event = sentEvent(device, i + 2);
+        int status, data1, data2, bus, channel, frame;
+    } expected[] = {{128, 60, 0, 1, 0, 0},  {144, 64, 100, 1, 2, 3}, {128, 61, 0, 0, 0, 0},
+                    {176, 7, 99, 0, 1, 0},  {192, 5, 0, 0, 1, 0},    {224, 0x12, 0x40, 0, 1, 0},
+                    {160, 60, 33, 0, 1, 0}, {208, 44, 0, 0, 1, 0}};
+    ASSERT_EQ(sentCount(device), 8u);
+    for (int i = 0; i < 8; i++) {
+        const ReWireMIDIEvent& event = sentEvent(device, i);
+        EXPECT_EQ(event.fEventType, kReWireMIDIEvent) << i;
         EXPECT_EQ(event.fStatus, expected[i].status) << i;
-        EXPECT_EQ(event.fData1, expected[i].d1) << i;
-        EXPECT_EQ(event.fData2, expected[i].d2) << i;
+        EXPECT_EQ(event.fData1, expected[i].data1) << i;
+        EXPECT_EQ(event.fData2, expected[i].data2) << i;
+        EXPECT_EQ(event.fTarget.fBus, expected[i].bus) << i;
+        EXPECT_EQ(event.fTarget.fChannel, expected[i].channel) << i;
+        EXPECT_EQ(event.fFrameOffset, uint32_t(expected[i].frame)) << i;
     }
 }
 
@@ -176,25 +163,11 @@ TEST_F(MixerTest, TransportIsConvertedToLibraryUnits) {
     EXPECT_EQ(input.fTransportMode, 0);
 }
 
-TEST_F(MixerTest, RenderedChannelsAddIntoOutputsAndRaisePeaks) {
-    openMixer("");
-    openDevice(2);
-    COutputs outputs(kFrames, 0.125f);
-    process(outputs);
-    for (int n = 0; n < CAudioOuts::kCount; n++) {
-        for (int f = 0; f < kFrames; f += 17)
-            ASSERT_NEAR(outputs.data[n][size_t(f)], 0.125f + expectedTone(n, f), 1e-4) << n;
-        EXPECT_GT(mixer->outs.peak[n], 0.2f) << n;
-        EXPECT_LE(mixer->outs.peak[n], 0.25f) << n;
-    }
-    mixer->outs.peak[3] = 0.9f;
-    process(outputs);
-    EXPECT_EQ(mixer->outs.peak[3], 0.9f);
-}
-
-TEST_F(MixerTest, OutputsTheDeviceDoesNotServeStayUntouched) {
-    openMixer("");
+// The synthesizer serves outputs 1 and 2 only; the tone device's drive fails and adds nothing.
+TEST_F(MixerTest, OutputsNoDeviceServesStayUntouched) {
+    openMixer("[Library]\nDevices=2\n[Device0]\nKind=Synth\n[Device1]\nKind=Tone\nFailDrive=1\n");
     openDevice(0);
+    openDevice(1);
     COutputs outputs(kFrames, 0.5f);
     process(outputs, kFrames, {{0, asData(0x90, 69, 127), 0}});
     process(outputs);
@@ -208,19 +181,27 @@ TEST_F(MixerTest, OutputsTheDeviceDoesNotServeStayUntouched) {
         ReWireIsBitInBitFieldSet(mixer->getDevice(0)->getOutputParams().fRenderedChannels, 2));
 }
 
-TEST_F(MixerTest, OpenDevicesSumIntoTheSameOutputs) {
-    openMixer(kTwoTones);
+// Two tone devices add into what the outputs held; the meters show the loudest device.
+TEST_F(MixerTest, OpenDevicesAddIntoTheOutputsAndRaisePeaks) {
+    openMixer("[Library]\nDevices=2\n[Device0]\nKind=Tone\n[Device1]\nKind=Tone\n");
     openDevice(0);
     openDevice(1);
-    COutputs outputs(kFrames);
+    COutputs outputs(kFrames, 0.125f);
     process(outputs);
-    for (int f = 0; f < kFrames; f += 13)
-        ASSERT_NEAR(outputs.data[1][size_t(f)], 2 * expectedTone(1, f), 1e-4) << f;
+    for (int n = 0; n < CAudioOuts::kCount; n++) {
+        for (int f = 0; f < kFrames; f += 17)
+            ASSERT_NEAR(outputs.data[n][size_t(f)], 0.125f + 2 * expectedTone(n, f), 1e-4) << n;
+        EXPECT_GT(mixer->outs.peak[n], 0.2f) << n;
+        EXPECT_LE(mixer->outs.peak[n], 0.25f) << n;
+    }
+    mixer->outs.peak[3] = 0.9f;
+    process(outputs);
+    EXPECT_EQ(mixer->outs.peak[3], 0.9f) << "a meter only rises while playing";
     mixer->closeDevice(1);
     EXPECT_FALSE(mixer->getDevice(1)->isActive());
     outputs.fill(0);
     process(outputs);
-    EXPECT_NEAR(outputs.data[1][100], expectedTone(1, kFrames + 100), 1e-4);
+    EXPECT_NEAR(outputs.data[1][100], expectedTone(1, 2 * kFrames + 100), 1e-4);
 }
 
 TEST_F(MixerTest, DeviceChannelsBeyondEightAreNeverRequested) {
@@ -263,18 +244,10 @@ TEST_F(MixerTest, ChangedTargetsRaiseTheFlagWhenTheDeviceMayAnnounceIt) {
     EXPECT_FALSE(mixer->getTargetsChanged());
 }
 
-TEST_F(MixerTest, FailedDriveAddsNothing) {
-    openMixer(oneDevice("Kind=Tone\nFailDrive=1\n"));
-    openDevice(0);
-    COutputs outputs(kFrames, 0.5f);
-    process(outputs);
-    for (auto& channel : outputs.data)
-        EXPECT_EQ(channel[7], 0.5f);
-    EXPECT_EQ(mixer->outs.peak[0], 0.0f);
-}
-
-TEST_F(MixerTest, RefusedOpenAndRefusedCloseKeepTheDeviceState) {
-    openMixer("[Library]\nDevices=3\n"
+// Devices refuse to open, to close a few times or for good; the library refuses to close a few
+// times, and closing the mixer still releases it.
+TEST_F(MixerTest, RefusedOpenAndRefusedCloseKeepTheState) {
+    openMixer("[Library]\nRefuseClose=5\nDevices=3\n"
               "[Device0]\nKind=Tone\nRefuseOpen=1\n"
               "[Device1]\nKind=Tone\nRefuseClose=2\n"
               "[Device2]\nKind=Tone\nRefuseClose=-1\n");
@@ -291,17 +264,10 @@ TEST_F(MixerTest, RefusedOpenAndRefusedCloseKeepTheDeviceState) {
     for (int i = 0; i < 5; i++)
         mixer->closeDevice(2);
     EXPECT_TRUE(mixer->getDevice(2)->isActive());
-    // Closing the mixer still releases the library.
-    mixer.reset();
-    EXPECT_FALSE(IsReWireLoadedByThisInstance());
-}
-
-TEST_F(MixerTest, CloseWaitsWhileTheLibraryRefusesForAWhile) {
-    openMixer("[Library]\nRefuseClose=5\nDevices=1\n[Device0]\nKind=Tone\n");
     mixer->close();
     EXPECT_FALSE(mixer->isActive());
     EXPECT_FALSE(IsReWireLoadedByThisInstance());
-    EXPECT_EQ(mixer->deviceCount(), 1);
+    EXPECT_EQ(mixer->deviceCount(), 3);
 }
 
 TEST_F(MixerTest, CloseGivesUpWhenTheLibraryRefusesForGood) {
@@ -317,7 +283,7 @@ TEST_F(MixerTest, CloseGivesUpWhenTheLibraryRefusesForGood) {
         ::testing::ExitedWithCode(0), "");
 }
 
-TEST_F(MixerTest, SetFormatReallocatesOnlyOnChangeAndTellsAnOpenLibrary) {
+TEST_F(MixerTest, SetFormatReallocatesOnlyOnChangeTellsTheLibraryAndCutsLongerBlocks) {
     openMixer("", 512);
     float* buffer = mixer->getBuffer(0);
     mixer->setFormat(kRate, 512);
@@ -331,20 +297,16 @@ TEST_F(MixerTest, SetFormatReallocatesOnlyOnChangeAndTellsAnOpenLibrary) {
     process(outputs, 512);
     float atQuarterCycle = outputs.data[0][size_t(22050 / 110 / 4)];
     EXPECT_NEAR(atQuarterCycle, 0.25f, 0.01f);
+    // Blocks longer than the buffers are cut.
+    COutputs longer(1024, 0.5f);
+    process(longer, 1024);
+    EXPECT_NE(longer.data[0][511], 0.5f);
+    EXPECT_EQ(longer.data[0][512], 0.5f);
+    EXPECT_EQ(longer.data[0][1023], 0.5f);
 
     CReWireMixer closed(kRate, 64);
     closed.setFormat(kRate, 4096);
     EXPECT_EQ(closed.getMaxFrames(), 4096);
     ASSERT_NE(closed.getBuffer(7), nullptr);
     closed.getBuffer(7)[4095] = 1.0f;
-}
-
-TEST_F(MixerTest, BlocksLongerThanTheBuffersAreCut) {
-    openMixer("", 64);
-    openDevice(2);
-    COutputs outputs(128, 0.5f);
-    process(outputs, 128);
-    EXPECT_NE(outputs.data[0][63], 0.5f);
-    EXPECT_EQ(outputs.data[0][64], 0.5f);
-    EXPECT_EQ(outputs.data[0][127], 0.5f);
 }
