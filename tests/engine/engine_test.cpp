@@ -17,17 +17,6 @@
 namespace {
 using Bytes = std::vector<unsigned char>;
 
-struct Outputs {
-    explicit Outputs(int frames) {
-        for (int n = 0; n < 8; n++) {
-            data[n].assign(size_t(frames), 0.0f);
-            pointers[n] = data[n].data();
-        }
-    }
-    std::vector<float> data[8];
-    float* pointers[8];
-};
-
 Bytes chunkOf(const CSynth& synth) {
     CMemoryStream s;
     synth.saveToStream(&s);
@@ -71,8 +60,11 @@ protected:
         return *synth;
     }
     void process(int frames = 64) {
-        Outputs out(frames);
-        engine().process(out.pointers, frames);
+        std::vector<float> buffer(size_t(8 * frames));
+        float* outputs[8];
+        for (int n = 0; n < 8; n++)
+            outputs[n] = &buffer[size_t(n * frames)];
+        engine().process(outputs, frames);
     }
 
     CTestInstall library;

@@ -14,9 +14,8 @@ struct Outcome {
     std::string output; ///< stdout and stderr together
 };
 
-/// Runs the rwhost program with the arguments, through the shell; environment holds
-/// assignments put before the command, for example to quiet a sanitizer.
-Outcome rwhost(const std::string& args, const std::string& environment = "");
+/// Runs the rwhost program with the arguments, through the shell.
+Outcome rwhost(const std::string& args);
 
 struct Wav {
     int rate = 0;
