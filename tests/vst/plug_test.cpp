@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -20,39 +22,32 @@ VstIntPtr fakeHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
     return 0;
 }
 
-// A process-events list of MIDI events, each (offset, status, data1, data2).
-struct EventList {
-    explicit EventList(std::vector<std::vector<int>> specs) {
-        storage.resize(specs.size());
-        pointers.assign(specs.size() + 2, nullptr);
-        for (size_t i = 0; i < specs.size(); i++) {
-            VstMidiEvent& e = storage[i];
-            memset(&e, 0, sizeof e);
-            e.type = specs[i].size() == 4 ? kVstMidiType : 6;
-            e.deltaFrames = specs[i][0];
-            for (size_t b = 1; b < specs[i].size(); b++)
-                e.midiData[b - 1] = static_cast<unsigned char>(specs[i][b]);
-            pointers[i] = reinterpret_cast<VstEvent*>(&e);
-        }
-        // VstEvents ends in a short array that the host over-allocates.
-        raw.resize(sizeof(VstEvents) + pointers.size() * sizeof(VstEvent*));
-        auto* list = reinterpret_cast<VstEvents*>(raw.data());
-        list->numEvents = static_cast<VstInt32>(specs.size());
-        memcpy(list->events, pointers.data(), pointers.size() * sizeof(VstEvent*));
+// The slices ("p" and their frames) and messages ("m" and the packed message) of a block with
+// MIDI events {offset, status, data 1, data 2}; a status of 0 stands for another event type.
+std::string slices(const std::vector<std::array<int, 4>>& events, int frames) {
+    std::vector<VstMidiEvent> storage(events.size());
+    // VstEvents ends in a short array that the host over-allocates.
+    std::vector<unsigned char> raw(sizeof(VstEvents) + events.size() * sizeof(VstEvent*));
+    auto* list = reinterpret_cast<VstEvents*>(raw.data());
+    list->numEvents = static_cast<VstInt32>(events.size());
+    VstEvent** slots = list->events;
+    for (size_t i = 0; i < events.size(); i++) {
+        storage[i].type = events[i][1] ? kVstMidiType : 6;
+        storage[i].deltaFrames = events[i][0];
+        for (int b = 0; b < 3; b++)
+            storage[i].midiData[b] = static_cast<unsigned char>(events[i][size_t(b) + 1]);
+        slots[i] = reinterpret_cast<VstEvent*>(&storage[i]);
     }
-    VstEvents* get() { return reinterpret_cast<VstEvents*>(raw.data()); }
-    std::vector<VstMidiEvent> storage;
-    std::vector<VstEvent*> pointers;
-    std::vector<unsigned char> raw;
-};
-
-std::string slices(const VstEvents* list, int frames) {
-    std::string calls;
     auto inbox = std::make_unique<CEventInbox>();
-    inbox->add(list);
+    inbox->add(events.empty() ? nullptr : list);
+    std::string calls;
+    char text[16];
     sliceAtEvents(
         *inbox, frames, [&](int n) { calls += "p" + std::to_string(n) + " "; },
-        [&](int m) { calls += "m" + std::to_string(m & 0xFF) + " "; });
+        [&](int m) {
+            std::snprintf(text, sizeof text, "m%x ", m);
+            calls += text;
+        });
     return calls;
 }
 
@@ -71,16 +66,13 @@ struct Outputs {
 // Late events sound at the current position; those past the block at its end; other event
 // types are skipped.
 TEST(Slicer, SplitsAtEventOffsets) {
-    EXPECT_EQ(slices(nullptr, 64), "p64 ");
-    EventList three({{0, 0x90, 60, 100}, {0, 0x91, 60, 100}, {10, 0x92, 60, 100}});
-    EXPECT_EQ(slices(three.get(), 64), "m144 m145 p10 m146 p54 ");
-    EventList atEnd({{64, 0x90, 60, 100}});
-    EXPECT_EQ(slices(atEnd.get(), 64), "p64 m144 p0 ");
-    EventList odd({{20, 0x90, 1, 1}, {5, 0x91, 1, 1}, {-7, 0x92, 1, 1}, {999, 0x93, 1, 1}});
-    EXPECT_EQ(slices(odd.get(), 64), "p20 m144 m145 m146 p44 m147 p0 ");
-    EventList sysex({{3, 0}, {8, 0x90, 1, 1}});
-    EXPECT_EQ(slices(sysex.get(), 16), "p8 m144 p8 ");
-    EXPECT_EQ(packMidiMessage(three.storage[0]), 0x643C90);
+    EXPECT_EQ(slices({}, 64), "p64 ");
+    EXPECT_EQ(slices({{0, 0x90, 60, 100}, {0, 0x91, 60, 100}, {10, 0x92, 60, 100}}, 64),
+              "m643c90 m643c91 p10 m643c92 p54 ");
+    EXPECT_EQ(slices({{64, 0x90, 60, 100}}, 64), "p64 m643c90 p0 ");
+    EXPECT_EQ(slices({{20, 0x90, 1, 1}, {5, 0x91, 1, 1}, {-7, 0x92, 1, 1}, {999, 0x93, 1, 1}}, 64),
+              "p20 m10190 m10191 m10192 p44 m10193 p0 ");
+    EXPECT_EQ(slices({{3, 0, 0, 0}, {8, 0x90, 1, 1}}, 16), "p8 m10190 p8 ");
 }
 
 class PlugTest : public ::testing::Test {
@@ -150,26 +142,20 @@ TEST_F(PlugTest, OutputsAreSilencedEvenWithoutADevice) {
             ASSERT_EQ(v, 0.0f);
 }
 
-TEST_F(PlugTest, VendorRequestsListAndChooseDevices) {
+// rwhost lists and chooses devices through these requests: what it shows is its own test.
+TEST_F(PlugTest, VendorRequestsRefuseDevicesThatDoNotExist) {
     create();
     BridgeState state{};
     ASSERT_EQ(dispatch(effVendorSpecific, kBridgeStateRequest, 0, &state), 1);
-    EXPECT_EQ(state.libraryFound, 1);
-    ASSERT_GE(state.deviceCount, 2);
-    EXPECT_EQ(state.device, -1);
     EXPECT_EQ(state.sync, 1);
     EXPECT_EQ(state.mapRows, 1);
     char name[kDeviceNameBytes] = {};
-    EXPECT_EQ(dispatch(effVendorSpecific, kDeviceNameRequest, 0, name), 1);
-    EXPECT_STREQ(name, synth()->getMixer()->deviceName(0).asChar());
     EXPECT_EQ(dispatch(effVendorSpecific, kDeviceNameRequest, state.deviceCount, name), 0);
     EXPECT_EQ(dispatch(effVendorSpecific, kDeviceNameRequest, -1, name), 0);
-
     EXPECT_EQ(dispatch(effVendorSpecific, kChooseDeviceRequest, 1), 1);
     // a device that does not exist leaves the choice as it was
     EXPECT_EQ(dispatch(effVendorSpecific, kChooseDeviceRequest, state.deviceCount), 0);
-    EXPECT_EQ(dispatch(effVendorSpecific, kBridgeStateRequest, 0, &state), 1);
-    EXPECT_EQ(state.device, 1);
+    EXPECT_EQ(synth()->getDeviceIndex(), 1);
     EXPECT_EQ(dispatch(effVendorSpecific, kChooseDeviceRequest, -1), 1);
     EXPECT_EQ(synth()->getDeviceIndex(), -1);
     EXPECT_EQ(dispatch(effVendorSpecific, 0x12345678, 0, &state), 0);
