@@ -37,10 +37,9 @@ std::vector<Played> play(CSequencer& seq, int blocks, size_t capacity = 64,
     return played;
 }
 
-MidiSong songOf(std::vector<MidiFileEvent> events, std::vector<MidiTempo> tempos = {},
-                double ppq = 480) {
+MidiSong songOf(std::vector<MidiFileEvent> events, std::vector<MidiTempo> tempos = {}) {
     MidiSong song;
-    song.ticksPerQuarter = ppq;
+    song.ticksPerQuarter = 480;
     song.events = std::move(events);
     song.tempos = std::move(tempos);
     song.endTick = song.events.empty() ? 0 : song.events.back().tick;
