@@ -3,6 +3,7 @@
 // right frame and pitch, the song's tempo and play state to the drum machine, and the saved chunk.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -15,7 +16,6 @@ const Bytes kFreshChunk = {0x03, 0,    0,    0,    'a', 'p', 'p',  0x04, 0,   0,
                            0,    0,    0,    0x01, 0,   0,   0,    0x03, 0,   0,   0,   'm',
                            'a',  'p',  0,    0,    0,   0,   0x05, 0,    0,   0,   'm', 'a',
                            'p',  'c',  'h',  0x04, 0,   0,   0,    0,    0,   0,   0};
-const int kAppValueAt = 11;
 const int kPolySynth = 0, kDrums = 1;
 
 float peak(const std::vector<float>& s) {
@@ -23,12 +23,6 @@ float peak(const std::vector<float>& s) {
     for (float v : s)
         p = std::max(p, std::fabs(v));
     return p;
-}
-
-Bytes withDevice(Bytes chunk, int device) {
-    for (int i = 0; i < 4; i++)
-        chunk[size_t(kAppValueAt + i)] = (unsigned(device) >> (8 * i)) & 0xFF;
-    return chunk;
 }
 } // namespace
 
@@ -66,7 +60,10 @@ TEST_F(Bridge, FreshChunkAndTheChosenDeviceInIt) {
     run = render("--seconds 0.1 --out " + path("b.wav") + " --device 2 --chunk-out " +
                  path("tones.chunk"));
     ASSERT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_EQ(readBytes(path("tones.chunk")), withDevice(kFreshChunk, 2));
+    Bytes tones = kFreshChunk;
+    std::fill_n(tones.begin() + 11, 4, 0); // the "app" record's value: device 2
+    tones[11] = 2;
+    EXPECT_EQ(readBytes(path("tones.chunk")), tones);
     Wav wav;
     ASSERT_TRUE(readWav(path("b.wav"), wav));
     ASSERT_EQ(wav.channels, 8);

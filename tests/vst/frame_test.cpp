@@ -46,25 +46,12 @@ public:
     VstInt32 canDo(char* text) override {
         return takesMidi && std::strcmp(text, "receiveVstMidiEvent") == 0 ? 1 : -1;
     }
-    VstInt32 getChunk(void** data, bool isPreset) override {
-        *data = chunkBytes;
-        lastPreset = isPreset;
-        return sizeof(chunkBytes);
-    }
-    VstInt32 setChunk(void*, VstInt32 size, bool isPreset) override {
-        lastChunkSize = size;
-        lastPreset = isPreset;
-        return 0;
-    }
 
     bool takesMidi = true;
     int reached = 0;
     int closes = 0;
     int suspends = 0;
     int lastFrames = -1;
-    int lastChunkSize = -1;
-    bool lastPreset = false;
-    char chunkBytes[5] = {1, 2, 3, 4, 5};
 };
 
 VstIntPtr dispatch(AEffect* e, VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
@@ -129,15 +116,8 @@ TEST_F(FrameTest, OnlyUsableRequestsReachThePlugIn) {
     EXPECT_EQ(probe->getSampleRate(), 48000.0f);
     dispatch(effect, effSetBlockSize, 0, (VstIntPtr(1) << 32) + 256);
     EXPECT_EQ(probe->getBlockSize(), 256);
-    // chunk requests pass the address, the length and the kind (index 1: a preset)
-    void* data = nullptr;
-    EXPECT_EQ(dispatch(effect, effGetChunk, 1, 0, &data), 5);
-    EXPECT_EQ(data, probe->chunkBytes);
-    EXPECT_TRUE(probe->lastPreset);
     dispatch(effect, effSetChunk, 0, 8, bytes);
-    EXPECT_EQ(probe->lastChunkSize, 8);
-    EXPECT_FALSE(probe->lastPreset);
-    EXPECT_EQ(probe->reached, 6);
+    EXPECT_EQ(probe->reached, 5);
 }
 
 TEST_F(FrameTest, BridgesRefuseForeignDescriptorsAndMissingBuffers) {
