@@ -1,6 +1,7 @@
 // rwbridge.so in rwhost, as a user runs it, with our ReWire library installed in a temporary
 // support folder: the device choice and what rwhost tells about it, MIDI to the device at the
-// right frame and pitch, the song's tempo and play state to the drum machine, and the saved chunk.
+// right frame and pitch, the song's tempo, play state and loop to the drum machine, and the saved
+// chunk.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -31,8 +32,9 @@ protected:
     void SetUp() override { library.addBundle(0, "ReWire.bundle"); }
     // Files go into the install's temporary folder.
     std::string path(const char* name) const { return library.root() + "/" + name; }
+    // The options come before the plug-in, as rwhost allows.
     Outcome render(const std::string& args) {
-        return rwhost("render " + std::string(RWB_PLUGIN_PATH) + " " + args);
+        return rwhost("render " + args + " " + RWB_PLUGIN_PATH);
     }
     Wav renderSong(const Bytes& song, const std::string& args) {
         writeBytes(path("song.mid"), song);
@@ -79,25 +81,25 @@ TEST_F(Bridge, FreshChunkAndTheChosenDeviceInIt) {
 
 // Offline and at the pace of the sample rate on an audio thread alike.
 TEST_F(Bridge, NoteReachesTheSynthesizerAtItsFrameAndPitch) {
-    // A4 from quarter 1 at 120 bpm: frame 22050 at 44.1 kHz, inside the block of 512 frames
-    // that starts at 22016; the event's slice starts exactly on its frame.
+    // A4 from quarter 1 at 120 bpm: frame 24000 at 48 kHz, inside the block of 512 frames that
+    // starts at 23552; the event's slice starts exactly on its frame.
     const Bytes song = songFile(1.0, 1.0);
     for (const char* pace : {"", " --realtime"}) {
         SCOPED_TRACE(pace);
         Wav wav = renderSong(song, "--device " + std::to_string(kPolySynth) +
-                                       " --seconds 1.2 --block 512" + pace);
+                                       " --seconds 1.2 --rate 48000 --block 512" + pace);
         ASSERT_EQ(wav.channels, 8);
         // A voice starts at phase 0 with its level rising from 0: its first sample is silent.
         long start = firstNonZero(wav.channel[0]);
-        EXPECT_EQ(start, 22050 + 1);
-        EXPECT_EQ(firstNonZero(wav.channel[1]), 22050 + 1);
+        EXPECT_EQ(start, 24000 + 1);
+        EXPECT_EQ(firstNonZero(wav.channel[1]), 24000 + 1);
         EXPECT_NEAR(frequency(wav.channel[0], start + 2000, start + 20000, wav.rate), 440.0, 1.0);
         for (int n = 2; n < 8; n++)
             EXPECT_EQ(peak(wav.channel[size_t(n)]), 0.0f) << n;
     }
 }
 
-TEST_F(Bridge, DrumMachineFollowsTheSongsTempoUnlessGivenAndThePlayState) {
+TEST_F(Bridge, DrumMachineFollowsTheSongsTempoUnlessGivenThePlayStateAndTheLoop) {
     Bytes silenceAt60 = songFile(8.0, 0.1, 1000000); // the note falls after the render
     auto hitsAt = [&](const std::string& args) {
         Wav wav =
@@ -112,4 +114,8 @@ TEST_F(Bridge, DrumMachineFollowsTheSongsTempoUnlessGivenAndThePlayState) {
     EXPECT_NEAR(double(at120[1] - at120[0]), 11025.0, 2.0);
     EXPECT_NEAR(double(at60[1] - at60[0]), 22050.0, 2.0);
     EXPECT_TRUE(hitsAt("--tempo 120 --stopped").empty());
+    // A loop over three eighths: the hit on its start comes back an eighth after the second.
+    std::vector<long> looped = hitsAt("--tempo 120 --loop 0:0.75");
+    ASSERT_GE(looped.size(), 3u);
+    EXPECT_NEAR(double(looped[2] - looped[1]), 5512.5, 2.0);
 }

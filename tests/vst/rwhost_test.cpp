@@ -1,9 +1,10 @@
-// rwhost's own answers to bad arguments and files: a message and an exit code. The option
-// parser's refusals are its own test; here, that they reach the user.
+// rwhost's answers to what a user may get wrong on its command line and in its files: a message
+// and an exit code (2 for bad arguments, with a one-line message instead of the help text).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "rwhost_runner.h"
 #include "testinstall.h"
@@ -20,18 +21,25 @@ TEST(RwHost, BadArgumentsAndFilesGiveAMessageAndAnExitCode) {
     struct Case {
         std::string args;
         int exitCode;
-        const char* message;
+        std::string message;
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {"--help", 0, "usage: rwhost"},
         {"render --help", 0, "exit codes: 0 done, 1 failed, 2 bad arguments"},
         {"--version", 0, "rwhost "},
         {"", 2, "rwhost: no command given; see rwhost --help"},
         {"play", 2, "rwhost: unknown command 'play'; see rwhost --help"},
         {"info", 2, "rwhost: no plug-in given; see rwhost info --help"},
+        {"render" + out, 2, "rwhost: no plug-in given; see rwhost render --help"},
+        {render, 2, "rwhost: --out is required; see rwhost render --help"},
+        {render + " --out", 2, "--out needs a value"},
+        {render + " q.so" + out, 2, "unexpected argument 'q.so'"},
+        {render + out + " --colour red", 2, "unknown option '--colour'"},
+        // each command takes only its own options
+        {"gui p.so --seconds 3601", 2, "invalid value for --seconds: '3601'"},
+        {"screenshot p.so --out o.png --midi a.mid", 2, "unknown option '--midi'"},
         {"info /nonexistent/plugin.so", 1, "cannot load /nonexistent/plugin.so"},
         {"info /etc/hostname", 1, "cannot load"},
-        {render, 2, "rwhost: --out is required; see rwhost render --help"},
         {render + out + " --midi /nonexistent.mid", 1,
          "rwhost: cannot read /nonexistent.mid: No such file or directory"},
         {render + out + " --midi " + junk, 1, "not a Standard MIDI File"},
@@ -41,11 +49,19 @@ TEST(RwHost, BadArgumentsAndFilesGiveAMessageAndAnExitCode) {
          "cannot write /nonexistent/dir/o.wav: No such file or directory"},
         {render + out + " --device 2", 1, "there is no device 2 (2 devices: 0 Tones, 1 Keys)"},
     };
+    for (std::string option :
+         {"--rate 44.1k", "--rate 1000", "--block 0", "--block 1e3", "--seconds nan",
+          "--seconds -1", "--seconds 3601", "--tempo inf", "--loop 8:4", "--loop 4",
+          "--loop 1:1.001", "--device -1", "--device 99999999999"}) {
+        const std::string value = option.substr(option.find(' ') + 1);
+        const std::string name = option.substr(0, option.find(' '));
+        cases.push_back(
+            {render + out + " " + option, 2, "invalid value for " + name + ": '" + value + "'"});
+    }
     for (const Case& c : cases) {
         const Outcome run = rwhost(c.args);
         EXPECT_EQ(run.exitCode, c.exitCode) << c.args << "\n" << run.output;
         EXPECT_NE(run.output.find(c.message), std::string::npos) << c.args << "\n" << run.output;
-        // a usage error is one line, not the help text
         if (c.exitCode == 2) {
             EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
         }
