@@ -1,7 +1,5 @@
-// rwbridge.so in rwhost, as a user runs it, with our ReWire library installed in a temporary
-// support folder: the device choice and what rwhost tells about it, MIDI to the device at the
-// right frame and pitch, the song's tempo, play state and loop to the drum machine, and the saved
-// chunk.
+// rwbridge.so in rwhost with our ReWire library installed: the device choice and the saved
+// chunk, MIDI to the device at its frame and pitch, the song's transport to the drum machine.
 #include <gtest/gtest.h>
 
 #include <algorithm>

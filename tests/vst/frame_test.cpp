@@ -154,8 +154,6 @@ TEST_F(FrameTest, MainsOnAsksForMidiOnlyWhenThePlugInTakesIt) {
     EXPECT_EQ(hostCalls.size(), 1u);
 }
 
-// --- entry logic ----------------------------------------------------------------------------
-
 TEST(VstEntry, HostVersionGatesCreationAndFailuresGiveNull) {
     EffectFactory makeProbe = [](audioMasterCallback master) -> AudioEffect* {
         return new CProbe(master);

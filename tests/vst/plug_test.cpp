@@ -77,7 +77,6 @@ TEST(Slicer, SplitsAtEventOffsets) {
 
 class PlugTest : public ::testing::Test {
 protected:
-    void SetUp() override { hostTime = nullptr; }
     void TearDown() override {
         if (effect) effect->dispatcher(effect, effClose, 0, 0, nullptr, 0);
     }

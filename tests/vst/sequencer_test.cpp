@@ -142,7 +142,6 @@ TEST(Sequencer, StoppedTransportStaysPutWhileTheSongIsPlayedLiveAndEmptyLoopsAre
     s.sampleRate = rate;
     s.playing = false;
     s.loop = true;
-    s.loopStart = 0.0;
     s.loopEnd = 0.5;
     CSequencer seq(song, s);
     std::vector<VstTimeInfo> times;
