@@ -52,8 +52,7 @@ TEST_F(Bridge, FreshChunkAndTheChosenDeviceInIt) {
         render("--seconds 0.1 --out " + path("a.wav") + " --chunk-out " + path("fresh.chunk"));
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(readBytes(path("fresh.chunk")), kFreshChunk);
-    EXPECT_NE(run.output.find("rwhost: no ReWire device chosen: the outputs stay silent; choose "
-                              "one with --device N; rwhost info lists them\n"),
+    EXPECT_NE(run.output.find("no ReWire device chosen: the outputs stay silent"),
               std::string::npos)
         << run.output;
 
