@@ -17,17 +17,6 @@
 namespace {
 using Bytes = std::vector<unsigned char>;
 
-struct Outputs {
-    explicit Outputs(int frames) {
-        for (int n = 0; n < 8; n++) {
-            data[n].assign(size_t(frames), 0.0f);
-            pointers[n] = data[n].data();
-        }
-    }
-    std::vector<float> data[8];
-    float* pointers[8];
-};
-
 Bytes chunkOf(const CSynth& synth) {
     CMemoryStream s;
     synth.saveToStream(&s);
@@ -41,27 +30,25 @@ void loadChunk(CSynth& synth, const Bytes& bytes) {
     synth.loadFromStream(&s);
 }
 
-// A chunk written record by record.
+// A chunk written record by record: tag, size field and the values that follow it.
 struct ChunkWriter {
     CMemoryStream s;
-    ChunkWriter& record(const char* tag, int size) {
+    ChunkWriter& record(const char* tag, int size, std::initializer_list<int> values = {}) {
         s.writeStr(tag);
         s.writeInt(size);
-        return *this;
-    }
-    ChunkWriter& value(int v) {
-        s.writeInt(v);
+        for (int v : values)
+            s.writeInt(v);
         return *this;
     }
     Bytes bytes() { return Bytes(s.getData(), s.getData() + s.getSize()); }
 };
 
 const int kNoteOnCh1 = 0x643C90;
-const int kNoteOnCh2 = 0x643C91;
 } // namespace
 
 class EngineTest : public ::testing::Test {
 protected:
+    void SetUp() override { install(); }
     void install(const std::string& registry = std::string()) {
         library.addBundle(0, "ReWire.bundle", "1.8.0", registry);
     }
@@ -73,8 +60,11 @@ protected:
         return *synth;
     }
     void process(int frames = 64) {
-        Outputs out(frames);
-        engine().process(out.pointers, frames);
+        std::vector<float> buffer(size_t(8 * frames));
+        float* outputs[8];
+        for (int n = 0; n < 8; n++)
+            outputs[n] = &buffer[size_t(n * frames)];
+        engine().process(outputs, frames);
     }
 
     CTestInstall library;
@@ -82,10 +72,9 @@ protected:
 };
 
 TEST_F(EngineTest, MidiIsRoutedByTheMappingAndTheQueueIsBounded) {
-    install();
     CSynth& s = engine();
     s.midiInput(kNoteOnCh1);
-    s.midiInput(kNoteOnCh2); // no row for channel 2
+    s.midiInput(0x643C91); // no row for channel 2
     EXPECT_EQ(s.getQueuedMidi(), 1);
     s.resetMapping();
     s.midiInput(kNoteOnCh1);
@@ -100,12 +89,10 @@ TEST_F(EngineTest, MidiIsRoutedByTheMappingAndTheQueueIsBounded) {
 }
 
 TEST_F(EngineTest, SyncOffTellsTheDeviceItIsStoppedButKeepsPosition) {
-    install();
     CSynth& s = engine();
     s.setDevice(1);
     s.setPlaying(true);
     s.setPos(1.5);
-    s.setTempo(90);
     process();
     EXPECT_NE(s.getDevice()->getInputParams().fTransportMode, 0);
     s.setSync(0);
@@ -114,13 +101,11 @@ TEST_F(EngineTest, SyncOffTellsTheDeviceItIsStoppedButKeepsPosition) {
     const ReWireDriveAudioInputParams& in = s.getDevice()->getInputParams();
     EXPECT_EQ(in.fTransportMode, 0);
     EXPECT_EQ(in.fPosition, 2 * 15360);
-    EXPECT_EQ(in.fTempo, 90000u);
 }
 
 // Each slice of a block starts at the song position of its own first frame, wrapped into a
 // running cycle; playback starting is announced with the block's first slice only.
 TEST_F(EngineTest, SlicesCarryThePositionOfTheirFirstFrame) {
-    install();
     CSynth& s = engine();
     s.setDevice(1);
     s.setTempo(120); // two quarter notes a second
@@ -146,17 +131,14 @@ TEST_F(EngineTest, SlicesCarryThePositionOfTheirFirstFrame) {
 }
 
 TEST_F(EngineTest, DeviceSwitchingKeepsAtMostOneDeviceOpen) {
-    install();
     CSynth& s = engine();
     CReWireMixer* mixer = s.getMixer();
     s.setDevice(2);
-    EXPECT_EQ(s.getDeviceIndex(), 2);
     EXPECT_TRUE(mixer->getDevice(2)->isActive());
     s.setDevice(0);
     EXPECT_FALSE(mixer->getDevice(2)->isActive());
     EXPECT_TRUE(mixer->getDevice(0)->isActive());
     s.setDevice(-1);
-    EXPECT_EQ(s.getDeviceIndex(), -1);
     EXPECT_EQ(s.getDevice(), nullptr);
     EXPECT_FALSE(mixer->getDevice(0)->isActive());
     s.setDevice(5);
@@ -180,7 +162,6 @@ TEST_F(EngineTest, ChangedTargetsAreReReadAtTheNextIdle) {
 }
 
 TEST_F(EngineTest, ChunkRoundTripRestoresDeviceSyncAndMapping) {
-    install();
     CSynth& s = engine();
     s.setDevice(1);
     s.setSync(0);
@@ -200,29 +181,22 @@ TEST_F(EngineTest, ChunkRoundTripRestoresDeviceSyncAndMapping) {
 }
 
 TEST_F(EngineTest, ChunkRecordsApplyAsTheyCome) {
-    install();
     CSynth& s = engine();
     s.setDevice(2);
     // Only "sync": device reopened, no mapping rows left.
-    loadChunk(s, ChunkWriter().record("sync", 4).value(0).bytes());
+    loadChunk(s, ChunkWriter().record("sync", 4, {0}).bytes());
     EXPECT_EQ(s.getSync(), 0);
     EXPECT_EQ(s.getDeviceIndex(), 2);
     EXPECT_TRUE(s.getMixer()->getDevice(2)->isActive());
     EXPECT_EQ(s.getMapping().getCount(), 0);
     // An unknown record is skipped by its size; a "mapch" before any "map" is dropped.
     loadChunk(s, ChunkWriter()
-                     .record("xyz", 8)
-                     .value(7)
-                     .value(8)
-                     .record("mapch", 4)
-                     .value(9)
-                     .record("sync", 4)
-                     .value(1)
+                     .record("xyz", 8, {7, 8})
+                     .record("mapch", 4, {9})
+                     .record("sync", 4, {1})
                      .record("map", 0)
-                     .record("mapch", 4)
-                     .value(3)
-                     .record("app", 4)
-                     .value(0)
+                     .record("mapch", 4, {3})
+                     .record("app", 4, {0})
                      .bytes());
     EXPECT_EQ(s.getSync(), 1);
     EXPECT_EQ(s.getMapping().getCount(), 1);
@@ -230,46 +204,37 @@ TEST_F(EngineTest, ChunkRecordsApplyAsTheyCome) {
     EXPECT_EQ(s.getDeviceIndex(), 0);
     EXPECT_FALSE(s.getMixer()->getDevice(2)->isActive());
     // A device index the mixer cannot open leaves none.
-    loadChunk(s, ChunkWriter().record("app", 4).value(17).bytes());
+    loadChunk(s, ChunkWriter().record("app", 4, {17}).bytes());
     EXPECT_EQ(s.getDeviceIndex(), -1);
 }
 
+// Reading stops at the first damaged record: a size that runs past the end, one that steps back
+// (-11 leads to the record's own start: 4 + 3 tag bytes, 4 size bytes) and a record cut short.
 TEST_F(EngineTest, DamagedChunksApplyWhatCameBeforeTheDamage) {
-    install();
     CSynth& s = engine();
-    ChunkWriter good;
-    good.record("sync", 4).value(0).record("map", 0).record("mapch", 4).value(2);
-    // Unknown records whose size runs past the end or steps back; -11 leads to the record's own
-    // start (4 + 3 tag bytes, 4 size bytes).
-    for (int badSize : {1000, -8, -11}) {
-        s.setSync(1);
-        ChunkWriter w;
-        w.record("sync", 4).value(0).record("map", 0).record("mapch", 4).value(2);
-        w.record("zzz", badSize).value(1);
-        w.record("sync", 4).value(1);
-        // A size that steps back would re-read the same record for ever: fail in seconds.
-        alarm(10);
-        loadChunk(s, w.bytes());
-        alarm(0);
-        EXPECT_EQ(s.getSync(), 0) << badSize;
-        EXPECT_EQ(s.getMapping().getChannel(0), 2) << badSize;
-    }
-    // Cut inside every possible place of the last record.
-    Bytes whole = good.record("app", 4).value(0).bytes();
-    for (size_t cut = whole.size() - 14; cut < whole.size(); cut++) {
+    const Bytes good =
+        ChunkWriter().record("sync", 4, {0}).record("map", 0).record("mapch", 4, {2}).bytes();
+    std::vector<Bytes> tails;
+    for (int badSize : {1000, -8, -11})
+        tails.push_back(ChunkWriter().record("zzz", badSize, {1}).record("sync", 4, {1}).bytes());
+    const Bytes app = ChunkWriter().record("app", 4, {0}).bytes();
+    for (size_t cut = 1; cut < app.size(); cut++)
+        tails.emplace_back(app.begin(), app.begin() + long(cut));
+    for (const Bytes& tail : tails) {
+        SCOPED_TRACE(testing::PrintToString(tail));
         s.setDevice(-1);
         s.setSync(1);
-        loadChunk(s, Bytes(whole.begin(), whole.begin() + long(cut)));
-        EXPECT_EQ(s.getSync(), 0) << cut;
-        EXPECT_EQ(s.getMapping().getCount(), 1) << cut;
-        EXPECT_EQ(s.getDeviceIndex(), -1) << cut;
+        Bytes chunk = good;
+        chunk.insert(chunk.end(), tail.begin(), tail.end());
+        // A size that steps back would re-read the same record for ever: fail in seconds.
+        alarm(10);
+        loadChunk(s, chunk);
+        alarm(0);
+        EXPECT_EQ(s.getSync(), 0);
+        EXPECT_EQ(s.getMapping().getCount(), 1);
+        EXPECT_EQ(s.getMapping().getChannel(0), 2);
+        EXPECT_EQ(s.getDeviceIndex(), -1);
     }
-    // A tag length that runs past the end.
-    ChunkWriter longTag;
-    longTag.s.writeInt(0x7FFFFFF0);
-    longTag.s.write("app", 3);
-    loadChunk(s, longTag.bytes());
-    EXPECT_EQ(s.getMapping().getCount(), 0);
 }
 
 // A table retired while a block runs stays whole until that block leaves the gate: the block may

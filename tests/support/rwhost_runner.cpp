@@ -2,17 +2,13 @@
 
 #include <sndfile.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 
-/// environment: assignments put before the command, for example to quiet a sanitizer.
-Outcome rwhost(const std::string& args, const std::string& environment) {
-    const std::string command = environment + " " + RWHOST_PATH + " " + args + " 2>&1";
+Outcome rwhost(const std::string& args) {
+    const std::string command = std::string(RWHOST_PATH) + " " + args + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     Outcome run{-1, ""};
     if (!pipe) return run;
@@ -51,9 +47,9 @@ void writeBytes(const std::string& path, const Bytes& bytes) {
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
 }
 
-Bytes songFile(double start, double length, uint32_t microsPerQuarter, int note, int channel) {
-    auto put32 = [](Bytes& b, uint32_t v) {
-        for (int s = 24; s >= 0; s -= 8)
+Bytes songFile(double start, double length, uint32_t microsPerQuarter) {
+    auto bigEndian = [](Bytes& b, uint32_t v, int bytes) {
+        for (int s = 8 * (bytes - 1); s >= 0; s -= 8)
             b.push_back(static_cast<unsigned char>(v >> s));
     };
     auto varLen = [](Bytes& b, uint32_t v) {
@@ -63,38 +59,22 @@ Bytes songFile(double start, double length, uint32_t microsPerQuarter, int note,
         b.insert(b.end(), tmp.begin(), tmp.end());
     };
     Bytes conductor;
-    if (microsPerQuarter)
-        conductor = {0x00,
-                     0xFF,
-                     0x51,
-                     0x03,
-                     static_cast<unsigned char>(microsPerQuarter >> 16),
-                     static_cast<unsigned char>(microsPerQuarter >> 8),
-                     static_cast<unsigned char>(microsPerQuarter)};
+    if (microsPerQuarter) {
+        conductor = {0x00, 0xFF, 0x51, 0x03};
+        bigEndian(conductor, microsPerQuarter, 3);
+    }
     conductor.insert(conductor.end(), {0x00, 0xFF, 0x2F, 0x00});
     Bytes notes;
     varLen(notes, static_cast<uint32_t>(start * 480));
-    const auto status = static_cast<unsigned char>(0x90 | channel);
-    const auto key = static_cast<unsigned char>(note);
-    notes.insert(notes.end(), {status, key, 127});
+    notes.insert(notes.end(), {0x90, 69, 127});
     varLen(notes, static_cast<uint32_t>(length * 480));
-    notes.insert(notes.end(), {key, 0, 0x00, 0xFF, 0x2F, 0x00});
+    notes.insert(notes.end(), {69, 0, 0x00, 0xFF, 0x2F, 0x00}); // running status, velocity 0
 
     Bytes f = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 2, 0x01, 0xE0};
     for (const Bytes* t : {&conductor, &notes}) {
         f.insert(f.end(), {'M', 'T', 'r', 'k'});
-        put32(f, static_cast<uint32_t>(t->size()));
+        bigEndian(f, static_cast<uint32_t>(t->size()), 4);
         f.insert(f.end(), t->begin(), t->end());
     }
     return f;
-}
-
-CTempFolder::CTempFolder() {
-    char pattern[] = "/tmp/rwb_test_XXXXXX";
-    dir = mkdtemp(pattern) ? pattern : "/tmp";
-}
-
-CTempFolder::~CTempFolder() {
-    std::error_code ignored;
-    if (dir != "/tmp") std::filesystem::remove_all(dir, ignored);
 }

@@ -14,9 +14,8 @@ struct Outcome {
     std::string output; ///< stdout and stderr together
 };
 
-/// Runs the rwhost program with the arguments, through the shell; environment holds
-/// assignments put before the command, for example to quiet a sanitizer.
-Outcome rwhost(const std::string& args, const std::string& environment = "");
+/// Runs the rwhost program with the arguments, through the shell.
+Outcome rwhost(const std::string& args);
 
 struct Wav {
     int rate = 0;
@@ -29,17 +28,5 @@ Bytes readBytes(const std::string& path);
 void writeBytes(const std::string& path, const Bytes& bytes);
 
 /// Format 1 file, 480 ticks per quarter: a conductor track (optional tempo) and one note track
-/// holding `note` on MIDI channel `channel` (0-based) from quarter `start` for `length` quarters.
-Bytes songFile(double start, double length, uint32_t microsPerQuarter = 0, int note = 69,
-               int channel = 0);
-
-/// A temporary folder removed with the object.
-class CTempFolder {
-public:
-    CTempFolder();
-    ~CTempFolder();
-    CTempFolder(const CTempFolder&) = delete;
-    CTempFolder& operator=(const CTempFolder&) = delete;
-    std::string path(const char* name) const { return dir + "/" + name; }
-    std::string dir;
-};
+/// holding A4 on MIDI channel 1 from quarter `start` for `length` quarters.
+Bytes songFile(double start, double length, uint32_t microsPerQuarter = 0);

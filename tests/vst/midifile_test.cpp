@@ -164,9 +164,3 @@ TEST(MidiFile, EachKindOfDamageHasItsOwnError) {
         EXPECT_STRNE(asText(c.expected), "unknown error");
     }
 }
-
-TEST(MidiFile, LoadReportsUnreadableFiles) {
-    MidiSong song;
-    EXPECT_EQ(loadMidiFile("/nonexistent/song.mid", song), MidiFileError::unreadableFile);
-    EXPECT_EQ(loadMidiFile("/", song), MidiFileError::unreadableFile);
-}

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -20,39 +22,32 @@ VstIntPtr fakeHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
     return 0;
 }
 
-// A process-events list of MIDI events, each (offset, status, data1, data2).
-struct EventList {
-    explicit EventList(std::vector<std::vector<int>> specs) {
-        storage.resize(specs.size());
-        pointers.assign(specs.size() + 2, nullptr);
-        for (size_t i = 0; i < specs.size(); i++) {
-            VstMidiEvent& e = storage[i];
-            memset(&e, 0, sizeof e);
-            e.type = specs[i].size() == 4 ? kVstMidiType : 6;
-            e.deltaFrames = specs[i][0];
-            for (size_t b = 1; b < specs[i].size(); b++)
-                e.midiData[b - 1] = static_cast<unsigned char>(specs[i][b]);
-            pointers[i] = reinterpret_cast<VstEvent*>(&e);
-        }
-        // VstEvents ends in a short array that the host over-allocates.
-        raw.resize(sizeof(VstEvents) + pointers.size() * sizeof(VstEvent*));
-        auto* list = reinterpret_cast<VstEvents*>(raw.data());
-        list->numEvents = static_cast<VstInt32>(specs.size());
-        memcpy(list->events, pointers.data(), pointers.size() * sizeof(VstEvent*));
+// The slices ("p" and their frames) and messages ("m" and the packed message) of a block with
+// MIDI events {offset, status, data 1, data 2}; a status of 0 stands for another event type.
+std::string slices(const std::vector<std::array<int, 4>>& events, int frames) {
+    std::vector<VstMidiEvent> storage(events.size());
+    // VstEvents ends in a short array that the host over-allocates.
+    std::vector<unsigned char> raw(sizeof(VstEvents) + events.size() * sizeof(VstEvent*));
+    auto* list = reinterpret_cast<VstEvents*>(raw.data());
+    list->numEvents = static_cast<VstInt32>(events.size());
+    VstEvent** slots = list->events;
+    for (size_t i = 0; i < events.size(); i++) {
+        storage[i].type = events[i][1] ? kVstMidiType : 6;
+        storage[i].deltaFrames = events[i][0];
+        for (int b = 0; b < 3; b++)
+            storage[i].midiData[b] = static_cast<unsigned char>(events[i][size_t(b) + 1]);
+        slots[i] = reinterpret_cast<VstEvent*>(&storage[i]);
     }
-    VstEvents* get() { return reinterpret_cast<VstEvents*>(raw.data()); }
-    std::vector<VstMidiEvent> storage;
-    std::vector<VstEvent*> pointers;
-    std::vector<unsigned char> raw;
-};
-
-std::string slices(const VstEvents* list, int frames) {
-    std::string calls;
     auto inbox = std::make_unique<CEventInbox>();
-    inbox->add(list);
+    inbox->add(events.empty() ? nullptr : list);
+    std::string calls;
+    char text[16];
     sliceAtEvents(
         *inbox, frames, [&](int n) { calls += "p" + std::to_string(n) + " "; },
-        [&](int m) { calls += "m" + std::to_string(m & 0xFF) + " "; });
+        [&](int m) {
+            std::snprintf(text, sizeof text, "m%x ", m);
+            calls += text;
+        });
     return calls;
 }
 
@@ -68,27 +63,20 @@ struct Outputs {
 };
 } // namespace
 
+// Late events sound at the current position; those past the block at its end; other event
+// types are skipped.
 TEST(Slicer, SplitsAtEventOffsets) {
-    EXPECT_EQ(slices(nullptr, 64), "p64 ");
-    EventList three({{0, 0x90, 60, 100}, {0, 0x91, 60, 100}, {10, 0x92, 60, 100}});
-    EXPECT_EQ(slices(three.get(), 64), "m144 m145 p10 m146 p54 ");
-    EventList atEnd({{64, 0x90, 60, 100}});
-    EXPECT_EQ(slices(atEnd.get(), 64), "p64 m144 p0 ");
-}
-
-TEST(Slicer, OutOfRangeOffsetsAndOtherEventTypes) {
-    // Late events sound at the current position; those past the block at its end.
-    EventList odd({{20, 0x90, 1, 1}, {5, 0x91, 1, 1}, {-7, 0x92, 1, 1}, {999, 0x93, 1, 1}});
-    EXPECT_EQ(slices(odd.get(), 64), "p20 m144 m145 m146 p44 m147 p0 ");
-    EventList sysex({{3, 0}, {8, 0x90, 1, 1}});
-    EXPECT_EQ(slices(sysex.get(), 16), "p8 m144 p8 ");
-    EventList noteOn({{0, 0x90, 60, 100}});
-    EXPECT_EQ(packMidiMessage(noteOn.storage[0]), 0x643C90);
+    EXPECT_EQ(slices({}, 64), "p64 ");
+    EXPECT_EQ(slices({{0, 0x90, 60, 100}, {0, 0x91, 60, 100}, {10, 0x92, 60, 100}}, 64),
+              "m643c90 m643c91 p10 m643c92 p54 ");
+    EXPECT_EQ(slices({{64, 0x90, 60, 100}}, 64), "p64 m643c90 p0 ");
+    EXPECT_EQ(slices({{20, 0x90, 1, 1}, {5, 0x91, 1, 1}, {-7, 0x92, 1, 1}, {999, 0x93, 1, 1}}, 64),
+              "p20 m10190 m10191 m10192 p44 m10193 p0 ");
+    EXPECT_EQ(slices({{3, 0, 0, 0}, {8, 0x90, 1, 1}}, 16), "p8 m10190 p8 ");
 }
 
 class PlugTest : public ::testing::Test {
 protected:
-    void SetUp() override { hostTime = nullptr; }
     void TearDown() override {
         if (effect) effect->dispatcher(effect, effClose, 0, 0, nullptr, 0);
     }
@@ -96,7 +84,7 @@ protected:
         if (withLibrary) library.addBundle(0, "ReWire.bundle");
         effect = (new CPlug(fakeHost))->getAeffect();
     }
-    CPlug* plug() { return static_cast<CPlug*>(effect->object); }
+    CSynth* synth() { return static_cast<CPlug*>(effect->object)->getSynth(); }
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
                        void* ptr = nullptr, float opt = 0) {
         return effect->dispatcher(effect, opcode, index, value, ptr, opt);
@@ -122,13 +110,12 @@ TEST_F(PlugTest, ProgramNamesStayTerminated) {
     char name[64];
     memset(name, 'x', sizeof name);
     dispatch(effGetProgramName, 0, 0, name);
-    EXPECT_EQ(strlen(name), 23u);
     EXPECT_EQ(std::string(name), std::string(longName, 23));
     EXPECT_EQ(dispatch(effGetProgramNameIndexed, 1, 0, name), 0);
     EXPECT_EQ(dispatch(effGetProgramNameIndexed, 0, 0, name), 1);
 }
 
-TEST_F(PlugTest, ChunksComeFromTheEngineAndBadOnesChangeNothing) {
+TEST_F(PlugTest, ChunksComeFromTheEngineAndOnesPastOneMebibyteChangeNothing) {
     create(false);
     std::vector<unsigned char> fresh = chunk();
     EXPECT_EQ(fresh.size(), 59u);
@@ -137,16 +124,12 @@ TEST_F(PlugTest, ChunksComeFromTheEngineAndBadOnesChangeNothing) {
     edited.resize(31); // and no mapping rows
     EXPECT_EQ(dispatch(effSetChunk, 0, VstIntPtr(edited.size()), edited.data()), 0);
     EXPECT_EQ(chunk(), edited);
-    EXPECT_EQ(plug()->getSynth()->getSync(), 0);
-    dispatch(effSetChunk, 0, 59, nullptr);
-    dispatch(effSetChunk, 0, -4, fresh.data());
-    dispatch(effSetChunk, 0, VstIntPtr(1) << 40, fresh.data());
+    EXPECT_EQ(synth()->getSync(), 0);
     // A whole chunk padded past 1 MiB is refused unread.
     std::vector<unsigned char> huge = fresh;
     huge.resize((1 << 20) + 1);
     dispatch(effSetChunk, 0, VstIntPtr(huge.size()), huge.data());
     EXPECT_EQ(chunk(), edited);
-    EXPECT_EQ(dispatch(effGetChunk, 0, 0, nullptr), 0);
 }
 
 TEST_F(PlugTest, OutputsAreSilencedEvenWithoutADevice) {
@@ -156,34 +139,24 @@ TEST_F(PlugTest, OutputsAreSilencedEvenWithoutADevice) {
     for (auto& channel : out.data)
         for (float v : channel)
             ASSERT_EQ(v, 0.0f);
-    process(out, 0);
-    effect->processReplacing(effect, nullptr, nullptr, 64);
 }
 
-TEST_F(PlugTest, VendorRequestsListAndChooseDevices) {
+// rwhost lists and chooses devices through these requests: what it shows is its own test.
+TEST_F(PlugTest, VendorRequestsRefuseDevicesThatDoNotExist) {
     create();
     BridgeState state{};
     ASSERT_EQ(dispatch(effVendorSpecific, kBridgeStateRequest, 0, &state), 1);
-    EXPECT_EQ(state.libraryFound, 1);
-    ASSERT_GE(state.deviceCount, 2);
-    EXPECT_EQ(state.device, -1);
     EXPECT_EQ(state.sync, 1);
     EXPECT_EQ(state.mapRows, 1);
     char name[kDeviceNameBytes] = {};
-    EXPECT_EQ(dispatch(effVendorSpecific, kDeviceNameRequest, 0, name), 1);
-    EXPECT_STREQ(name, plug()->getSynth()->getMixer()->deviceName(0).asChar());
     EXPECT_EQ(dispatch(effVendorSpecific, kDeviceNameRequest, state.deviceCount, name), 0);
     EXPECT_EQ(dispatch(effVendorSpecific, kDeviceNameRequest, -1, name), 0);
-
     EXPECT_EQ(dispatch(effVendorSpecific, kChooseDeviceRequest, 1), 1);
-    EXPECT_EQ(plug()->getSynth()->getDeviceIndex(), 1);
     // a device that does not exist leaves the choice as it was
     EXPECT_EQ(dispatch(effVendorSpecific, kChooseDeviceRequest, state.deviceCount), 0);
-    EXPECT_EQ(dispatch(effVendorSpecific, kBridgeStateRequest, 0, &state), 1);
-    EXPECT_EQ(state.device, 1);
+    EXPECT_EQ(synth()->getDeviceIndex(), 1);
     EXPECT_EQ(dispatch(effVendorSpecific, kChooseDeviceRequest, -1), 1);
-    EXPECT_EQ(plug()->getSynth()->getDeviceIndex(), -1);
-    EXPECT_EQ(dispatch(effVendorSpecific, kBridgeStateRequest, 0, nullptr), 0);
+    EXPECT_EQ(synth()->getDeviceIndex(), -1);
     EXPECT_EQ(dispatch(effVendorSpecific, 0x12345678, 0, &state), 0);
 }
 
@@ -199,7 +172,7 @@ TEST_F(PlugTest, HostTransportReachesTheEngine) {
     hostTime = &time;
     Outputs out(64);
     process(out, 64);
-    CReWireMixer* mixer = plug()->getSynth()->getMixer();
+    CReWireMixer* mixer = synth()->getMixer();
     EXPECT_EQ(mixer->getTempo(), 97);
     EXPECT_EQ(mixer->getPos(), 6.5);
     EXPECT_EQ(mixer->getLoop(), 1);
@@ -217,12 +190,13 @@ TEST_F(PlugTest, HostTransportReachesTheEngine) {
     EXPECT_EQ(mixer->getPos(), 7);
 }
 
-TEST_F(PlugTest, BlocksLongerThanTheBlockSizeAreRenderedWhole) {
+TEST_F(PlugTest, FormatReachesTheEngineAndLongerBlocksAreRenderedWhole) {
     create();
-    plug()->getSynth()->setDevice(2); // test tones on every channel
+    dispatch(effSetSampleRate, 0, 0, nullptr, 48000.7f);
+    EXPECT_EQ(synth()->getRate(), 48000);
+    synth()->setDevice(2); // test tones on every channel
     dispatch(effSetBlockSize, 0, 64);
-    dispatch(effSetBlockSize, 0, -5); // ignored
-    EXPECT_EQ(plug()->getSynth()->getFrames(), 64);
+    EXPECT_EQ(synth()->getFrames(), 64);
     Outputs out(1000, 0.0f);
     process(out, 1000);
     for (auto& channel : out.data) {
@@ -231,17 +205,4 @@ TEST_F(PlugTest, BlocksLongerThanTheBlockSizeAreRenderedWhole) {
             tail = std::max(tail, std::abs(channel[size_t(i)]));
         EXPECT_GT(tail, 0.01f);
     }
-}
-
-TEST_F(PlugTest, FormatRequestsReachTheEngine) {
-    create(false);
-    dispatch(effSetSampleRate, 0, 0, nullptr, 48000.7f);
-    dispatch(effSetSampleRate, 0, 0, nullptr, 0.0f);
-    EXPECT_EQ(plug()->getSynth()->getRate(), 48000);
-    dispatch(effSetBlockSize, 0, 512);
-    EXPECT_EQ(plug()->getSynth()->getFrames(), 512);
-    EventList none({});
-    EXPECT_EQ(dispatch(effProcessEvents, 0, 0, none.get()), 1);
-    EXPECT_EQ(dispatch(effProcessEvents, 0, 0, nullptr), 0); // refused before it reaches us
-    EXPECT_EQ(dispatch(effEditIdle), 0);
 }

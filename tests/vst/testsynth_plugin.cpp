@@ -1,5 +1,0 @@
-#include "testsynth.h"
-
-AudioEffect* createEffectInstance(audioMasterCallback audioMaster) {
-    return new CTestSynth(audioMaster);
-}
