@@ -3,36 +3,22 @@
 
 using AppTimers = GuiTest;
 
-TEST_F(AppTimers, OneShotFiresOnThirdTickAndLeavesTheListFirst) {
+// The tick is 10 ms: a 25 ms one-shot fires on the third tick and leaves the list before its
+// handler runs; a 20 ms repeating timer fires every second tick until it is added anew.
+TEST_F(AppTimers, OneShotFiresOnceRepeatingKeepsItsPeriodUntilReAdded) {
     CWin win(&app, nullptr, 0, "", 0, 0, 100, 100);
     EventLog log;
-    CProbe* probe = addProbe(&win, &log, "a", 0, 0, 10, 10);
-    app.addTimer(probe, 25, false);
-    app.idle();
-    app.idle();
-    EXPECT_TRUE(log.empty());
-    app.idle();
-    EXPECT_EQ(log, EventLog{"a timer"});
-    EXPECT_FALSE(probe->firedWhileListed);
-    app.idle();
-    EXPECT_EQ(log.size(), 1u);
-}
-
-TEST_F(AppTimers, RepeatingTimerFiresEverySecondTickAndRestartsOnReAdd) {
-    CWin win(&app, nullptr, 0, "", 0, 0, 100, 100);
-    EventLog log;
-    CProbe* probe = addProbe(&win, &log, "r", 0, 0, 10, 10);
-    app.addTimer(probe, 20, true);
-    std::vector<int> firedAt;
-    for (int tick = 1; tick <= 6; tick++) {
-        size_t before = log.size();
+    CProbe* once = addProbe(&win, &log, "once", 0, 0, 10, 10);
+    CProbe* again = addProbe(&win, &log, "again", 0, 0, 10, 10);
+    app.addTimer(once, 25, false);
+    app.addTimer(again, 20, true);
+    for (int tick = 1; tick <= 6; tick++)
         app.idle();
-        if (log.size() > before) firedAt.push_back(tick);
-    }
-    EXPECT_EQ(firedAt, (std::vector<int>{2, 4, 6}));
-    EXPECT_TRUE(probe->firedWhileListed);
+    EXPECT_EQ(log, (EventLog{"again timer", "once timer", "again timer", "again timer"}));
+    EXPECT_FALSE(once->firedWhileListed);
+    EXPECT_TRUE(again->firedWhileListed);
 
-    app.addTimer(probe, 50, true);
+    app.addTimer(again, 50, true);
     EXPECT_EQ(app.timers->getCount(), 1);
     log.clear();
     for (int tick = 0; tick < 4; tick++)
@@ -64,19 +50,6 @@ TEST_F(AppTimers, HandlerDeletingAnotherTimedControlIsSafe) {
     EXPECT_TRUE(log.empty());
     EXPECT_EQ(app.timers->getCount(), 0);
     EXPECT_EQ(win.clientGroup->count(), 1);
-}
-
-using AppDrawing = GuiTest;
-
-TEST_F(AppDrawing, DirectOrEmptyRequestsDrawNothing) {
-    CWin win(&app, nullptr, 0, "", 0, 0, 100, 100);
-    CGraphic* g = nullptr;
-    EXPECT_FALSE(app.startDraw(&win, &g, asRect(0, 0, 0, 50), false));
-    EXPECT_FALSE(app.startDraw(&win, &g, asRect(0, 20, 50, 20), false));
-    EXPECT_EQ(platform->invalidations[&win], 0);
-    EXPECT_FALSE(app.startDraw(&win, &g, asRect(0, 0, 50, 50), true));
-    EXPECT_EQ(platform->invalidations[&win], 1);
-    EXPECT_EQ(app.backBuffer, nullptr);
 }
 
 using AppHover = GuiTest;
@@ -170,4 +143,25 @@ TEST_F(Lifetime, ScreenFunctionsFollowTheNewestLiveApplication) {
         EXPECT_EQ(screenRect().bottom, 1024);
     }
     EXPECT_EQ(screenHeight(), 600);
+}
+
+using WinMenus = GuiTest;
+
+TEST_F(WinMenus, PressOutsideClosesTheMenuAndEndsTheLoop) {
+    CWin* menu = new CWin(&app, nullptr, wsFloating, "", 0, 0, 50, 50);
+    menu->deleteOnClose = true;
+    EventLog log;
+    CProbe* ticker = addProbe(menu, &log, "t", 0, 0, 5, 5);
+    app.addTimer(ticker, 10, true);
+    platform->menuScript.push_back([] { return menuEventDispatched; });
+    platform->menuScript.push_back([] { return menuEventDispatched; });
+    platform->menuScript.push_back([] { return menuEventOutsidePress; });
+    platform->menuScript.push_back([] { return menuEventDispatched; });
+    menu->showMenu();
+    EXPECT_FALSE(app.hasWin(menu));
+    EXPECT_EQ(app.menus->getCount(), 0);
+    EXPECT_EQ(app.activeMenu, nullptr);
+    // the loop ticked once after each dispatched event
+    EXPECT_EQ(log, (EventLog{"t timer", "t timer"}));
+    EXPECT_EQ(platform->menuScript.size(), 1u);
 }

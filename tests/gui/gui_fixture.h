@@ -35,10 +35,6 @@ public:
         log->push_back(name + (over ? " over" : " out"));
         return over;
     }
-    bool keyDown(int key, int) override {
-        log->push_back(name + " key " + std::to_string(key));
-        return handlesKeys;
-    }
     void onTimer() override {
         log->push_back(name + " timer");
         firedWhileListed = app->timers->indexed(this) >= 0;
@@ -46,7 +42,6 @@ public:
 
     EventLog* log;
     std::string name;
-    bool handlesKeys = false;
     bool firedWhileListed = false;
 
 private:

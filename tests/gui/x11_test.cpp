@@ -180,6 +180,7 @@ TEST_F(X11Editor, DropdownListOpensTakesARowClickAndCloses) {
     EXPECT_EQ(dropdown->defaultText(), CStr("gamma"));
     EXPECT_EQ(dropdown->popup, nullptr);
     EXPECT_EQ(app->menus->getCount(), 0);
+    EXPECT_EQ(win->mouseCtrl, nullptr);
 }
 
 TEST_F(X11Editor, ClipboardRoundTripsThroughTheSelection) {

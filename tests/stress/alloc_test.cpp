@@ -1,12 +1,12 @@
 // Counts every heap call the audio thread makes while it renders blocks with MIDI and the UI
-// side switches devices and formats. The allocator functions of this binary are replaced by
-// counting ones that forward to the C library; a thread-local flag marks the audio calls.
+// side switches devices and formats. The C allocator functions of this binary are replaced by
+// counting ones that forward to the C library, which operator new and delete end in too; a
+// thread-local flag marks the audio calls.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <new>
 #include <thread>
 
 #include "plughost.h"
@@ -26,9 +26,13 @@ void count() {
     if (countingThisThread) heapCalls.fetch_add(1, std::memory_order_relaxed);
 }
 
-void* allocate(size_t size) {
-    count();
-    return __libc_malloc(size ? size : 1);
+// Heap calls made by fn on this thread.
+template <typename Fn> long heapCallsOf(Fn fn) {
+    long before = heapCalls.load();
+    countingThisThread = true;
+    fn();
+    countingThisThread = false;
+    return heapCalls.load() - before;
 }
 } // namespace
 
@@ -51,45 +55,7 @@ void free(void* block) {
 }
 }
 
-void* operator new(size_t size) {
-    void* block = allocate(size);
-    if (!block) throw std::bad_alloc();
-    return block;
-}
-void* operator new[](size_t size) {
-    return operator new(size);
-}
-void* operator new(size_t size, const std::nothrow_t&) noexcept {
-    return allocate(size);
-}
-void* operator new[](size_t size, const std::nothrow_t&) noexcept {
-    return allocate(size);
-}
-void operator delete(void* block) noexcept {
-    free(block);
-}
-void operator delete[](void* block) noexcept {
-    free(block);
-}
-void operator delete(void* block, size_t) noexcept {
-    free(block);
-}
-void operator delete[](void* block, size_t) noexcept {
-    free(block);
-}
-
 using namespace stress;
-
-namespace {
-// Heap calls made by fn on this thread.
-template <typename Fn> long heapCallsOf(Fn fn) {
-    long before = heapCalls.load();
-    countingThisThread = true;
-    fn();
-    countingThisThread = false;
-    return heapCalls.load() - before;
-}
-} // namespace
 
 TEST(AudioThreadAllocations, NoneOverTenThousandBlocksWithUiChanges) {
     // The counter sees allocations made through every route the code could take.
@@ -111,7 +77,7 @@ TEST(AudioThreadAllocations, NoneOverTenThousandBlocksWithUiChanges) {
     int sounding = 0;
     std::thread audio([&] {
         Outputs out;
-        NoteEvents notes(32, 256);
+        EventList notes(noteRun(32, 256));
         for (int n = 0; n < 10000; n++) {
             int frames = n % 3 ? 256 : 2000;
             audioCalls += heapCallsOf([&] { plugin.process(out, frames, notes.get()); });

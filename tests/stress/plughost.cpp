@@ -61,22 +61,13 @@ EventList::EventList(const std::vector<Midi>& events) : storage(events.size()) {
     memcpy(list->events, pointers.data(), pointers.size() * sizeof(VstEvent*));
 }
 
-NoteEvents::NoteEvents(int count, int frames) : storage(size_t(count)) {
-    std::vector<VstEvent*> pointers(size_t(count) + 1, nullptr);
+std::vector<Midi> noteRun(int count, int frames) {
+    std::vector<Midi> notes;
     for (int i = 0; i < count; i++) {
-        VstMidiEvent& e = storage[size_t(i)];
-        memset(&e, 0, sizeof e);
-        e.type = kVstMidiType;
-        e.deltaFrames = count > 1 ? i * (frames - 1) / (count - 1) : 0;
-        e.midiData[0] = static_cast<unsigned char>((i % 2 ? 0x80 : 0x90) | (i / 2) % 4);
-        e.midiData[1] = static_cast<unsigned char>(48 + i % 24);
-        e.midiData[2] = 100;
-        pointers[size_t(i)] = reinterpret_cast<VstEvent*>(&e);
+        int offset = count > 1 ? i * (frames - 1) / (count - 1) : 0;
+        notes.push_back({offset, (i % 2 ? 0x80 : 0x90) | (i / 2) % 4, 48 + i % 24, 100});
     }
-    raw.resize(sizeof(VstEvents) + pointers.size() * sizeof(VstEvent*));
-    auto* list = reinterpret_cast<VstEvents*>(raw.data());
-    list->numEvents = count;
-    memcpy(list->events, pointers.data(), pointers.size() * sizeof(VstEvent*));
+    return notes;
 }
 
 Outputs::Outputs() {

@@ -72,17 +72,8 @@ private:
     std::vector<unsigned char> raw;
 };
 
-/// A process-events list of note messages, built once and handed over every block.
-class NoteEvents {
-public:
-    /// count note-ons and note-offs on MIDI channels 1..4, spread over frames.
-    NoteEvents(int count, int frames);
-    VstEvents* get() { return reinterpret_cast<VstEvents*>(raw.data()); }
-
-private:
-    std::vector<VstMidiEvent> storage;
-    std::vector<unsigned char> raw;
-};
+/// count note-ons and note-offs on MIDI channels 1..4, spread over frames.
+std::vector<Midi> noteRun(int count, int frames);
 
 struct Outputs {
     Outputs();
