@@ -3,7 +3,9 @@
 // fault (what each fault does to the mixer's own state is the mixer's test). Run under
 // ThreadSanitizer this proves the process gate and the tables it retires keep the two sides
 // apart; in any build it proves nothing crashes, corrupts the output or makes the audio thread
-// wait, and that the plug-in comes out of it whole.
+// wait, and that the plug-in comes out of it whole. Without a sanitizer runtime, which owns the
+// heap itself, the C allocator functions of this program are replaced by ones that count the
+// audio thread's calls and forward to the C library (operator new and delete end in them too).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -17,10 +19,56 @@
 
 #include "plughost.h"
 
+namespace {
+thread_local bool countingThisThread = false;
+std::atomic<long> heapCalls{0};
+} // namespace
+
+#ifdef RWB_COUNT_HEAP_CALLS
+constexpr bool kCountsHeapCalls = true;
+static void countHeapCall() {
+    if (countingThisThread) heapCalls.fetch_add(1, std::memory_order_relaxed);
+}
+extern "C" {
+void* __libc_malloc(size_t size);
+void* __libc_calloc(size_t count, size_t size);
+void* __libc_realloc(void* block, size_t size);
+void __libc_free(void* block);
+
+void* malloc(size_t size) {
+    countHeapCall();
+    return __libc_malloc(size);
+}
+void* calloc(size_t n, size_t size) {
+    countHeapCall();
+    return __libc_calloc(n, size);
+}
+void* realloc(void* block, size_t size) {
+    countHeapCall();
+    return __libc_realloc(block, size);
+}
+void free(void* block) {
+    if (block) countHeapCall();
+    __libc_free(block);
+}
+}
+#else
+constexpr bool kCountsHeapCalls = false;
+#endif
+
 using namespace stress;
 
 namespace {
 using Clock = std::chrono::steady_clock;
+
+// Heap calls made by fn on this thread.
+template <typename Fn> long heapCallsOf(Fn fn) {
+    long before = heapCalls.load();
+    countingThisThread = true;
+    fn();
+    countingThisThread = false;
+    return heapCalls.load() - before;
+}
 
 // Seconds the threads race; RWB_STRESS_SECONDS runs it longer by hand.
 double stressSeconds() {
@@ -34,6 +82,7 @@ struct AudioStats {
     std::atomic<long> sounding{0};
     std::atomic<long> damaged{0};
     std::atomic<long> voluntarySwitches{0};
+    std::atomic<long> heapCalls{0};
 };
 
 // Times this thread gave up the processor by itself (waiting on a lock, sleeping); being
@@ -51,7 +100,7 @@ void audioThread(const Plugin& plugin, const std::atomic<bool>& stop, AudioStats
     for (long n = 0; !stop.load(); n++) {
         int frames = kBlockSizes[n % 5];
         long switches = voluntarySwitches();
-        plugin.process(out, frames, notes.get());
+        stats.heapCalls += heapCallsOf([&] { plugin.process(out, frames, notes.get()); });
         stats.voluntarySwitches += voluntarySwitches() - switches;
         float peak = out.peak(frames);
         if (peak < 0) stats.damaged++;
@@ -126,9 +175,10 @@ TEST(Stress, AudioKeepsRunningWhileTheUiChangesEverything) {
     stop.store(true);
     audio.join();
 
-    printf("stress: %.0f s, %ld UI changes, %ld blocks (%ld with sound), %ld waits in blocks\n",
+    printf("stress: %.0f s, %ld UI changes, %ld blocks (%ld with sound), %ld waits and %ld heap "
+           "calls in blocks\n",
            stressSeconds(), steps, stats.blocks.load(), stats.sounding.load(),
-           stats.voluntarySwitches.load());
+           stats.voluntarySwitches.load(), stats.heapCalls.load());
     EXPECT_GT(stats.blocks.load(), 100);
     EXPECT_GT(stats.sounding.load(), 0);
     EXPECT_EQ(stats.damaged.load(), 0);
@@ -136,6 +186,15 @@ TEST(Stress, AudioKeepsRunningWhileTheUiChangesEverything) {
     // of their own, so only plain builds can tell).
     if (!kSanitizerRuntime) {
         EXPECT_EQ(stats.voluntarySwitches.load(), 0);
+    }
+    // Nor does it allocate; the counter sees allocations made through every route the code
+    // could take.
+    if (kCountsHeapCalls) {
+        void* (*volatile cMalloc)(size_t) = malloc;
+        EXPECT_EQ(heapCallsOf([&] { free(cMalloc(24)); }), 2);
+        EXPECT_EQ(heapCallsOf([] { operator delete(operator new(24)); }), 2);
+        EXPECT_GE(heapCallsOf([] { CStr text("long enough to need the heap for sure"); }), 1);
+        EXPECT_EQ(stats.heapCalls.load(), 0);
     }
 
     // Afterwards the plug-in is as usable as a fresh one: the user's settings outlast a device
