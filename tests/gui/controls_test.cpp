@@ -22,21 +22,34 @@ protected:
     Recorder rec;
 };
 
-TEST_F(Scrollbars, RangeThumbAndClamping) {
+TEST_F(Scrollbars, RangeThumbDragAndClamping) {
     CScrollbar* bar = addBar(128);
     bar->setRange(320, 128);
     EXPECT_EQ(bar->max, 192);
     EXPECT_EQ(bar->thumbSize, 38);
-    bar->setPos(192);
-    EXPECT_EQ(bar->thumbPos, 74);
     bar->setPos(-5);
     EXPECT_EQ(bar->getPos(), 0);
     bar->setPos(1000);
     EXPECT_EQ(bar->getPos(), 192);
-    bar->setRange(10000, 10);
-    EXPECT_EQ(bar->thumbSize, 16);
+    EXPECT_EQ(bar->thumbPos, 74);
     EXPECT_EQ(rec.changes, 0);
 
+    // dragging the thumb past the end stops at the last position
+    bar->setPos(0);
+    win.show(false);
+    win.mouseDown(5, 20, btnLeft);
+    win.mouseMove(5, 60, btnLeft);
+    EXPECT_EQ(bar->thumbPos, 56);
+    EXPECT_EQ(bar->getPos(), asRound(192.0 * 40 / 58));
+    win.mouseMove(5, 500, btnLeft);
+    EXPECT_EQ(bar->getPos(), 192);
+    win.mouseUp(5, 500, btnLeft);
+    EXPECT_FALSE(bar->dragging);
+    EXPECT_EQ(rec.changes, 2);
+
+    bar->setRange(10000, 10);
+    EXPECT_EQ(bar->thumbSize, 16);
+    // content that fits: nothing to scroll, and the arrows start no repeat
     bar->setRange(100, 200);
     EXPECT_EQ(bar->max, 0);
     EXPECT_EQ(bar->getPos(), 0);
@@ -45,23 +58,6 @@ TEST_F(Scrollbars, RangeThumbAndClamping) {
     app.idle();
     EXPECT_EQ(app.timers->getCount(), 0);
     EXPECT_EQ(bar->getPos(), 0);
-}
-
-TEST_F(Scrollbars, DraggingTheThumbPastTheEndStopsAtMax) {
-    CScrollbar* bar = addBar(128);
-    bar->setRange(320, 128);
-    win.show(false);
-    win.mouseDown(5, 20, btnLeft);
-    EXPECT_TRUE(bar->dragging);
-    win.mouseMove(5, 60, btnLeft);
-    EXPECT_EQ(bar->thumbPos, 56);
-    EXPECT_EQ(bar->getPos(), asRound(192.0 * 40 / 58));
-    win.mouseMove(5, 500, btnLeft);
-    EXPECT_EQ(bar->getPos(), 192);
-    EXPECT_EQ(bar->thumbPos, 74);
-    win.mouseUp(5, 500, btnLeft);
-    EXPECT_FALSE(bar->dragging);
-    EXPECT_EQ(rec.changes, 2);
 }
 
 class Dropdowns : public GuiTest {

@@ -212,20 +212,10 @@ TEST_F(X11Editor, ClipboardRoundTripsThroughTheSelection) {
     XFree(data);
 }
 
-TEST(X11Failures, BadParentOrNoDisplayLeavesTheWindowWithoutAView) {
-    CX11Platform* noDisplay = new CX11Platform(":4711");
-    EXPECT_FALSE(noDisplay->connected());
-    {
-        CApp app(noDisplay);
-        CPluginWin win(&app, 100, 80);
-        win.reparent(12345);
-        win.show(false);
-        win.redraw();
-        app.processEvents();
-        EXPECT_FALSE(win.hasView());
-        EXPECT_EQ(noDisplay->paintCount(), 0);
-    }
-    if (!std::getenv("DISPLAY")) return;
+// Without a display the window has no view either: the editor test opens the plug-in's editor
+// that way.
+TEST(X11Failures, BadParentLeavesTheWindowWithoutAView) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
     Display* host = XOpenDisplay(nullptr);
     ASSERT_NE(host, nullptr);
     XErrorHandler before = XSetErrorHandler(countHostError);

@@ -16,6 +16,13 @@ VstTimeInfo timeInfo() {
 
 // A mixer that may not close in a test waits this long instead of two minutes.
 const int kTestCloseTimeoutMS = 200;
+
+// Answers the version and time requests with this thread's hostTime().
+VstIntPtr host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+    if (opcode == hostOpVersion) return kVstVersion;
+    if (opcode == hostOpGetTime) return reinterpret_cast<VstIntPtr>(&hostTime());
+    return 0;
+}
 } // namespace
 
 std::string faultRegistry() {
@@ -30,12 +37,6 @@ std::string faultRegistry() {
            "[Device7]\nName=Overstates events\nTargetsChangeAfter=2\nOverstateEvents=1\n"
            "EventLimit=1\n"
            "[Device8]\nName=Many buses\nBuses=1000\nBusChannels=16\n";
-}
-
-VstIntPtr host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-    if (opcode == hostOpVersion) return kVstVersion;
-    if (opcode == hostOpGetTime) return reinterpret_cast<VstIntPtr>(&hostTime());
-    return 0;
 }
 
 VstTimeInfo& hostTime() {

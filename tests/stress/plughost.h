@@ -46,19 +46,13 @@ enum Device {
 /// devices.ini text with the devices above.
 std::string faultRegistry();
 
-/// Answers the version and time requests with this thread's hostTime().
-VstIntPtr host(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
-               float opt);
 /// The time info the host gives blocks processed on this thread; at first "playing at quarter
 /// note 4, tempo 128".
 VstTimeInfo& hostTime();
 
 /// One MIDI event of a host's list: frame offset and the three message bytes.
 struct Midi {
-    int offset;
-    int status;
-    int data1;
-    int data2;
+    int offset, status, data1, data2;
 };
 
 /// A process-events list as a host builds it, on the heap.
@@ -94,7 +88,6 @@ public:
     Plugin(const Plugin&) = delete;
     Plugin& operator=(const Plugin&) = delete;
 
-    AEffect* effect() const { return fx; }
     CSynth& synth() const;
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
                        void* ptr = nullptr, float opt = 0) const;
