@@ -27,13 +27,17 @@ struct Counter {
     int count = 0;
 };
 
-/// A control whose timer runs a test step; it proves the menu loop keeps ticking.
-class CTimerStep : public CCtrl {
+/// A control whose timer runs a test step once, while the dropdown's list is open: the menu
+/// loop keeps ticking.
+class CListStep : public CCtrl {
 public:
-    using CCtrl::CCtrl;
+    CListStep(CWin* w, CDropdown* dd) : CCtrl(w), dropdown(dd) {}
     void onTimer() override {
-        if (step) step();
+        if (!step || !dropdown->popup || !dropdown->popup->visible) return;
+        step();
+        step = nullptr;
     }
+    CDropdown* dropdown;
     std::function<void()> step;
 };
 
@@ -71,7 +75,7 @@ protected:
             dropdown->add(name);
         dropdown->onChange = new _COnChange<Counter>(&picks, &Counter::hit);
         win->addControl(dropdown);
-        stepper = new CTimerStep(win);
+        stepper = new CListStep(win, dropdown);
         win->addControl(stepper);
         win->reparent(long(hostWin));
         win->show(false);
@@ -110,14 +114,6 @@ protected:
         button1(false);
         XFlush(host);
     }
-    /// Runs step from the application timer until it reports that it acted.
-    void whileListOpen(std::function<bool()> step) {
-        bool acted = false;
-        stepper->step = [this, step, acted]() mutable {
-            if (!acted && dropdown->popup && dropdown->popup->visible) acted = step();
-        };
-        app->addTimer(stepper, 10, true);
-    }
 
     Display* host = nullptr;
     Window hostWin = 0;
@@ -126,7 +122,7 @@ protected:
     CPluginWin* win = nullptr;
     CButton* button = nullptr;
     CDropdown* dropdown = nullptr;
-    CTimerStep* stepper = nullptr;
+    CListStep* stepper = nullptr;
     Counter clicks;
     Counter picks;
 };
@@ -165,13 +161,13 @@ TEST_F(X11Editor, ClickOnTheButtonFiresItOnce) {
 
 TEST_F(X11Editor, DropdownListOpensTakesARowClickAndCloses) {
     int listHeight = 0;
-    whileListOpen([&] {
+    stepper->step = [&] {
         CWin* list = dropdown->popup;
         listHeight = list->height;
         CPoint lp = list->getPos(false);
         click(asPoint(lp.x + 20, lp.y + 2 * 16 + 8));
-        return true;
-    });
+    };
+    app->addTimer(stepper, 10, true);
     click(screenOf(dropdown, 60, 10));
     ASSERT_TRUE(pumpUntil([&] { return picks.count == 1; }));
     app->killTimer(stepper);
