@@ -96,6 +96,7 @@ protected:
         thenEscape();
         dd->drop();
         EXPECT_EQ(dd->popup, nullptr);
+        EXPECT_EQ(rec.changes, 0);
         return shape;
     }
     CWin win{&app, nullptr, wsNoBorder, "", 100, 50, 300, 200};
@@ -120,52 +121,36 @@ TEST_F(Dropdowns, ShortListNearTheScreenBottomOpensAboveWithoutAScrollbar) {
     EXPECT_EQ(list.rowsWidth, 100);
 }
 
-// Where a click on a row goes is the X11 test's; here the list opens scrolled to the selection
-// and Enter takes the highlighted row and ends the loop.
-TEST_F(Dropdowns, ListShowsTheSelectionAndEnterTakesTheHighlight) {
+// Where a click on a row goes is the X11 test's. The list opens scrolled to the selection, keys
+// and the wheel move the highlight, and Enter takes it and ends the loop.
+TEST_F(Dropdowns, ListKeysAndWheelMoveTheHighlightAndEnterTakesIt) {
     CDropdown* dd = addDropdown(20);
     dd->index = 12;
-    int firstVisible = -1, highlight = -1;
-    inList([&] {
-        firstVisible = dd->scrollbar->getPos() / 16;
-        highlight = dd->highlight;
-        dd->popup->keyDown(keyArrowDown, 0);
-        dd->popup->keyDown(keyEnter, 0);
-    });
-    thenEscape();
-    dd->drop();
-    EXPECT_EQ(firstVisible, 5);
-    EXPECT_EQ(highlight, 12);
-    EXPECT_EQ(dd->index, 13);
-    EXPECT_EQ(rec.changes, 1);
-    EXPECT_EQ(platform->menuScript.size(), 1u);
-}
-
-TEST_F(Dropdowns, ListKeysAndWheelMoveTheHighlight) {
-    CDropdown* dd = addDropdown(20);
     std::vector<int> seen;
     inList([&] {
         CWin* list = dd->popup;
-        list->keyDown(keyArrowDown, 0);
+        seen.push_back(dd->scrollbar->getPos() / 16);
         seen.push_back(dd->highlight);
-        list->keyDown(keyPageDown, 0);
-        seen.push_back(dd->highlight);
-        list->keyDown(keyEnd, 0);
-        seen.push_back(dd->highlight);
+        for (int key : {keyHome, keyArrowDown, keyPageDown, keyEnd}) {
+            list->keyDown(key, 0);
+            seen.push_back(dd->highlight);
+        }
         seen.push_back(dd->scrollbar->getPos());
         list->mouseWheel(5, 5, 0, 0, 1);
         seen.push_back(dd->highlight);
         seen.push_back(platform->pointer.y);
-        list->keyDown(keyHome, 0);
-        seen.push_back(dd->highlight);
-        list->keyDown(keyArrowUp, 0);
-        seen.push_back(dd->highlight);
+        for (int key : {keyHome, keyArrowUp, keyArrowDown, keyEnter}) {
+            list->keyDown(key, 0);
+            seen.push_back(dd->highlight);
+        }
     });
     thenEscape();
     dd->drop();
-    EXPECT_EQ(seen, (std::vector<int>{1, 9, 19, 192, 18, 80 + 18 * 16 + 8 - 192, 0, 0}));
-    EXPECT_EQ(dd->index, 0);
-    EXPECT_EQ(rec.changes, 0);
+    EXPECT_EQ(seen,
+              (std::vector<int>{5, 12, 0, 1, 9, 19, 192, 18, 80 + 18 * 16 + 8 - 192, 0, 0, 1, 1}));
+    EXPECT_EQ(dd->index, 1);
+    EXPECT_EQ(rec.changes, 1);
+    EXPECT_EQ(platform->menuScript.size(), 1u);
 }
 
 TEST_F(Dropdowns, StepArrowsClampAndTheWheelNeedsTheCommandModifier) {

@@ -3,8 +3,6 @@
 #include "gui/scrollbar.h"
 #include "gui_fixture.h"
 
-using GroupAlign = GuiTest;
-
 namespace {
 CCtrl* childOf(CGroup* group, int left, int top, int w, int h, int flags, int ax, int ay) {
     CCtrl* c = new CCtrl(group->owner);
@@ -14,28 +12,6 @@ CCtrl* childOf(CGroup* group, int left, int top, int w, int h, int flags, int ax
     return c;
 }
 } // namespace
-
-// A nested group aligns after its parent.
-TEST_F(GroupAlign, KeepRightKeepBottomAndStretch) {
-    CWin win(&app, nullptr, wsNoBorder, "", 0, 0, 304, 160);
-    CGroup* group = new CGroup(&win);
-    group->setBounds(0, 0, 10, 10);
-    group->setAlign(alignStretchWidth | alignStretchHeight, 0, 0);
-    win.addControl(group);
-    CCtrl* right = childOf(group, 0, 0, 20, 10, alignKeepRight, 30, 0);
-    CCtrl* stretched = childOf(group, 8, 0, 20, 10, alignStretchWidth, 8, 0);
-    CCtrl* both = childOf(group, 4, 6, 1, 1, alignStretchWidth | alignStretchHeight, 10, 20);
-    CCtrl* bottom = childOf(group, 0, 0, 10, 15, alignKeepBottom | alignStretchWidth, 2, 5);
-    win.show(false);
-    EXPECT_EQ(group->width, 304);
-    EXPECT_EQ(right->x, 254);
-    EXPECT_EQ(stretched->x, 8);
-    EXPECT_EQ(stretched->width, 288);
-    EXPECT_EQ(both->width, 290);
-    EXPECT_EQ(both->height, 134);
-    EXPECT_EQ(bottom->y, 140);
-    EXPECT_EQ(bottom->width, 302);
-}
 
 using GroupHitTest = GuiTest;
 
@@ -76,10 +52,12 @@ TEST_F(ScrollPanel, ContentSizeFollowsTheRowsAndDrivesTheScrollbars) {
     for (int i = 0; i < 5; i++)
         childOf(panel->client, 0, i * 18, 60, 14, 0, 0, 0);
     win.show(false);
-    // rows 90 high in a client 84 high beside the vertical scrollbar
+    // rows 90 high in a client 84 high beside the vertical scrollbar and above the horizontal
+    // one: the panel's parts keep right, keep bottom and stretch after their nested parent
     EXPECT_EQ(panel->contentHeight, 90);
     EXPECT_EQ(panel->client->width, 184);
     EXPECT_EQ(panel->vScroll->x, 184);
+    EXPECT_EQ(panel->hScroll->y, 84);
     EXPECT_EQ(panel->vScroll->max, 6);
     EXPECT_EQ(panel->hScroll->max, 0);
 

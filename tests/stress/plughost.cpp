@@ -102,15 +102,6 @@ Plugin::~Plugin() {
     dispatch(effClose);
 }
 
-CSynth& Plugin::synth() const {
-    return *static_cast<CPlug*>(fx->object)->getSynth();
-}
-
-VstIntPtr Plugin::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
-                           float opt) const {
-    return fx->dispatcher(fx, opcode, index, value, ptr, opt);
-}
-
 void Plugin::process(Outputs& out, int frames, VstEvents* events) const {
     if (events) dispatch(effProcessEvents, 0, 0, events);
     fx->processReplacing(fx, nullptr, out.pointers, frames);
@@ -121,10 +112,6 @@ std::vector<unsigned char> Plugin::chunk() const {
     auto size = dispatch(effGetChunk, 0, 0, &data);
     auto* bytes = static_cast<unsigned char*>(data);
     return std::vector<unsigned char>(bytes, bytes + size);
-}
-
-void Plugin::setChunk(std::vector<unsigned char> bytes) const {
-    dispatch(effSetChunk, 0, VstIntPtr(bytes.size()), bytes.data());
 }
 
 } // namespace stress

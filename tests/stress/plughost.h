@@ -88,13 +88,17 @@ public:
     Plugin(const Plugin&) = delete;
     Plugin& operator=(const Plugin&) = delete;
 
-    CSynth& synth() const;
+    CSynth& synth() const { return *static_cast<CPlug*>(fx->object)->getSynth(); }
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
-                       void* ptr = nullptr, float opt = 0) const;
+                       void* ptr = nullptr, float opt = 0) const {
+        return fx->dispatcher(fx, opcode, index, value, ptr, opt);
+    }
     /// One audio block with the given events (may be null).
     void process(Outputs& out, int frames, VstEvents* events) const;
     std::vector<unsigned char> chunk() const;
-    void setChunk(std::vector<unsigned char> bytes) const;
+    void setChunk(std::vector<unsigned char> bytes) const {
+        dispatch(effSetChunk, 0, VstIntPtr(bytes.size()), bytes.data());
+    }
 
 private:
     AEffect* fx = nullptr;
