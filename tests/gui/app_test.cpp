@@ -84,25 +84,6 @@ TEST_F(Lifetime, HoverEndsAndADeletedControlIsForgottenEverywhere) {
                              "hot move 5,5 0", "hot over", "hot down 5,5 1"}));
 }
 
-TEST_F(Lifetime, ClickHandlerThatDeletesItsWindowEndsTheReleaseSafely) {
-    struct Closer {
-        void click(CObject*) { delete win; }
-        CWin* win = nullptr;
-    } closer;
-    closer.win = new CWin(&app, nullptr, wsNoBorder, "", 0, 0, 100, 100);
-    CCtrl* button = new CCtrl(closer.win);
-    button->setBounds(0, 0, 50, 50);
-    struct Upper {
-        void up(CObject*, int, int, int) { owner->click(nullptr); }
-        Closer* owner;
-    } upper{&closer};
-    button->onMouseUp = new _COnMouse<Upper>(&upper, &Upper::up);
-    closer.win->addControl(button);
-    closer.win->mouseDown(5, 5, btnLeft);
-    closer.win->mouseUp(5, 5, btnLeft);
-    EXPECT_FALSE(app.hasWin(closer.win));
-}
-
 TEST_F(Lifetime, ScreenFunctionsFollowTheNewestLiveApplication) {
     platform->screen = asRect(0, 0, 800, 600);
     EXPECT_EQ(screenWidth(), 800);
@@ -114,25 +95,4 @@ TEST_F(Lifetime, ScreenFunctionsFollowTheNewestLiveApplication) {
         EXPECT_EQ(screenRect().bottom, 1024);
     }
     EXPECT_EQ(screenHeight(), 600);
-}
-
-using WinMenus = GuiTest;
-
-TEST_F(WinMenus, PressOutsideClosesTheMenuAndEndsTheLoop) {
-    CWin* menu = new CWin(&app, nullptr, wsFloating, "", 0, 0, 50, 50);
-    menu->deleteOnClose = true;
-    EventLog log;
-    CProbe* ticker = addProbe(menu, &log, "t", 0, 0, 5, 5);
-    app.addTimer(ticker, 10, true);
-    platform->menuScript.push_back([] { return menuEventDispatched; });
-    platform->menuScript.push_back([] { return menuEventDispatched; });
-    platform->menuScript.push_back([] { return menuEventOutsidePress; });
-    platform->menuScript.push_back([] { return menuEventDispatched; });
-    menu->showMenu();
-    EXPECT_FALSE(app.hasWin(menu));
-    EXPECT_EQ(app.menus->getCount(), 0);
-    EXPECT_EQ(app.activeMenu, nullptr);
-    // the loop ticked once after each dispatched event
-    EXPECT_EQ(log, (EventLog{"t timer", "t timer"}));
-    EXPECT_EQ(platform->menuScript.size(), 1u);
 }

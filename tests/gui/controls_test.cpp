@@ -179,6 +179,18 @@ TEST_F(Dropdowns, StepArrowsClampAndTheWheelNeedsTheCommandModifier) {
     EXPECT_EQ(rec.changes, 5);
 }
 
+TEST_F(Dropdowns, PressOutsideClosesTheListUnchanged) {
+    CDropdown* dd = addDropdown(3);
+    platform->menuScript.push_back([] { return menuEventOutsidePress; });
+    platform->menuScript.push_back([] { return menuEventDispatched; });
+    dd->drop();
+    EXPECT_EQ(platform->menuScript.size(), 1u);
+    EXPECT_EQ(dd->popup, nullptr);
+    EXPECT_EQ(app.activeMenu, nullptr);
+    EXPECT_EQ(app.menus->getCount(), 0);
+    EXPECT_EQ(rec.changes, 0);
+}
+
 TEST_F(Dropdowns, EmptyListAcceptsNoEntry) {
     CDropdown* dd = addDropdown(0);
     inList([&] {
