@@ -14,14 +14,8 @@
 namespace stress {
 
 /// True when a sanitizer runtime owns the heap and takes locks of its own.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#ifdef RWB_SANITIZER_RUNTIME
 constexpr bool kSanitizerRuntime = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr bool kSanitizerRuntime = true;
-#else
-constexpr bool kSanitizerRuntime = false;
-#endif
 #else
 constexpr bool kSanitizerRuntime = false;
 #endif
