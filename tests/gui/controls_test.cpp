@@ -9,21 +9,15 @@ struct Recorder {
 };
 } // namespace
 
-class Scrollbars : public GuiTest {
-protected:
-    CScrollbar* addBar(int h) {
-        CScrollbar* bar = new CScrollbar(&win);
-        bar->setBounds(0, 0, 16, h);
-        bar->onChange = new _COnChange<Recorder>(&rec, &Recorder::change);
-        win.addControl(bar);
-        return bar;
-    }
-    CWin win{&app, nullptr, wsNoBorder, "", 0, 0, 200, 400};
-    Recorder rec;
-};
+using Scrollbars = GuiTest;
 
 TEST_F(Scrollbars, RangeThumbDragAndClamping) {
-    CScrollbar* bar = addBar(128);
+    CWin win(&app, nullptr, wsNoBorder, "", 0, 0, 200, 400);
+    Recorder rec;
+    CScrollbar* bar = new CScrollbar(&win);
+    bar->setBounds(0, 0, 16, 128);
+    bar->onChange = new _COnChange<Recorder>(&rec, &Recorder::change);
+    win.addControl(bar);
     bar->setRange(320, 128);
     EXPECT_EQ(bar->max, 192);
     EXPECT_EQ(bar->thumbSize, 38);

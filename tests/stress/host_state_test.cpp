@@ -16,6 +16,7 @@ using namespace stress;
 
 namespace {
 using Bytes = std::vector<unsigned char>;
+enum DemoDevice { kPolySynth, kDrumMachine, kTestTones };
 
 // The chunk's first record is "app" with the device index at byte 11.
 const size_t kAppValueAt = 11;
@@ -45,7 +46,7 @@ TEST(HostChunks, PointerFromGetChunkGoesStraightBackToSetChunk) {
     CTestInstall library;
     library.addBundle(0, "ReWire.bundle");
     Plugin plugin;
-    plugin.synth().setDevice(kTone);
+    plugin.synth().setDevice(kTestTones);
     plugin.synth().setSync(0);
     plugin.synth().addMapRow(2);
     Bytes saved = plugin.chunk();
@@ -56,14 +57,14 @@ TEST(HostChunks, PointerFromGetChunkGoesStraightBackToSetChunk) {
 
     EXPECT_EQ(plugin.chunk(), saved);
     EXPECT_EQ(plugin.synth().getMapping().getCount(), 2);
-    EXPECT_EQ(plugin.synth().getDeviceIndex(), int(kTone));
+    EXPECT_EQ(plugin.synth().getDeviceIndex(), int(kTestTones));
 }
 
 TEST(HostChunks, GetAndSetChunkOnTwoThreadsAtOnce) {
     CTestInstall library;
     library.addBundle(0, "ReWire.bundle");
     Plugin plugin;
-    plugin.synth().setDevice(kSynth);
+    plugin.synth().setDevice(kPolySynth);
     Bytes small = plugin.chunk();
     for (int row = 0; row < 40; row++)
         plugin.synth().addMapRow(row % 4);
@@ -121,7 +122,7 @@ TEST(HostInstances, CreatedAndClosedOnTwoThreadsLeaveTheLibraryUsable) {
     Plugin next;
     EXPECT_TRUE(next.synth().getMixer()->isActive());
     EXPECT_GE(next.synth().getMixer()->deviceCount(), 3);
-    next.synth().setDevice(kSynth);
+    next.synth().setDevice(kPolySynth);
     EXPECT_GT(notePeak(next), 0.0f);
 }
 

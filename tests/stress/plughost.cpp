@@ -25,20 +25,6 @@ VstIntPtr host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
 }
 } // namespace
 
-std::string faultRegistry() {
-    return "[Library]\nDevices=9\n"
-           "[Device0]\nName=Synth\nKind=Synth\n"
-           "[Device1]\nName=Drums\nKind=Drums\n"
-           "[Device2]\nName=Tone\nKind=Tone\nChannels=8\n"
-           "[Device3]\nName=Refuses open\nRefuseOpen=1\n"
-           "[Device4]\nName=Never closes\nRefuseClose=-1\n"
-           "[Device5]\nName=Fails drive\nFailDrive=1\n"
-           "[Device6]\nName=Changes targets\nTargetsChangeAfter=1\nTargetsChangeRepeat=1\n"
-           "[Device7]\nName=Overstates events\nTargetsChangeAfter=2\nOverstateEvents=1\n"
-           "EventLimit=1\n"
-           "[Device8]\nName=Many buses\nBuses=1000\nBusChannels=16\n";
-}
-
 VstTimeInfo& hostTime() {
     thread_local VstTimeInfo info = timeInfo();
     return info;

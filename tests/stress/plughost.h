@@ -1,6 +1,5 @@
 // A minimal host for driving the plug-in through its C entry points from several threads:
-// the effect, an event list the audio thread hands over each block, output buffers, and a
-// registry of test devices installed next to our ReWire library.
+// the effect, an event list the audio thread hands over each block, and output buffers.
 #pragma once
 
 #include <cstring>
@@ -22,23 +21,6 @@ constexpr bool kSanitizerRuntime = false;
 
 /// Frames the output buffers hold; block sizes given to the plug-in stay below it.
 constexpr int kMaxFrames = 4096;
-
-/// Registry devices: well-behaved ones first, then one per fault.
-enum Device {
-    kSynth,
-    kDrums,
-    kTone,
-    kRefusesOpen,
-    kNeverCloses,
-    kFailsDrive,
-    kChangesTargets,
-    kOverstatesEvents,
-    kManyBuses,
-    kDeviceCount
-};
-
-/// devices.ini text with the devices above.
-std::string faultRegistry();
 
 /// The time info the host gives blocks processed on this thread; at first "playing at quarter
 /// note 4, tempo 128".

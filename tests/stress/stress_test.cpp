@@ -58,6 +58,31 @@ using namespace stress;
 namespace {
 using Clock = std::chrono::steady_clock;
 
+// Registry devices: well-behaved ones first, then one per library fault.
+enum Device {
+    kSynth,
+    kDrums,
+    kTone,
+    kRefusesOpen,
+    kNeverCloses,
+    kFailsDrive,
+    kChangesTargets,
+    kOverstatesEvents,
+    kManyBuses,
+    kDeviceCount
+};
+const char* const kFaultRegistry =
+    "[Library]\nDevices=9\n"
+    "[Device0]\nName=Synth\nKind=Synth\n"
+    "[Device1]\nName=Drums\nKind=Drums\n"
+    "[Device2]\nName=Tone\nKind=Tone\nChannels=8\n"
+    "[Device3]\nName=Refuses open\nRefuseOpen=1\n"
+    "[Device4]\nName=Never closes\nRefuseClose=-1\n"
+    "[Device5]\nName=Fails drive\nFailDrive=1\n"
+    "[Device6]\nName=Changes targets\nTargetsChangeAfter=1\nTargetsChangeRepeat=1\n"
+    "[Device7]\nName=Overstates events\nTargetsChangeAfter=2\nOverstateEvents=1\nEventLimit=1\n"
+    "[Device8]\nName=Many buses\nBuses=1000\nBusChannels=16\n";
+
 // Heap calls made by fn on this thread.
 template <typename Fn> long heapCallsOf(Fn fn) {
     long before = heapCalls.load();
@@ -158,7 +183,7 @@ void uiStep(const Plugin& plugin, long step) {
 
 TEST(Stress, AudioKeepsRunningWhileTheUiChangesEverything) {
     CTestInstall library;
-    library.addBundle(0, "ReWire.bundle", "1.8.0", faultRegistry());
+    library.addBundle(0, "ReWire.bundle", "1.8.0", kFaultRegistry);
     Plugin plugin;
     ASSERT_EQ(plugin.synth().getMixer()->deviceCount(), kDeviceCount);
 
