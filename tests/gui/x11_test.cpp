@@ -178,7 +178,6 @@ TEST_F(X11Editor, DropdownListOpensTakesARowClickAndCloses) {
 
 TEST_F(X11Editor, ClipboardRoundTripsThroughTheSelection) {
     CEdit* edit = new CEdit(win);
-    edit->setBounds(10, 100, 120, 20);
     win->addControl(edit);
     edit->copyText("shared text");
     EXPECT_EQ(edit->pasteText(), CStr("shared text"));

@@ -6,8 +6,7 @@ namespace stress {
 
 namespace {
 VstTimeInfo timeInfo() {
-    VstTimeInfo info;
-    memset(&info, 0, sizeof info);
+    VstTimeInfo info{};
     info.tempo = 128;
     info.ppqPos = 4;
     info.flags = kVstTempoValid | kVstPpqPosValid | kVstTransportPlaying | kVstTransportChanged;
