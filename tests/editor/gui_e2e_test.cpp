@@ -1,8 +1,7 @@
-// rwhost gui under a real X server: the editor of the real plug-in in a host window, driven by
-// XTest pointer events while the host's audio thread runs. rwhost reports the plug-in's state
-// after every editor idle, with the output levels its meters show; the checks wait for
-// conditions in that report, never for a time. Where a mapped note goes is the engine's and the
-// bridge test's fact, what the controls change the editor test's; here the whole path from a
+// rwhost gui under a real X server: the real plug-in's editor in a host window, driven by XTest
+// pointer events while the host's audio thread runs. rwhost reports the plug-in's state and the
+// levels its meters show after every editor idle; the checks wait for conditions in that report,
+// never for a time. What the controls change is the editor test's; here the whole path from a
 // click to sound.
 #include <gtest/gtest.h>
 
@@ -48,8 +47,6 @@ protected:
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
         display = XOpenDisplay(nullptr);
         ASSERT_NE(display, nullptr);
-        int event, error, major, minor;
-        ASSERT_TRUE(XTestQueryExtension(display, &event, &error, &major, &minor));
         library.addBundle(0, "ReWire.bundle");
         reportPath = library.root() + "/report.txt";
     }

@@ -86,13 +86,11 @@ TEST_F(Lifetime, HoverEndsAndADeletedControlIsForgottenEverywhere) {
 
 TEST_F(Lifetime, ScreenFunctionsFollowTheNewestLiveApplication) {
     platform->screen = asRect(0, 0, 800, 600);
-    EXPECT_EQ(screenWidth(), 800);
     CHeadlessPlatform* second = new CHeadlessPlatform;
     second->screen = asRect(0, 0, 1280, 1024);
     {
         CApp other(second);
-        EXPECT_EQ(screenWidth(), 1280);
         EXPECT_EQ(screenRect().bottom, 1024);
     }
-    EXPECT_EQ(screenHeight(), 600);
+    EXPECT_EQ(screenRect().bottom, 600);
 }

@@ -30,7 +30,6 @@ public:
 
     void mouseDown(int mx, int my, int b) override { record("down", mx, my, b); }
     void mouseMove(int mx, int my, int b) override { record("move", mx, my, b); }
-    void mouseUp(int mx, int my, int b) override { record("up", mx, my, b); }
     bool mouseOver(bool over, int, int) override {
         log->push_back(name + (over ? " over" : " out"));
         return over;

@@ -1,6 +1,7 @@
 #include "plughost.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace stress {
 

@@ -2,8 +2,6 @@
 // the effect, an event list the audio thread hands over each block, and output buffers.
 #pragma once
 
-#include <cstring>
-#include <string>
 #include <vector>
 
 #include "engine/synth.h"
@@ -13,11 +11,7 @@
 namespace stress {
 
 /// True when a sanitizer runtime owns the heap and takes locks of its own.
-#ifdef RWB_SANITIZER_RUNTIME
-constexpr bool kSanitizerRuntime = true;
-#else
-constexpr bool kSanitizerRuntime = false;
-#endif
+constexpr bool kSanitizerRuntime = RWB_SANITIZER_RUNTIME;
 
 /// Frames the output buffers hold; block sizes given to the plug-in stay below it.
 constexpr int kMaxFrames = 4096;

@@ -1,11 +1,10 @@
 // The audio thread renders blocks with MIDI without pause while the UI side changes everything
-// the audio thread reads, choosing in turn every device of a registry with one per library
-// fault (what each fault does to the mixer's own state is the mixer's test). Run under
-// ThreadSanitizer this proves the process gate and the tables it retires keep the two sides
-// apart; in any build it proves nothing crashes, corrupts the output or makes the audio thread
-// wait, and that the plug-in comes out of it whole. Without a sanitizer runtime, which owns the
-// heap itself, the C allocator functions of this program are replaced by ones that count the
-// audio thread's calls and forward to the C library (operator new and delete end in them too).
+// it reads, choosing in turn every device of a registry with one per library fault (what each
+// fault does to the mixer's own state is the mixer's test). Under ThreadSanitizer this proves
+// the process gate and the tables it retires keep the two sides apart; in any build, that
+// nothing crashes or corrupts the output and the plug-in comes out whole; in plain builds, that
+// the audio thread neither waits nor allocates, counted by this program's own C allocator
+// functions (operator new and delete end in them too).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -24,7 +23,7 @@ thread_local bool countingThisThread = false;
 std::atomic<long> heapCalls{0};
 } // namespace
 
-#ifndef RWB_SANITIZER_RUNTIME
+#if !RWB_SANITIZER_RUNTIME
 static void countHeapCall() {
     if (countingThisThread) heapCalls.fetch_add(1, std::memory_order_relaxed);
 }
