@@ -13,7 +13,7 @@ public:
 // The tick is 10 ms: a 25 ms one-shot fires on the third tick and leaves the list before its
 // handler runs; a 20 ms repeating timer fires every second tick until it is added anew. A
 // handler that deletes another timed control does not make the tick call into freed memory.
-TEST_F(AppTimers, OneShotFiresOnceRepeatingKeepsItsPeriodUntilReAdded) {
+TEST_F(AppTimers, OneShotRepeatingReAddedAndDeletedByAnotherHandler) {
     CWin win(&app, nullptr, 0, "", 0, 0, 100, 100);
     EventLog log;
     CProbe* once = addProbe(&win, &log, "once", 0, 0, 10, 10);
