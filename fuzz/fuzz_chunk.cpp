@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (plugin.chunk() != saved) abort();
 
     static stress::Outputs out;
-    static stress::NoteEvents notes(4, 64);
+    static stress::EventList notes(stress::noteRun(4, 64));
     plugin.process(out, 64, notes.get());
     if (out.peak(64) < 0) abort();
     return 0;

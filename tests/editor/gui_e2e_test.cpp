@@ -1,8 +1,8 @@
-// rwhost gui under a real X server: the editor of the real plug-in in a host window, driven by
-// XTest pointer events while the host's audio thread runs. rwhost reports the plug-in's state
-// after every editor idle; the checks wait for conditions in that report and in the window's
-// pixels, never for a time. Where a mapped note goes is the engine's and the bridge test's fact,
-// what the step arrows change the editor test's; here the whole path from a click to sound.
+// rwhost gui under a real X server: the real plug-in's editor in a host window, driven by XTest
+// pointer events while the host's audio thread runs. rwhost reports the plug-in's state and the
+// levels its meters show after every editor idle; the checks wait for conditions in that report,
+// never for a time. What the controls change is the editor test's; here the whole path from a
+// click to sound.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
@@ -16,7 +16,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,33 +23,22 @@
 #include "testinstall.h"
 
 namespace {
-/// Generous bound for a condition to come true; only a failing run ever waits this long.
-constexpr auto waitLimit = std::chrono::seconds(20);
-
-/// One line of rwhost's report.
+/// One line of rwhost's report: "idle N device D sync S map ROWS peaks P0 ... P7".
 struct State {
     int idle = -1;
     int device = -2;
-    std::vector<float> peaks;
+    float firstPeak = -1;
 };
 
-State parseLine(const std::string& line) {
-    State s;
-    std::istringstream in(line);
-    std::string word;
-    while (in >> word) {
-        if (word == "idle") in >> s.idle;
-        if (word == "device") in >> s.device;
-        if (word == "peaks")
-            for (int i = 0; i < 8; i++) {
-                float p = -1.0f;
-                in >> p;
-                s.peaks.push_back(p);
-            }
+/// Polls until done() holds, within a generous bound only a failing run ever reaches.
+bool eventually(const std::function<bool()>& done) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < until) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    return s;
+    return false;
 }
-
 } // namespace
 
 class RwhostGui : public ::testing::Test {
@@ -59,17 +47,16 @@ protected:
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
         display = XOpenDisplay(nullptr);
         ASSERT_NE(display, nullptr);
-        int event, error, major, minor;
-        ASSERT_TRUE(XTestQueryExtension(display, &event, &error, &major, &minor));
         library.addBundle(0, "ReWire.bundle");
         reportPath = library.root() + "/report.txt";
     }
 
+    // rwhost gui ends cleanly on SIGTERM.
     void TearDown() override {
         if (child > 0) {
             kill(child, SIGTERM);
             int status = 0;
-            if (!exitsInTime(status)) {
+            if (!eventually([&] { return waitpid(child, &status, WNOHANG) == child; })) {
                 ADD_FAILURE() << "rwhost gui did not end on SIGTERM";
                 kill(child, SIGKILL);
                 waitpid(child, &status, 0);
@@ -81,19 +68,9 @@ protected:
         if (display) XCloseDisplay(display);
     }
 
-    bool exitsInTime(int& status) {
-        auto until = std::chrono::steady_clock::now() + waitLimit;
-        while (std::chrono::steady_clock::now() < until) {
-            if (waitpid(child, &status, WNOHANG) == child) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
-    }
-
-    /// Starts rwhost gui on the plug-in with extra arguments and waits for its first idle.
-    void start(std::vector<std::string> extra) {
+    /// Starts rwhost gui on the plug-in and waits for its first idle.
+    void start() {
         std::vector<std::string> args = {RWHOST_PATH, "gui", RWBRIDGE_PATH, "--report", reportPath};
-        args.insert(args.end(), extra.begin(), extra.end());
         child = fork();
         if (child == 0) {
             // Leak checks in sanitizer builds leave out fontconfig's own caches.
@@ -111,67 +88,46 @@ protected:
         std::string word;
         in >> word >> std::hex >> window;
         ASSERT_EQ(word, "window");
-        ASSERT_NE(window, 0u);
-        Window root = DefaultRootWindow(display);
         Window unused;
-        ASSERT_TRUE(
-            XTranslateCoordinates(display, window, root, 0, 0, &origin.x, &origin.y, &unused));
+        ASSERT_TRUE(XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0,
+                                          &originX, &originY, &unused));
     }
 
-    std::vector<State> states() {
-        std::vector<State> all;
-        std::ifstream in(reportPath);
-        std::string line;
-        while (std::getline(in, line))
-            if (line.rfind("idle ", 0) == 0 && !line.empty() && line.back() != ' ')
-                all.push_back(parseLine(line));
-        // the last line may still be in writing
-        if (!all.empty() && all.back().peaks.size() != 8) all.pop_back();
-        return all;
-    }
-
-    /// Waits until the newest reported state fulfils the condition.
+    /// Waits until the newest complete line of the report fulfils the condition.
     bool waitFor(std::function<bool(const State&)> done) {
-        auto until = std::chrono::steady_clock::now() + waitLimit;
-        while (std::chrono::steady_clock::now() < until) {
-            std::vector<State> all = states();
-            if (!all.empty() && done(all.back())) {
-                latest = all.back();
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
+        return eventually([&] {
+            std::ifstream in(reportPath);
+            State last, s;
+            // a line without its newline may still be in writing
+            for (std::string line; std::getline(in, line) && !in.eof();)
+                if (sscanf(line.c_str(), "idle %d device %d sync %*d map %*s peaks %f", &s.idle,
+                           &s.device, &s.firstPeak) == 3)
+                    last = s;
+            return last.idle >= 0 && done(last);
+        });
     }
 
     void click(int x, int y) {
-        XTestFakeMotionEvent(display, -1, origin.x + x, origin.y + y, CurrentTime);
+        XTestFakeMotionEvent(display, -1, originX + x, originY + y, CurrentTime);
         XTestFakeButtonEvent(display, 1, True, CurrentTime);
         XTestFakeButtonEvent(display, 1, False, CurrentTime);
         XFlush(display);
     }
 
-    /// A viewable top-level window other than rwhost's: an open dropdown list.
+    /// A viewable override-redirect top-level window: an open dropdown list.
     bool waitForList(XWindowAttributes& list) {
-        auto until = std::chrono::steady_clock::now() + waitLimit;
-        while (std::chrono::steady_clock::now() < until) {
+        return eventually([&] {
             Window root, parent, *children = nullptr;
             unsigned count = 0;
             XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
             bool found = false;
-            for (unsigned i = 0; i < count && !found; i++) {
-                XWindowAttributes a;
-                if (children[i] != window && XGetWindowAttributes(display, children[i], &a) &&
-                    a.map_state == IsViewable && a.override_redirect) {
-                    list = a;
-                    found = true;
-                }
-            }
+            for (unsigned i = 0; i < count && !found; i++)
+                found = children[i] != window &&
+                        XGetWindowAttributes(display, children[i], &list) &&
+                        list.map_state == IsViewable && list.override_redirect;
             if (children) XFree(children);
-            if (found) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
+            return found;
+        });
     }
 
     CTestInstall library;
@@ -179,20 +135,17 @@ protected:
     Display* display = nullptr;
     pid_t child = -1;
     Window window = 0;
-    struct {
-        int x = 0;
-        int y = 0;
-    } origin;
-    State latest;
+    int originX = 0, originY = 0;
 };
 
+// The device picked from the editor's list opens, and its sound reaches the meters.
 TEST_F(RwhostGui, DeviceChosenFromTheListOpensAndPlays) {
-    start({});
-    ASSERT_EQ(latest.device, -1);
+    start();
+    ASSERT_TRUE(waitFor([](const State& s) { return s.device == -1; }));
     click(60, 17);
     XWindowAttributes list;
     ASSERT_TRUE(waitForList(list));
-    click(list.x + 20 - origin.x, list.y + 3 * 16 + 8 - origin.y); // "Test Tones"
+    click(list.x + 20 - originX, list.y + 3 * 16 + 8 - originY); // "Test Tones"
     ASSERT_TRUE(waitFor([](const State& s) { return s.device == 2; }));
-    EXPECT_TRUE(waitFor([](const State& s) { return s.peaks[0] > 0.1f; }));
+    EXPECT_TRUE(waitFor([](const State& s) { return s.firstPeak > 0.1f; }));
 }

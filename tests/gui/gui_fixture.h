@@ -30,14 +30,9 @@ public:
 
     void mouseDown(int mx, int my, int b) override { record("down", mx, my, b); }
     void mouseMove(int mx, int my, int b) override { record("move", mx, my, b); }
-    void mouseUp(int mx, int my, int b) override { record("up", mx, my, b); }
     bool mouseOver(bool over, int, int) override {
         log->push_back(name + (over ? " over" : " out"));
         return over;
-    }
-    bool keyDown(int key, int) override {
-        log->push_back(name + " key " + std::to_string(key));
-        return handlesKeys;
     }
     void onTimer() override {
         log->push_back(name + " timer");
@@ -46,7 +41,6 @@ public:
 
     EventLog* log;
     std::string name;
-    bool handlesKeys = false;
     bool firedWhileListed = false;
 
 private:

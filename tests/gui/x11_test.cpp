@@ -1,7 +1,6 @@
-// The embedded editor under a real X server: a host window as a VST host would make one, the
-// toolkit's own connection, and real pointer events from the XTest extension. What the X
-// platform adds to the headless toolkit is tested here: embedding, a click, the dropdown's
-// pop-up list, the clipboard and the failure cases.
+// The toolkit under a real X server, in a host window as a VST host makes one, with real pointer
+// events from the XTest extension: what the X platform adds to the headless toolkit, that is
+// embedding, a click, the dropdown's pop-up list, the clipboard and a bad parent window.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
@@ -27,13 +26,17 @@ struct Counter {
     int count = 0;
 };
 
-/// A control whose timer runs a test step; it proves the menu loop keeps ticking.
-class CTimerStep : public CCtrl {
+/// A control whose timer runs a test step once, while the dropdown's list is open: the menu
+/// loop keeps ticking.
+class CListStep : public CCtrl {
 public:
-    using CCtrl::CCtrl;
+    CListStep(CWin* w, CDropdown* dd) : CCtrl(w), dropdown(dd) {}
     void onTimer() override {
-        if (step) step();
+        if (!step || !dropdown->popup || !dropdown->popup->visible) return;
+        step();
+        step = nullptr;
     }
+    CDropdown* dropdown;
     std::function<void()> step;
 };
 
@@ -50,8 +53,6 @@ protected:
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
         host = XOpenDisplay(nullptr);
         ASSERT_NE(host, nullptr);
-        int event, error, major, minor;
-        ASSERT_TRUE(XTestQueryExtension(host, &event, &error, &major, &minor));
         hostWin = XCreateSimpleWindow(host, DefaultRootWindow(host), 40, 30, 400, 300, 0, 0,
                                       WhitePixel(host, DefaultScreen(host)));
         XMapWindow(host, hostWin);
@@ -62,7 +63,6 @@ protected:
         win = new CPluginWin(app, 304, 160);
         button = new CButton(win);
         button->setBounds(10, 10, 80, 24);
-        button->setText("Push");
         button->onChange = new _COnChange<Counter>(&clicks, &Counter::hit);
         win->addControl(button);
         dropdown = new CDropdown(win);
@@ -71,7 +71,7 @@ protected:
             dropdown->add(name);
         dropdown->onChange = new _COnChange<Counter>(&picks, &Counter::hit);
         win->addControl(dropdown);
-        stepper = new CTimerStep(win);
+        stepper = new CListStep(win, dropdown);
         win->addControl(stepper);
         win->reparent(long(hostWin));
         win->show(false);
@@ -110,14 +110,6 @@ protected:
         button1(false);
         XFlush(host);
     }
-    /// Runs step from the application timer until it reports that it acted.
-    void whileListOpen(std::function<bool()> step) {
-        bool acted = false;
-        stepper->step = [this, step, acted]() mutable {
-            if (!acted && dropdown->popup && dropdown->popup->visible) acted = step();
-        };
-        app->addTimer(stepper, 10, true);
-    }
 
     Display* host = nullptr;
     Window hostWin = 0;
@@ -126,7 +118,7 @@ protected:
     CPluginWin* win = nullptr;
     CButton* button = nullptr;
     CDropdown* dropdown = nullptr;
-    CTimerStep* stepper = nullptr;
+    CListStep* stepper = nullptr;
     Counter clicks;
     Counter picks;
 };
@@ -145,9 +137,6 @@ TEST_F(X11Editor, EmbedsAsAChildOfTheHostWindow) {
     EXPECT_EQ(attr.width, 304);
     EXPECT_EQ(attr.height, 160);
     EXPECT_EQ(attr.map_state, IsViewable);
-    CPoint p = win->getPos(false);
-    EXPECT_EQ(p.x, 40);
-    EXPECT_EQ(p.y, 30);
 }
 
 TEST_F(X11Editor, ClickOnTheButtonFiresItOnce) {
@@ -165,13 +154,13 @@ TEST_F(X11Editor, ClickOnTheButtonFiresItOnce) {
 
 TEST_F(X11Editor, DropdownListOpensTakesARowClickAndCloses) {
     int listHeight = 0;
-    whileListOpen([&] {
+    stepper->step = [&] {
         CWin* list = dropdown->popup;
         listHeight = list->height;
         CPoint lp = list->getPos(false);
         click(asPoint(lp.x + 20, lp.y + 2 * 16 + 8));
-        return true;
-    });
+    };
+    app->addTimer(stepper, 10, true);
     click(screenOf(dropdown, 60, 10));
     ASSERT_TRUE(pumpUntil([&] { return picks.count == 1; }));
     app->killTimer(stepper);
@@ -180,11 +169,11 @@ TEST_F(X11Editor, DropdownListOpensTakesARowClickAndCloses) {
     EXPECT_EQ(dropdown->defaultText(), CStr("gamma"));
     EXPECT_EQ(dropdown->popup, nullptr);
     EXPECT_EQ(app->menus->getCount(), 0);
+    EXPECT_EQ(win->mouseCtrl, nullptr);
 }
 
 TEST_F(X11Editor, ClipboardRoundTripsThroughTheSelection) {
     CEdit* edit = new CEdit(win);
-    edit->setBounds(10, 100, 120, 20);
     win->addControl(edit);
     edit->copyText("shared text");
     EXPECT_EQ(edit->pasteText(), CStr("shared text"));
@@ -211,20 +200,10 @@ TEST_F(X11Editor, ClipboardRoundTripsThroughTheSelection) {
     XFree(data);
 }
 
-TEST(X11Failures, BadParentOrNoDisplayLeavesTheWindowWithoutAView) {
-    CX11Platform* noDisplay = new CX11Platform(":4711");
-    EXPECT_FALSE(noDisplay->connected());
-    {
-        CApp app(noDisplay);
-        CPluginWin win(&app, 100, 80);
-        win.reparent(12345);
-        win.show(false);
-        win.redraw();
-        app.processEvents();
-        EXPECT_FALSE(win.hasView());
-        EXPECT_EQ(noDisplay->paintCount(), 0);
-    }
-    if (!std::getenv("DISPLAY")) return;
+// Without a display the window has no view either: the editor test opens the plug-in's editor
+// that way.
+TEST(X11Failures, BadParentLeavesTheWindowWithoutAView) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
     Display* host = XOpenDisplay(nullptr);
     ASSERT_NE(host, nullptr);
     XErrorHandler before = XSetErrorHandler(countHostError);

@@ -1,13 +1,13 @@
 #include "plughost.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace stress {
 
 namespace {
 VstTimeInfo timeInfo() {
-    VstTimeInfo info;
-    memset(&info, 0, sizeof info);
+    VstTimeInfo info{};
     info.tempo = 128;
     info.ppqPos = 4;
     info.flags = kVstTempoValid | kVstPpqPosValid | kVstTransportPlaying | kVstTransportChanged;
@@ -16,27 +16,14 @@ VstTimeInfo timeInfo() {
 
 // A mixer that may not close in a test waits this long instead of two minutes.
 const int kTestCloseTimeoutMS = 200;
-} // namespace
 
-std::string faultRegistry() {
-    return "[Library]\nDevices=9\n"
-           "[Device0]\nName=Synth\nKind=Synth\n"
-           "[Device1]\nName=Drums\nKind=Drums\n"
-           "[Device2]\nName=Tone\nKind=Tone\nChannels=8\n"
-           "[Device3]\nName=Refuses open\nRefuseOpen=1\n"
-           "[Device4]\nName=Never closes\nRefuseClose=-1\n"
-           "[Device5]\nName=Fails drive\nFailDrive=1\n"
-           "[Device6]\nName=Changes targets\nTargetsChangeAfter=1\nTargetsChangeRepeat=1\n"
-           "[Device7]\nName=Overstates events\nTargetsChangeAfter=2\nOverstateEvents=1\n"
-           "EventLimit=1\n"
-           "[Device8]\nName=Many buses\nBuses=1000\nBusChannels=16\n";
-}
-
+// Answers the version and time requests with this thread's hostTime().
 VstIntPtr host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
     if (opcode == hostOpVersion) return kVstVersion;
     if (opcode == hostOpGetTime) return reinterpret_cast<VstIntPtr>(&hostTime());
     return 0;
 }
+} // namespace
 
 VstTimeInfo& hostTime() {
     thread_local VstTimeInfo info = timeInfo();
@@ -61,22 +48,13 @@ EventList::EventList(const std::vector<Midi>& events) : storage(events.size()) {
     memcpy(list->events, pointers.data(), pointers.size() * sizeof(VstEvent*));
 }
 
-NoteEvents::NoteEvents(int count, int frames) : storage(size_t(count)) {
-    std::vector<VstEvent*> pointers(size_t(count) + 1, nullptr);
+std::vector<Midi> noteRun(int count, int frames) {
+    std::vector<Midi> notes;
     for (int i = 0; i < count; i++) {
-        VstMidiEvent& e = storage[size_t(i)];
-        memset(&e, 0, sizeof e);
-        e.type = kVstMidiType;
-        e.deltaFrames = count > 1 ? i * (frames - 1) / (count - 1) : 0;
-        e.midiData[0] = static_cast<unsigned char>((i % 2 ? 0x80 : 0x90) | (i / 2) % 4);
-        e.midiData[1] = static_cast<unsigned char>(48 + i % 24);
-        e.midiData[2] = 100;
-        pointers[size_t(i)] = reinterpret_cast<VstEvent*>(&e);
+        int offset = count > 1 ? i * (frames - 1) / (count - 1) : 0;
+        notes.push_back({offset, (i % 2 ? 0x80 : 0x90) | (i / 2) % 4, 48 + i % 24, 100});
     }
-    raw.resize(sizeof(VstEvents) + pointers.size() * sizeof(VstEvent*));
-    auto* list = reinterpret_cast<VstEvents*>(raw.data());
-    list->numEvents = count;
-    memcpy(list->events, pointers.data(), pointers.size() * sizeof(VstEvent*));
+    return notes;
 }
 
 Outputs::Outputs() {
@@ -110,15 +88,6 @@ Plugin::~Plugin() {
     dispatch(effClose);
 }
 
-CSynth& Plugin::synth() const {
-    return *static_cast<CPlug*>(fx->object)->getSynth();
-}
-
-VstIntPtr Plugin::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
-                           float opt) const {
-    return fx->dispatcher(fx, opcode, index, value, ptr, opt);
-}
-
 void Plugin::process(Outputs& out, int frames, VstEvents* events) const {
     if (events) dispatch(effProcessEvents, 0, 0, events);
     fx->processReplacing(fx, nullptr, out.pointers, frames);
@@ -129,10 +98,6 @@ std::vector<unsigned char> Plugin::chunk() const {
     auto size = dispatch(effGetChunk, 0, 0, &data);
     auto* bytes = static_cast<unsigned char*>(data);
     return std::vector<unsigned char>(bytes, bytes + size);
-}
-
-void Plugin::setChunk(std::vector<unsigned char> bytes) const {
-    dispatch(effSetChunk, 0, VstIntPtr(bytes.size()), bytes.data());
 }
 
 } // namespace stress

@@ -1,10 +1,7 @@
 // A minimal host for driving the plug-in through its C entry points from several threads:
-// the effect, an event list the audio thread hands over each block, output buffers, and a
-// registry of test devices installed next to our ReWire library.
+// the effect, an event list the audio thread hands over each block, and output buffers.
 #pragma once
 
-#include <cstring>
-#include <string>
 #include <vector>
 
 #include "engine/synth.h"
@@ -14,51 +11,18 @@
 namespace stress {
 
 /// True when a sanitizer runtime owns the heap and takes locks of its own.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kSanitizerRuntime = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr bool kSanitizerRuntime = true;
-#else
-constexpr bool kSanitizerRuntime = false;
-#endif
-#else
-constexpr bool kSanitizerRuntime = false;
-#endif
+constexpr bool kSanitizerRuntime = RWB_SANITIZER_RUNTIME;
 
 /// Frames the output buffers hold; block sizes given to the plug-in stay below it.
 constexpr int kMaxFrames = 4096;
 
-/// Registry devices: well-behaved ones first, then one per fault.
-enum Device {
-    kSynth,
-    kDrums,
-    kTone,
-    kRefusesOpen,
-    kNeverCloses,
-    kFailsDrive,
-    kChangesTargets,
-    kOverstatesEvents,
-    kManyBuses,
-    kDeviceCount
-};
-
-/// devices.ini text with the devices above.
-std::string faultRegistry();
-
-/// Answers the version and time requests with this thread's hostTime().
-VstIntPtr host(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
-               float opt);
 /// The time info the host gives blocks processed on this thread; at first "playing at quarter
 /// note 4, tempo 128".
 VstTimeInfo& hostTime();
 
 /// One MIDI event of a host's list: frame offset and the three message bytes.
 struct Midi {
-    int offset;
-    int status;
-    int data1;
-    int data2;
+    int offset, status, data1, data2;
 };
 
 /// A process-events list as a host builds it, on the heap.
@@ -72,17 +36,8 @@ private:
     std::vector<unsigned char> raw;
 };
 
-/// A process-events list of note messages, built once and handed over every block.
-class NoteEvents {
-public:
-    /// count note-ons and note-offs on MIDI channels 1..4, spread over frames.
-    NoteEvents(int count, int frames);
-    VstEvents* get() { return reinterpret_cast<VstEvents*>(raw.data()); }
-
-private:
-    std::vector<VstMidiEvent> storage;
-    std::vector<unsigned char> raw;
-};
+/// count note-ons and note-offs on MIDI channels 1..4, spread over frames.
+std::vector<Midi> noteRun(int count, int frames);
 
 struct Outputs {
     Outputs();
@@ -103,14 +58,17 @@ public:
     Plugin(const Plugin&) = delete;
     Plugin& operator=(const Plugin&) = delete;
 
-    AEffect* effect() const { return fx; }
-    CSynth& synth() const;
+    CSynth& synth() const { return *static_cast<CPlug*>(fx->object)->getSynth(); }
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
-                       void* ptr = nullptr, float opt = 0) const;
+                       void* ptr = nullptr, float opt = 0) const {
+        return fx->dispatcher(fx, opcode, index, value, ptr, opt);
+    }
     /// One audio block with the given events (may be null).
     void process(Outputs& out, int frames, VstEvents* events) const;
     std::vector<unsigned char> chunk() const;
-    void setChunk(std::vector<unsigned char> bytes) const;
+    void setChunk(std::vector<unsigned char> bytes) const {
+        dispatch(effSetChunk, 0, VstIntPtr(bytes.size()), bytes.data());
+    }
 
 private:
     AEffect* fx = nullptr;
