@@ -54,8 +54,8 @@ L_FOUNDATION='^(foundation_tests|fuzz)$'
 L_PNG='^(png_tests|graphics_tests|fuzz)$'
 L_GUI='^(gui_tests|gui_x11)$'
 L_MIDIFILE='^(rwhost_unit_tests|rwhost_tests|fuzz)$'
-L_REWIRE='^(rewire_unit_tests|rewire_library_tests|engine_tests|bridge_tests|editor_tests|concurrency|fault_tests|openclose_tests|hostinput_tests)$'
-L_ENGINE='^(engine_tests|vst_.*|editor_tests|bridge_tests|concurrency|fault_tests|openclose_tests|hostinput_tests|fuzz)$'
+L_REWIRE='^(rewire_unit_tests|rewire_library_tests|engine_tests|bridge_tests|editor_tests|concurrency)$'
+L_ENGINE='^(engine_tests|vst_.*|editor_tests|bridge_tests|concurrency|fuzz)$'
 L_JACK='^(jack_tests|jack_bridge_tests)$'
 
 # name | file | original text | replacement | labels. "\n" in the texts stands for a newline.
