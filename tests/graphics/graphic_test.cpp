@@ -127,25 +127,23 @@ TEST(Text, AlignmentPlacesTheInkInsideTheRectangle) {
     EXPECT_EQ(s.g()->textWidth("\x80"), s.g()->textWidth("A"));
 }
 
-TEST(NoContext, EveryOperationDrawsNothing) {
-    CGraphic g(0);
-    g.clip = asRect(0, 0, 100, 100);
-    CBitmap b(0, 4, 4, 32);
-    g.drawLine(0, 0, 10, 10);
-    g.fillRect(clBlack, asRect(0, 0, 10, 10));
-    g.frameRect(clBlack, asRect(0, 0, 10, 10));
-    g.drawText(clBlack, "text", asRect(0, 0, 50, 20), 0);
-    g.render(&b, 0, 0, 0, 0, 4, 4);
-    g.drawTiled(&b, asRect(0, 0, 20, 20));
-    g.stretchDraw(&b, asRect(0, 0, 8, 8), asRect(0, 0, 4, 4));
-    EXPECT_EQ(g.textWidth("text"), 0);
-    EXPECT_EQ(g.getPixel(0, 0), 0);
-    // Bitmaps of no size or beyond the limit have no surface to draw on.
+TEST(NoContext, BitmapsWithoutASurfaceDrawNothing) {
+    // Bitmaps of no size or beyond the limit have no surface, so their graphic has no context.
+    CBitmap source(0, 4, 4, 32);
     for (int w : {0, CBitmap::maxBitmapSide + 1}) {
         CBitmap empty(0, w, 5, 32);
         EXPECT_EQ(empty.getSurface(), nullptr) << w;
-        empty.graphic->fillRect(clWhite, asRect(0, 0, 5, 5));
-        EXPECT_EQ(empty.graphic->getPixel(0, 0), 0);
+        CGraphic& g = *empty.graphic;
+        g.clip = asRect(0, 0, 100, 100);
+        g.drawLine(0, 0, 10, 10);
+        g.fillRect(clBlack, asRect(0, 0, 10, 10));
+        g.frameRect(clBlack, asRect(0, 0, 10, 10));
+        g.drawText(clBlack, "text", asRect(0, 0, 50, 20), 0);
+        g.render(&source, 0, 0, 0, 0, 4, 4);
+        g.drawTiled(&source, asRect(0, 0, 20, 20));
+        g.stretchDraw(&source, asRect(0, 0, 8, 8), asRect(0, 0, 4, 4));
+        EXPECT_EQ(g.textWidth("text"), 0) << w;
+        EXPECT_EQ(g.getPixel(0, 0), 0) << w;
     }
 }
 

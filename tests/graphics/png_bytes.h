@@ -49,8 +49,8 @@ public:
         return *this;
     }
     /// Compresses the filtered rows (each with its filter byte) into one IDAT chunk.
-    PngBuilder& imageData(const Bytes& rows, int level = 6, int strategy = 0) {
-        return chunk("IDAT", zlibCompress(rows, level, strategy));
+    PngBuilder& imageData(const Bytes& rows) {
+        return chunk("IDAT", zlibCompress(rows, 6, Z_DEFAULT_STRATEGY));
     }
     PngBuilder& end() { return chunk("IEND", {}); }
     const Bytes& bytes() const { return file; }

@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <set>
 #include <string>
 #include <utility>
@@ -153,7 +152,7 @@ long firstDifference(const Bytes& a, const Bytes& b) {
 TEST(PngSuite, ImagesDecodeToTheSameRgbaAsLibpngOrToNothingWhenUnsupported) {
     int compared = 0, unsupported = 0;
     for (const std::string& name : pngSuiteFiles()) {
-        if (name[0] == 'x') continue;
+        if (name[0] == 'x') continue; // damaged files: the PNG fuzz corpus replays them
         SCOPED_TRACE(name);
         const Bytes file = suiteFile(name);
         const RgbaImage reference = decodeWithLibpng(file);
@@ -177,33 +176,6 @@ TEST(PngSuite, ImagesDecodeToTheSameRgbaAsLibpngOrToNothingWhenUnsupported) {
     // Every supported colour type and depth, plain and interlaced, is in the suite.
     EXPECT_GE(compared, 80);
     EXPECT_GE(unsupported, 40);
-}
-
-TEST(PngSuite, CorruptFilesAreRefusedOrDecodedWithoutHarm) {
-    // Broken signatures are refused (-1); impossible colour types or depths give no image (0); a
-    // bad CRC is not checked and a missing IDAT leaves a blank image of the header's size (32).
-    const std::map<std::string, int> expectedSide = {
-        {"xcrn0g04.png", -1}, {"xlfn0g04.png", -1}, {"xs1n0g01.png", -1}, {"xs2n0g01.png", -1},
-        {"xs4n0g01.png", -1}, {"xs7n0g01.png", -1}, {"xc1n0g08.png", 0},  {"xc9n2c08.png", 0},
-        {"xd0n2c08.png", 0},  {"xd3n2c08.png", 0},  {"xd9n2c08.png", 0},  {"xcsn0g01.png", 32},
-        {"xhdn0g08.png", 32}, {"xdtn0g01.png", 32},
-    };
-    int seen = 0;
-    for (const std::string& name : pngSuiteFiles()) {
-        if (name[0] != 'x') continue;
-        SCOPED_TRACE(name);
-        ASSERT_EQ(expectedSide.count(name), 1u);
-        const int side = expectedSide.at(name);
-        const OurResult ours = decodeWithOurs(suiteFile(name));
-        EXPECT_EQ(ours.decodeResult, side < 0 ? -1 : 1);
-        EXPECT_EQ(ours.width, std::max(side, 0));
-        EXPECT_EQ(ours.height, std::max(side, 0));
-        if (name == "xdtn0g01.png") {
-            EXPECT_EQ(ours.pixels, Bytes(32 * 32 * 4, 0));
-        }
-        seen++;
-    }
-    EXPECT_EQ(seen, 14);
 }
 
 // What the PngSuite does not hold: palette indexes beyond the palette (4 and 8 bits), a 16-bit
@@ -241,8 +213,8 @@ TEST(PngDecoder, TransparencyKeysAndIndexesBeyondThePalette) {
 }
 
 // Sizes beyond the limit are refused before anything is allocated; an IDAT claiming more than
-// the file holds ends the walk but keeps the image data before it; data beyond the last row
-// stops the inflation.
+// the file holds ends the walk but keeps the image data before it, and the rows that never came
+// stay blank; data beyond the last row stops the inflation.
 TEST(PngDecoderHostileInput, SizesAndLengthsBeyondTheLimitsOrTheFile) {
     using Size = std::pair<unsigned, unsigned>;
     for (Size s : {Size{16385, 1}, Size{1, 16385}, Size{0x80000000u, 0x80000000u},
@@ -260,6 +232,8 @@ TEST(PngDecoderHostileInput, SizesAndLengthsBeyondTheLimitsOrTheFile) {
         16384);
 
     const Bytes file = PngBuilder().header(4, 4, 8, 0).imageData({0, 9, 9, 9, 9}).bytes();
+    Bytes firstRowOnly = {9, 9, 9, 255, 9, 9, 9, 255, 9, 9, 9, 255, 9, 9, 9, 255};
+    firstRowOnly.resize(4 * 4 * 4, 0);
     for (uint32_t claimed : {0xFFFFFFF0u, 100u}) {
         Bytes bad = file;
         for (int shift = 24; shift >= 0; shift -= 8)
@@ -267,8 +241,7 @@ TEST(PngDecoderHostileInput, SizesAndLengthsBeyondTheLimitsOrTheFile) {
         bad.insert(bad.end(), {'I', 'D', 'A', 'T', 1, 2, 3});
         const OurResult r = decodeWithOurs(bad);
         EXPECT_EQ(r.decodeResult, 1);
-        ASSERT_EQ(r.width, 4);
-        EXPECT_EQ(Bytes(r.pixels.begin(), r.pixels.begin() + 4), (Bytes{9, 9, 9, 255}));
+        EXPECT_EQ(r.pixels, firstRowOnly);
     }
 
     Bytes rows = {0, 1, 2, 0, 3, 4};
