@@ -4,10 +4,9 @@
 #include "gui_fixture.h"
 
 namespace {
-CCtrl* childOf(CGroup* group, int left, int top, int w, int h, int flags, int ax, int ay) {
+CCtrl* childOf(CGroup* group, int left, int top, int w, int h) {
     CCtrl* c = new CCtrl(group->owner);
     c->setBounds(left, top, w, h);
-    c->setAlign(flags, ax, ay);
     group->addControl(c);
     return c;
 }
@@ -21,10 +20,10 @@ TEST_F(GroupHitTest, OverlapsHiddenDisabledAndScrolledControls) {
     CGroup* panel = new CGroup(&win);
     panel->setBounds(100, 0, 100, 100);
     win.addControl(panel);
-    CCtrl* row = childOf(panel, 0, 40, 100, 10, 0, 0, 0);
-    CCtrl* overlapping = childOf(panel, 0, 45, 100, 10, 0, 0, 0);
-    CCtrl* cover = childOf(win.clientGroup, 0, 0, 50, 50, 0, 0, 0);
-    CCtrl* later = childOf(win.clientGroup, 10, 10, 50, 50, 0, 0, 0);
+    CCtrl* row = childOf(panel, 0, 40, 100, 10);
+    CCtrl* overlapping = childOf(panel, 0, 45, 100, 10);
+    CCtrl* cover = childOf(win.clientGroup, 0, 0, 50, 50);
+    CCtrl* later = childOf(win.clientGroup, 10, 10, 50, 50);
     EXPECT_EQ(win.controlAtPos(20, 20), later);
     EXPECT_EQ(win.controlAtPos(110, 42), row);
     EXPECT_EQ(win.controlAtPos(110, 47), overlapping);
@@ -50,7 +49,7 @@ TEST_F(ScrollPanel, ContentSizeFollowsTheRowsAndDrivesTheScrollbars) {
     panel->setAlign(alignStretchWidth | alignStretchHeight, 0, 0);
     win.addControl(panel);
     for (int i = 0; i < 5; i++)
-        childOf(panel->client, 0, i * 18, 60, 14, 0, 0, 0);
+        childOf(panel->client, 0, i * 18, 60, 14);
     win.show(false);
     // rows 90 high in a client 84 high beside the vertical scrollbar and above the horizontal
     // one: the panel's parts keep right, keep bottom and stretch after their nested parent
@@ -90,9 +89,9 @@ TEST_F(GroupPaint, ChildrenPaintInTheirOwnCoordinatesClippedToTheirRectangles) {
     g->setBounds(10, 10, 40, 20);
     g->bkColor = asColor(0, 0, 255);
     win.addControl(g);
-    CCtrl* c = childOf(g, 5, 5, 10, 10, 0, 0, 0);
+    CCtrl* c = childOf(g, 5, 5, 10, 10);
     c->onPaint = new _COnPaint<Filler>(&filler, &Filler::paint);
-    CCtrl* hidden = childOf(g, 20, 5, 10, 10, 0, 0, 0);
+    CCtrl* hidden = childOf(g, 20, 5, 10, 10);
     hidden->visible = false;
     hidden->onPaint = new _COnPaint<Filler>(&filler, &Filler::paint);
     win.show(false);

@@ -68,7 +68,7 @@ TEST_F(MixerTest, MIDIIsConvertedByKindForItsTarget) {
     process(outputs, kFrames,
             {{0, asData(0x92, 60, 0), 2},      // note-on without velocity: a note-off
              {0, asData(0xF0, 1, 2), 0},       // system exclusive: dropped
-             {3, asData(0x95, 64, 100), 4},    // note-on, channel comes from the target
+             {3, asData(0x95, 64, 1), 4},      // softest note-on, channel comes from the target
              {0, asData(0xF8, 0, 0), 0},       // clock: dropped
              {0, asData(0x80, 61, 64), 0},     // note-off loses its velocity
              {0, asData(0xB0, 7, 99), 1},      // control change
@@ -80,8 +80,8 @@ TEST_F(MixerTest, MIDIIsConvertedByKindForItsTarget) {
              {0, asData(0x90, 60, 100), 5}});  // beyond the targets
     struct Expected {
         int status, data1, data2, bus, channel, frame;
-    } expected[] = {{128, 60, 0, 1, 0, 0},  {144, 64, 100, 1, 2, 3}, {128, 61, 0, 0, 0, 0},
-                    {176, 7, 99, 0, 1, 0},  {192, 5, 0, 0, 1, 0},    {224, 0x12, 0x40, 0, 1, 0},
+    } expected[] = {{128, 60, 0, 1, 0, 0},  {144, 64, 1, 1, 2, 3}, {128, 61, 0, 0, 0, 0},
+                    {176, 7, 99, 0, 1, 0},  {192, 5, 0, 0, 1, 0},  {224, 0x12, 0x40, 0, 1, 0},
                     {160, 60, 33, 0, 1, 0}, {208, 44, 0, 0, 1, 0}};
     ASSERT_EQ(sentCount(device), 8u);
     for (int i = 0; i < 8; i++) {
