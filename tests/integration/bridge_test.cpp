@@ -63,11 +63,6 @@ TEST_F(Bridge, FreshChunkAndTheChosenDeviceInIt) {
     std::fill_n(tones.begin() + 11, 4, 0); // the "app" record's value: device 2
     tones[11] = 2;
     EXPECT_EQ(readBytes(path("tones.chunk")), tones);
-    Wav wav;
-    ASSERT_TRUE(readWav(path("b.wav"), wav));
-    ASSERT_EQ(wav.channels, 8);
-    for (int n = 0; n < 8; n++)
-        EXPECT_GT(peak(wav.channel[size_t(n)]), 0.1f) << n;
 
     // Out, then in again: the same bytes.
     run = render("--seconds 0.1 --out " + path("c.wav") + " --chunk-in " + path("tones.chunk") +
