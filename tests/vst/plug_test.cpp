@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -15,23 +14,13 @@
 
 namespace {
 // The slices ("p" and their frames) and messages ("m" and the packed message) of a block with
-// MIDI events {offset, status, data 1, data 2}; a status of 0 stands for another event type.
-std::string slices(const std::vector<std::array<int, 4>>& events, int frames) {
-    std::vector<VstMidiEvent> storage(events.size());
-    // VstEvents ends in a short array that the host over-allocates.
-    std::vector<unsigned char> raw(sizeof(VstEvents) + events.size() * sizeof(VstEvent*));
-    auto* list = reinterpret_cast<VstEvents*>(raw.data());
-    list->numEvents = static_cast<VstInt32>(events.size());
-    VstEvent** slots = list->events;
-    for (size_t i = 0; i < events.size(); i++) {
-        storage[i].type = events[i][1] ? kVstMidiType : 6;
-        storage[i].deltaFrames = events[i][0];
-        for (int b = 0; b < 3; b++)
-            storage[i].midiData[b] = static_cast<unsigned char>(events[i][size_t(b) + 1]);
-        slots[i] = reinterpret_cast<VstEvent*>(&storage[i]);
-    }
+// the events; a status of 0 stands for another event type.
+std::string slices(const std::vector<stress::Midi>& events, int frames) {
+    stress::EventList list(events);
+    for (size_t i = 0; i < events.size(); i++)
+        if (!events[i].status) list.get()->events[i]->type = 6;
     auto inbox = std::make_unique<CEventInbox>();
-    inbox->add(events.empty() ? nullptr : list);
+    inbox->add(events.empty() ? nullptr : list.get());
     std::string calls;
     char text[16];
     sliceAtEvents(
