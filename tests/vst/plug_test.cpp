@@ -18,8 +18,9 @@ namespace {
 // the events; a status of 0 stands for another event type.
 std::string slices(const std::vector<stress::Midi>& events, int frames) {
     stress::EventList list(events);
+    VstEvent** slots = list.get()->events; // a short array the list over-allocates
     for (size_t i = 0; i < events.size(); i++)
-        if (!events[i].status) list.get()->events[i]->type = 6;
+        if (!events[i].status) slots[i]->type = 6;
     auto inbox = std::make_unique<CEventInbox>();
     inbox->add(events.empty() ? nullptr : list.get());
     std::string calls;
