@@ -44,24 +44,18 @@ bool skipped(VstInt32 opcode) {
 }
 
 // A process-events list of up to 8 events of any type and offset, bytes from the request.
-struct EventList {
-    explicit EventList(const uint8_t* bytes) : raw(sizeof(VstEvents) + 8 * sizeof(VstEvent*)) {
-        auto* list = reinterpret_cast<VstEvents*>(raw.data());
-        list->numEvents = bytes[15] % 9;
-        VstEvent** slots = list->events;
-        for (int i = 0; i < list->numEvents; i++) {
-            VstMidiEvent& e = events[i];
-            memset(&e, 0, sizeof e);
-            e.type = bytes[(i + 2) % 16] % 8;
-            e.deltaFrames = int8_t(bytes[(i + 3) % 16]) * 16;
-            memcpy(e.midiData, bytes + (i + 4) % 12, 4);
-            slots[i] = reinterpret_cast<VstEvent*>(&e);
-        }
+stress::EventList eventList(const uint8_t* bytes) {
+    std::vector<stress::Midi> events;
+    for (int i = 0; i < bytes[15] % 9; i++) {
+        const uint8_t* message = bytes + (i + 4) % 12;
+        events.push_back({int8_t(bytes[(i + 3) % 16]) * 16, message[0], message[1], message[2]});
     }
-    VstEvents* get() { return reinterpret_cast<VstEvents*>(raw.data()); }
-    std::vector<unsigned char> raw;
-    VstMidiEvent events[8];
-};
+    stress::EventList list(events);
+    VstEvent** slots = list.get()->events; // a short array the list over-allocates
+    for (size_t i = 0; i < events.size(); i++)
+        slots[i]->type = bytes[(i + 2) % 16] % 8;
+    return list;
+}
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -69,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static std::vector<unsigned char> buffer(kBufferBytes);
     static std::vector<unsigned char> second(kBufferBytes);
     static stress::Outputs out;
-    std::vector<EventList> lists; // alive until the block below has read them
+    std::vector<stress::EventList> lists; // alive until the block below has read them
     lists.reserve(size / kRequestBytes + 1);
     for (size_t at = 0; at + kRequestBytes <= size; at += kRequestBytes) {
         const uint8_t* bytes = data + at;
@@ -85,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             ptr = buffer.data();
         }
         if (r.opcode == effProcessEvents && ptr) {
-            lists.emplace_back(bytes);
+            lists.push_back(eventList(bytes));
             ptr = lists.back().get();
         }
         // A chunk's size never exceeds the memory it is in.

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 
 #include "rwhost_runner.h"
@@ -16,13 +15,6 @@ const Bytes kFreshChunk = {0x03, 0,    0,    0,    'a', 'p', 'p',  0x04, 0,   0,
                            'a',  'p',  0,    0,    0,   0,   0x05, 0,    0,   0,   'm', 'a',
                            'p',  'c',  'h',  0x04, 0,   0,   0,    0,    0,   0,   0};
 const int kPolySynth = 0, kDrums = 1;
-
-float peak(const std::vector<float>& s) {
-    float p = 0;
-    for (float v : s)
-        p = std::max(p, std::fabs(v));
-    return p;
-}
 } // namespace
 
 class Bridge : public ::testing::Test {
@@ -63,11 +55,6 @@ TEST_F(Bridge, FreshChunkAndTheChosenDeviceInIt) {
     std::fill_n(tones.begin() + 11, 4, 0); // the "app" record's value: device 2
     tones[11] = 2;
     EXPECT_EQ(readBytes(path("tones.chunk")), tones);
-    Wav wav;
-    ASSERT_TRUE(readWav(path("b.wav"), wav));
-    ASSERT_EQ(wav.channels, 8);
-    for (int n = 0; n < 8; n++)
-        EXPECT_GT(peak(wav.channel[size_t(n)]), 0.1f) << n;
 
     // Out, then in again: the same bytes.
     run = render("--seconds 0.1 --out " + path("c.wav") + " --chunk-in " + path("tones.chunk") +
@@ -92,7 +79,7 @@ TEST_F(Bridge, NoteReachesTheSynthesizerAtItsFrameAndPitch) {
         EXPECT_EQ(firstNonZero(wav.channel[1]), 24000 + 1);
         EXPECT_NEAR(frequency(wav.channel[0], start + 2000, start + 20000, wav.rate), 440.0, 1.0);
         for (int n = 2; n < 8; n++)
-            EXPECT_EQ(peak(wav.channel[size_t(n)]), 0.0f) << n;
+            EXPECT_EQ(firstNonZero(wav.channel[size_t(n)]), -1) << n;
     }
 }
 

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstddef>
 
-long firstNonZero(const std::vector<float>& s, long from) {
-    for (long i = from; i < static_cast<long>(s.size()); ++i)
+long firstNonZero(const std::vector<float>& s) {
+    for (long i = 0; i < static_cast<long>(s.size()); ++i)
         if (s[i] != 0.0f) return i;
     return -1;
 }

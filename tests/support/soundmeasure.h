@@ -3,8 +3,8 @@
 
 #include <vector>
 
-/// Index of the first non-zero sample at or after from; -1 when none.
-long firstNonZero(const std::vector<float>& s, long from = 0);
+/// Index of the first non-zero sample; -1 when none.
+long firstNonZero(const std::vector<float>& s);
 /// Frequency from the rising zero crossings of a stretch of signal.
 double frequency(const std::vector<float>& s, long from, long to, int rate);
 /// Frames where sound louder than silence starts after at least gap frames of silence.
