@@ -31,15 +31,6 @@ Bytes withDevice(Bytes chunk, int device) {
     memcpy(&chunk[kAppValueAt], &device, 4);
     return chunk;
 }
-
-// The loudest sample of one block with a note-on on MIDI channel 1, which the default mapping
-// row routes to target 0.
-float notePeak(const Plugin& plugin) {
-    EventList note({{0, 0x90, 60, 100}});
-    Outputs out;
-    plugin.process(out, 512, note.get());
-    return out.peak(512);
-}
 } // namespace
 
 TEST(HostChunks, PointerFromGetChunkGoesStraightBackToSetChunk) {
@@ -117,10 +108,14 @@ TEST(HostInstances, CreatedAndClosedOnTwoThreadsLeaveTheLibraryUsable) {
     EXPECT_GT(held.load(), 0);
     EXPECT_EQ(overlaps.load(), 0);
     EXPECT_EQ(ReWireGetLoadCount(), 0);
-    // With every instance closed, the next one holds the mixer and plays.
+    // With every instance closed, the next one holds the mixer and plays a note on MIDI
+    // channel 1, which the default mapping row routes to target 0.
     Plugin next;
     next.synth().setDevice(kPolySynth);
-    EXPECT_GT(notePeak(next), 0.0f);
+    EventList note({{0, 0x90, 60, 100}});
+    Outputs out;
+    next.process(out, 512, note.get());
+    EXPECT_GT(out.peak(512), 0.0f);
 }
 
 TEST(HostDeviceChoice, KeptWhileTheChosenDeviceCannotOpen) {
