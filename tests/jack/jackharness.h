@@ -344,21 +344,3 @@ private:
     long firstCycle = 0;
     std::atomic<long> blocks{0};
 };
-
-/// Silent stretches longer than frames, from frame from on: a dropout in a steady tone.
-inline int silentStretches(const std::vector<float>& s, long from, int frames) {
-    int stretches = 0, run = 0;
-    for (size_t i = size_t(from); i < s.size(); i++) {
-        run = std::fabs(s[i]) < 1e-6f ? run + 1 : 0;
-        if (run == frames) stretches++;
-    }
-    return stretches;
-}
-
-/// Largest change between neighbouring samples from frame from on.
-inline float largestStep(const std::vector<float>& s, long from) {
-    float largest = 0;
-    for (size_t i = size_t(from) + 1; i < s.size(); i++)
-        largest = std::max(largest, std::fabs(s[i] - s[i - 1]));
-    return largest;
-}
