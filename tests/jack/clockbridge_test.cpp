@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "jackclockbridge.h"
+#include "measures.h"
 
 namespace {
 const int kServerRate = 48000;
@@ -57,14 +58,8 @@ public:
     /// Latencies in server frames of the clicks heard from host frame from on.
     std::vector<double> latencies(long from) const {
         std::vector<double> found;
-        const std::vector<float>& s = recording[0];
-        for (size_t i = size_t(from) + 1; i + 1 < s.size(); i++) {
-            if (s[i] < 0.3f || s[i] < s[i - 1] || s[i] < s[i + 1]) continue;
-            double a = s[i - 1], b = s[i], c = s[i + 1];
-            double at = (double(i) + 0.5 * (a - c) / (a - 2 * b + c)) * serverPerHost;
-            found.push_back(at - std::floor(at / kClickInterval) * kClickInterval);
-            i += kClickInterval / 2;
-        }
+        for (double peak : clickPeaks(recording[0], from, kClickInterval / 2))
+            found.push_back(std::fmod(peak * serverPerHost, kClickInterval));
         return found;
     }
 
@@ -78,20 +73,6 @@ public:
     long periods = 0, blocks = 0;
     std::vector<float> recording[2];
 };
-
-double spread(const std::vector<double>& values) {
-    auto [low, high] = std::minmax_element(values.begin(), values.end());
-    return *high - *low;
-}
-
-// Level in dB of channel 1 from host frame from on against the sine played, by its RMS.
-double levelDb(const CClockRun& run, long from) {
-    const std::vector<float>& s = run.recording[1];
-    double sum = 0;
-    for (size_t i = size_t(from); i < s.size(); i++)
-        sum += double(s[i]) * s[i];
-    return 20 * std::log10(std::sqrt(sum / double(s.size() - size_t(from))) / (0.5 / std::sqrt(2)));
-}
 } // namespace
 
 TEST(ClockBridgeTest, HostAt44100OnAClock200ppmOffHoldsTheLatencyForAMinute) {
@@ -104,7 +85,7 @@ TEST(ClockBridgeTest, HostAt44100OnAClock200ppmOffHoldsTheLatencyForAMinute) {
     EXPECT_EQ(run.bridge.getResyncs(), 0);
     std::vector<double> whole = run.latencies(hostRate / 2);
     std::vector<double> locked = run.latencies(2L * hostRate);
-    EXPECT_GE(whole.size(), 595u) << "a click every 0.1 s";
+    ASSERT_GE(whole.size(), 595u) << "a click every 0.1 s";
     double bound = 2.0 * kPeriod + kBlock * run.serverPerHost;
     auto [low, high] = std::minmax_element(whole.begin(), whole.end());
     EXPECT_LE(*high, bound);
@@ -125,9 +106,8 @@ TEST(ClockBridgeTest, UnderrunGivesCountedSilenceAndTheLatencyComesBack) {
         silent += sample == 0.0f;
     EXPECT_GE(silent, 10L * kPeriod) << "the missing periods are silence";
     std::vector<double> before = run.latencies(kServerRate / 4);
-    before.resize(5);
     std::vector<double> after = run.latencies(kServerRate * 3 / 2);
-    ASSERT_FALSE(after.empty());
+    ASSERT_FALSE(before.empty() || after.empty());
     EXPECT_NEAR(after.back(), before.front(), 1.0);
 }
 
@@ -137,7 +117,8 @@ TEST(ClockBridgeTest, SinesUpTo15kHzKeepTheirLevelBothWaysBetween44100And48000) 
     for (auto [hostRate, serverRate] : {std::pair{44100, 48000}, std::pair{48000, 44100}}) {
         CClockRun run(hostRate, 0, serverRate, 15000);
         run.run(4);
-        EXPECT_NEAR(levelDb(run, 2L * hostRate), 0.0, 0.1) << "host at " << hostRate;
+        double level = rms(run.recording[1], 2L * hostRate) / (0.5 / std::sqrt(2));
+        EXPECT_NEAR(20 * std::log10(level), 0.0, 0.1) << "host at " << hostRate;
     }
 }
 

@@ -77,6 +77,4 @@ TEST(FluidSynthTest, NotesPlayedByFluidsynthComeOutOfOutputsOneAndTwo) {
 
     EXPECT_GT(rms(host.recording[0], kRate), 0.005) << "left";
     EXPECT_GT(rms(host.recording[1], kRate), 0.005) << "right";
-    for (int n = 2; n < CAudioOuts::kCount; n++)
-        EXPECT_EQ(rms(host.recording[n], 0), 0.0) << n;
 }

@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "measures.h"
 #include "rewire/mixer.h"
 #include "testinstall.h"
 
@@ -269,15 +270,27 @@ public:
     /// the order of the clients in each cycle does not change under the run.
     void start() { go.store(true); }
 
+    /// Ends the driving by the cycles and waits for a cycle still driving, so that the caller
+    /// may drive blocks itself. start() resumes.
+    void stop() {
+        go.store(false);
+        while (driving.load())
+            std::this_thread::yield();
+    }
+
     /// Drives the blocks due by the cycle starting at server frame cycleFrame, once started.
     void cycle(long cycleFrame) {
-        if (!go.load()) return;
-        if (!started) {
-            started = true;
-            firstCycle = cycleFrame;
+        // Marked before go is read: stop() then either sees the mark or this cycle sees stop.
+        driving.store(true);
+        if (go.load()) {
+            if (!started) {
+                started = true;
+                firstCycle = cycleFrame;
+            }
+            while (serverFrameOf(double(framesDriven())) <= double(cycleFrame))
+                driveBlock();
         }
-        while (serverFrameOf(double(framesDriven())) <= double(cycleFrame))
-            driveBlock();
+        driving.store(false);
     }
 
     /// Drives one block, also off the server's clock, as after the server has gone.
@@ -326,34 +339,8 @@ private:
     int blockFrames;
     int serverRate;
     std::atomic<bool> go{false};
+    std::atomic<bool> driving{false};
     bool started = false;
     long firstCycle = 0;
     std::atomic<long> blocks{0};
 };
-
-/// Silent stretches longer than frames, from frame from on: a dropout in a steady tone.
-inline int silentStretches(const std::vector<float>& s, long from, int frames) {
-    int stretches = 0, run = 0;
-    for (size_t i = size_t(from); i < s.size(); i++) {
-        run = std::fabs(s[i]) < 1e-6f ? run + 1 : 0;
-        if (run == frames) stretches++;
-    }
-    return stretches;
-}
-
-/// Largest change between neighbouring samples from frame from on.
-inline float largestStep(const std::vector<float>& s, long from) {
-    float largest = 0;
-    for (size_t i = size_t(from) + 1; i < s.size(); i++)
-        largest = std::max(largest, std::fabs(s[i] - s[i - 1]));
-    return largest;
-}
-
-/// Root mean square over [from, to); to -1 is the end.
-inline double rms(const std::vector<float>& s, long from, long to = -1) {
-    if (to == -1) to = long(s.size());
-    double sum = 0;
-    for (long i = from; i < to; i++)
-        sum += double(s[size_t(i)]) * s[size_t(i)];
-    return to > from ? std::sqrt(sum / double(to - from)) : 0;
-}
