@@ -33,15 +33,6 @@ std::string slices(const std::vector<stress::Midi>& events, int frames) {
         });
     return calls;
 }
-
-// What the host answers to the time request; null for no answer.
-VstTimeInfo* answeredTime = nullptr;
-
-VstIntPtr timeHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-    if (opcode == hostOpVersion) return kVstVersion;
-    if (opcode == hostOpGetTime) return reinterpret_cast<VstIntPtr>(answeredTime);
-    return 0;
-}
 } // namespace
 
 // Late events sound at the current position; those past the block at its end; other event
@@ -88,63 +79,6 @@ TEST(PlugTest, OutputsAreSilencedEvenWithoutADevice) {
         std::fill_n(channel, 100, 0.75f);
     plugin.process(out, 100, nullptr);
     EXPECT_EQ(out.peak(100), 0.0f);
-}
-
-// rwhost lists and chooses devices through these requests: what it shows is its own test.
-TEST(PlugTest, VendorRequestsRefuseDevicesThatDoNotExist) {
-    CTestInstall library;
-    library.addBundle(0, "ReWire.bundle");
-    stress::Plugin plugin;
-    auto request = [&](VstInt32 kind, VstIntPtr value, void* ptr = nullptr) {
-        return plugin.dispatch(effVendorSpecific, kind, value, ptr);
-    };
-    BridgeState state{};
-    ASSERT_EQ(request(kBridgeStateRequest, 0, &state), 1);
-    EXPECT_EQ(state.sync, 1);
-    EXPECT_EQ(state.mapRows, 1);
-    char name[kDeviceNameBytes] = {};
-    EXPECT_EQ(request(kDeviceNameRequest, state.deviceCount, name), 0);
-    EXPECT_EQ(request(kDeviceNameRequest, -1, name), 0);
-    EXPECT_EQ(request(kChooseDeviceRequest, 1), 1);
-    // a device that does not exist leaves the choice as it was
-    EXPECT_EQ(request(kChooseDeviceRequest, state.deviceCount), 0);
-    EXPECT_EQ(plugin.synth().getDeviceIndex(), 1);
-    EXPECT_EQ(request(kChooseDeviceRequest, -1), 1);
-    EXPECT_EQ(plugin.synth().getDeviceIndex(), -1);
-    EXPECT_EQ(request(0x12345678, 0, &state), 0);
-}
-
-TEST(PlugTest, HostTransportReachesTheEngine) {
-    CTestInstall library;
-    library.addBundle(0, "ReWire.bundle");
-    AEffect* effect = (new CPlug(timeHost))->getAeffect();
-    VstTimeInfo time{};
-    time.tempo = 97.9;
-    time.ppqPos = 6.5;
-    time.cycleStartPos = 4;
-    time.cycleEndPos = 8;
-    time.flags = kVstTempoValid | kVstPpqPosValid | kVstTransportChanged |
-                 kVstTransportCycleActive | kVstCyclePosValid | kVstTransportPlaying;
-    answeredTime = &time;
-    stress::Outputs out;
-    effect->processReplacing(effect, nullptr, out.pointers, 64);
-    CReWireMixer* mixer = static_cast<CPlug*>(effect->object)->getSynth()->getMixer();
-    EXPECT_EQ(mixer->getTempo(), 97);
-    EXPECT_EQ(mixer->getPos(), 6.5);
-    EXPECT_EQ(mixer->getLoop(), 1);
-    EXPECT_EQ(mixer->getLoopEnd(), 8);
-    EXPECT_TRUE(mixer->getPlaying());
-    // Without the transport-changed bit, loop and play state keep their values.
-    time.flags = kVstPpqPosValid;
-    time.ppqPos = 7;
-    effect->processReplacing(effect, nullptr, out.pointers, 64);
-    EXPECT_EQ(mixer->getPos(), 7);
-    EXPECT_TRUE(mixer->getPlaying());
-    EXPECT_EQ(mixer->getLoop(), 1);
-    answeredTime = nullptr;
-    effect->processReplacing(effect, nullptr, out.pointers, 64);
-    EXPECT_EQ(mixer->getPos(), 7);
-    effect->dispatcher(effect, effClose, 0, 0, nullptr, 0);
 }
 
 TEST(PlugTest, FormatReachesTheEngineAndLongerBlocksAreRenderedWhole) {
