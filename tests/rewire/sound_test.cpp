@@ -109,25 +109,22 @@ TEST_F(MixerTest, DrumMachineHitsFallOnTheEighthNoteGridFromTheStartPosition) {
     }
 }
 
+// One block of a second covers two quarter notes at 120 beats per minute. Started a quarter note
+// before the end of a loop longer than the 32-bit tick range, the drums come back to its start,
+// a bar's first beat, halfway through the block.
 TEST_F(MixerTest, DrumMachineWrapsAtTheLoopEnd) {
     openMixer("", kRate);
     openDevice(1);
     mixer->setTempo(120);
     mixer->setLoop(1);
     mixer->setPlaying(true);
-    // One block of a second covers two quarter notes; the loop brings beat 1 back halfway.
-    // The same one quarter note before the end of a loop longer than the 32-bit tick range.
-    const double starts[] = {0.0, 100000.0};
-    const double lengths[] = {1.0, 200001.0};
-    for (int scene = 0; scene < 2; scene++) {
-        mixer->setPos(starts[scene]);
-        mixer->setLocators(starts[scene] + 1.0 - lengths[scene], starts[scene] + 1.0);
-        COutputs outputs(kRate);
-        process(outputs, kRate);
-        std::vector<long> hits = onsets(outputs.data[0], kRate / 10, kSilence);
-        ASSERT_EQ(hits.size(), 4u) << scene;
-        for (size_t i = 0; i < hits.size(); i++)
-            EXPECT_NEAR(double(hits[i]), double(i) * kRate / 4.0, 2.0) << scene << " " << i;
-        EXPECT_LT(signChanges(outputs.data[0], hits[2], kRate / 100), 6) << "kick again";
-    }
+    mixer->setPos(100000.0);
+    mixer->setLocators(-100000.0, 100001.0);
+    COutputs outputs(kRate);
+    process(outputs, kRate);
+    std::vector<long> hits = onsets(outputs.data[0], kRate / 10, kSilence);
+    ASSERT_EQ(hits.size(), 4u);
+    for (size_t i = 0; i < hits.size(); i++)
+        EXPECT_NEAR(double(hits[i]), double(i) * kRate / 4.0, 2.0) << i;
+    EXPECT_LT(signChanges(outputs.data[0], hits[2], kRate / 100), 6) << "kick again";
 }
