@@ -94,8 +94,8 @@ public:
     CPrivateJackServer(const CPrivateJackServer&) = delete;
     CPrivateJackServer& operator=(const CPrivateJackServer&) = delete;
 
-    /// Starts the server and waits until clients can connect. Sync mode: each cycle waits for
-    /// every client, however slow the machine. Few ports keep the shared memory small.
+    /// Starts the server and waits until clients can connect. Few ports keep the shared memory
+    /// small.
     bool start() {
         pid = spawnQuiet("jackd -n " + name + " --no-realtime -S -t 2000 --port-max 64 -d dummy " +
                          "-r " + std::to_string(rate) + " -p " + std::to_string(period));
