@@ -134,9 +134,6 @@ TEST(ReWireMixerInterface, SecondOpenInOneProcessGives6) {
     EXPECT_EQ(openInterface(), kReWireError_AlreadyOpen);
     EXPECT_TRUE(RWMIsOpen());
     EXPECT_EQ(ReWireGetLoadCount(), 1);
-    ReWireBool ok = 0;
-    EXPECT_EQ(RWMIsCloseOK(&ok), kReWireError_NoError);
-    EXPECT_TRUE(ok);
     EXPECT_EQ(RWMClose(), kReWireError_NoError);
     EXPECT_FALSE(IsReWireLoadedByThisInstance());
     // Calls on a closed interface fail instead of jumping through a null pointer.
