@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "jackharness.h"
 #include "rewire/midi.h"
@@ -47,25 +46,23 @@ protected:
     }
 
     /// Two test clients around the device: the player, which plays into its inputs, and the
-    /// listener, which hears its MIDI ports and drives the host in each cycle. The device's
-    /// MIDI ports are connected to the listener, so each cycle runs the player, the device and
-    /// the listener in that order, and the host's blocks read what the device has just written.
+    /// listener, which hears its MIDI ports and drives the host in each cycle. Started before
+    /// the device opens, so that the device makes the connections its registry entry names;
+    /// with its MIDI ports feeding the listener, each cycle runs the player, the device and the
+    /// listener in that order, and the host's blocks read what the device has just written.
     void startClients(CLockstepHost& host, int midiPorts = 1) {
         player = std::make_unique<CJackTestClient>("player", 0, kClickInterval, true);
         listener = std::make_unique<CJackTestClient>("listener", midiPorts, kClickInterval, false);
         listener->onCycle = [&host](long cycle) { host.cycle(cycle); };
         ASSERT_TRUE(player->activate());
         ASSERT_TRUE(listener->activate());
-        for (int port = 1; port <= midiPorts; port++) {
-            std::string n = std::to_string(port);
-            ASSERT_TRUE(listener->connect("rwbridge:midi_" + n,
-                                          listener->portName(("midi_in_" + n).c_str())));
-        }
     }
 
-    void play(const char* output, int input) {
-        ASSERT_TRUE(
-            player->connect(player->portName(output), "rwbridge:in_" + std::to_string(input)));
+    /// The JACK device alone, its first MIDI port connected to the listener, plus entries.
+    static std::string registry(const std::string& entries = "") {
+        return "[Library]\nDevices=1\n[Device0]\nName=JACK\nKind=Jack\n"
+               "Midi1=listener:midi_in_1\n" +
+               entries;
     }
 
     /// Ends the clients' cycles, so that what they recorded can be read.
@@ -81,11 +78,15 @@ protected:
 
 // A sine and clicks come out of their outputs at a constant latency within the bound; notes on
 // several buses and channels leave port midi_b on channel c, each at its frame, about as late.
+// The ports are connected as the registry asks.
 TEST_F(JackDeviceTest, AudioAndMidiPassAtAConstantLatencyAndCloseUnregisters) {
     startServer();
     CLockstepHost host(kServerRate, kBlock, kServerRate);
-    ASSERT_TRUE(host.open(
-        install, "[Library]\nDevices=1\n[Device0]\nName=JACK\nKind=Jack\nMidiPorts=2\n", "JACK"));
+    startClients(host, 2);
+    ASSERT_TRUE(host.open(install,
+                          registry("MidiPorts=2\nMidi2=listener:midi_in_2\n"
+                                   "In3=player:sine\nIn5=player:click\n"),
+                          "JACK"));
     CReWireDevice* device = host.mixer->getDevice(host.deviceIndex);
     ASSERT_EQ(device->getBusses(), 32);
     EXPECT_EQ(device->getBusName(17), CStr("midi_2: Channel 2"));
@@ -103,9 +104,6 @@ TEST_F(JackDeviceTest, AudioAndMidiPassAtAConstantLatencyAndCloseUnregisters) {
         host.pending.push_back({0, asData(0x90, note, 100), target[0] * 16 + target[1]});
         sent.push_back({target[0], target[1], hostFrame});
     };
-    startClients(host, 2);
-    play("sine", 3);
-    play("click", 5);
     host.start();
     ASSERT_TRUE(host.waitFor(4 * kServerRate));
     stopClients();
@@ -142,8 +140,6 @@ TEST_F(JackDeviceTest, AudioAndMidiPassAtAConstantLatencyAndCloseUnregisters) {
     EXPECT_LE(spread(midi), kSteadyFrames) << "each message at its own frame";
     double midiLow = *std::min_element(midi.begin(), midi.end());
     EXPECT_LE(std::fabs(midiLow - *low), double(kPeriod)) << "about as late as audio";
-    printf("latency %.1f to %.1f frames (bound %.0f), MIDI from %.1f\n", *low, *high, bound,
-           midiLow);
 
     EXPECT_TRUE(portExists("rwbridge:in_1"));
     host.mixer->closeDevice(host.deviceIndex);
@@ -156,7 +152,8 @@ TEST_F(JackDeviceTest, TransportStartsLocatesAndStopsWithTempoAndBarBeat) {
     const int hostRate = 44100;
     startServer();
     CLockstepHost host(hostRate, kBlock, kServerRate);
-    ASSERT_TRUE(host.open(install, "", "JACK"));
+    startClients(host);
+    ASSERT_TRUE(host.open(install, registry(), "JACK"));
     const int tempo = 240;
     const long framesPerQuarter = kServerRate * 60L / tempo;
     const double quartersPerBlock = double(kBlock) * tempo / 60 / hostRate;
@@ -177,7 +174,6 @@ TEST_F(JackDeviceTest, TransportStartsLocatesAndStopsWithTempoAndBarBeat) {
         host.mixer->setPos(position);
         if (host.mixer->getPlaying()) position += quartersPerBlock;
     };
-    startClients(host);
     host.start();
     ASSERT_TRUE(host.waitFor(5 * hostRate));
     stopClients();
@@ -219,12 +215,12 @@ TEST_F(JackDeviceTest, AnotherTimebaseMasterKeepsItsRole) {
     ASSERT_EQ(jack_set_timebase_callback(master, 0, ninety, nullptr), 0);
     ASSERT_EQ(jack_activate(master), 0);
     CLockstepHost host(kServerRate, kBlock, kServerRate);
-    ASSERT_TRUE(host.open(install, "", "JACK"));
+    startClients(host);
+    ASSERT_TRUE(host.open(install, registry(), "JACK"));
     host.mixer->setTempo(240);
     host.beforeBlock = [&](long hostFrame) {
         if (hostFrame >= kServerRate / 2) host.mixer->setPlaying(true);
     };
-    startClients(host);
     host.start();
     ASSERT_TRUE(host.waitFor(2 * kServerRate));
     stopClients();
@@ -245,12 +241,11 @@ TEST_F(JackDeviceTest, AnotherTimebaseMasterKeepsItsRole) {
 TEST_F(JackDeviceTest, OpenNeedsAServerAndAKilledServerLeavesSilence) {
     server = std::make_unique<CPrivateJackServer>(kServerRate, kPeriod);
     CLockstepHost host(kServerRate, kBlock, kServerRate);
-    EXPECT_FALSE(host.open(install, "", "JACK"));
+    EXPECT_FALSE(host.open(install, registry("In1=player:sine\n"), "JACK"));
     ASSERT_GE(host.deviceIndex, 0) << "listed where libjack is installed";
     ASSERT_TRUE(server->start());
-    ASSERT_TRUE(host.mixer->openDevice(host.deviceIndex));
     startClients(host);
-    play("sine", 1);
+    ASSERT_TRUE(host.mixer->openDevice(host.deviceIndex));
     host.start();
     ASSERT_TRUE(host.waitFor(kServerRate));
     host.stop();
@@ -267,10 +262,9 @@ TEST_F(JackDeviceTest, OpenNeedsAServerAndAKilledServerLeavesSilence) {
 
     host.mixer->closeDevice(host.deviceIndex);
     ASSERT_TRUE(server->start());
+    startClients(host);
     ASSERT_TRUE(host.mixer->openDevice(host.deviceIndex));
     long reopenedAt = host.framesDriven();
-    startClients(host);
-    play("sine", 1);
     host.start();
     ASSERT_TRUE(host.waitFor(reopenedAt + kServerRate));
     stopClients();

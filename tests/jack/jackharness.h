@@ -29,9 +29,8 @@
 
 extern char** environ;
 
-/// Starts command (words split at spaces) with its output discarded and, when input is not
-/// -1, that descriptor as its standard input. The process id, or -1.
-inline pid_t spawnQuiet(const std::string& command, int input = -1) {
+/// Starts command (words split at spaces) with its output discarded. The process id, or -1.
+inline pid_t spawnQuiet(const std::string& command) {
     std::istringstream split(command);
     std::vector<std::string> words;
     for (std::string word; split >> word;)
@@ -42,7 +41,6 @@ inline pid_t spawnQuiet(const std::string& command, int input = -1) {
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (input != -1) posix_spawn_file_actions_adddup2(&actions, input, 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;
@@ -96,8 +94,8 @@ public:
     CPrivateJackServer(const CPrivateJackServer&) = delete;
     CPrivateJackServer& operator=(const CPrivateJackServer&) = delete;
 
-    /// Starts the server and waits until clients can connect. Sync mode: each cycle waits for
-    /// every client, however slow the machine. Few ports keep the shared memory small.
+    /// Starts the server and waits until clients can connect. Few ports keep the shared memory
+    /// small.
     bool start() {
         pid = spawnQuiet("jackd -n " + name + " --no-realtime -S -t 2000 --port-max 64 -d dummy " +
                          "-r " + std::to_string(rate) + " -p " + std::to_string(period));
@@ -169,14 +167,6 @@ public:
     CJackTestClient& operator=(const CJackTestClient&) = delete;
 
     bool activate() { return client && jack_activate(client) == 0; }
-
-    bool connect(const std::string& from, const std::string& to) {
-        return client && jack_connect(client, from.c_str(), to.c_str()) == 0;
-    }
-
-    std::string portName(const char* shortName) const {
-        return std::string(jack_get_client_name(client)) + ":" + shortName;
-    }
 
     /// Ends the client's cycles, so that the recordings can be read.
     void close() {

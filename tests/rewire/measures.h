@@ -1,4 +1,4 @@
-// Measures on what the JACK tests record: a tone's level and gaps, and where clicks fall.
+// Measures on recorded sound: a tone's level, gaps and steepest step, and where clicks fall.
 #pragma once
 
 #include <algorithm>
