@@ -4,7 +4,7 @@
 RWB_BUILD_PACKAGES="cmake ninja-build g++ clang pkg-config libx11-dev libcairo2-dev
   libfontconfig-dev fonts-urw-base35 libsndfile1-dev libjack-jackd2-dev libzita-resampler-dev"
 RWB_TEST_PACKAGES="libgtest-dev libgmock-dev libbenchmark-dev libpng-dev xvfb xauth xdotool
-  libxtst-dev jackd2 fluidsynth timgm6mb-soundfont"
+  libxtst-dev jackd2"
 
 rwb_install_missing() {
     local missing=()
