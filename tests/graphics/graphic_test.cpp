@@ -9,9 +9,6 @@
 
 TEST(Colour, PackingClampsAndUnpacks) {
     EXPECT_EQ(asColor(300, -5, 128), 0x008000FF);
-    int r, g, b;
-    asRGB2(asColor(12, 34, 56), r, g, b);
-    EXPECT_EQ(asColor(b, g, r), asColor(56, 34, 12));
     EXPECT_EQ(fadeCol(asColor(0, 100, 200), asColor(100, 200, 0), 0.5f), asColor(50, 150, 100));
     EXPECT_EQ(fadeCol(asColor(0, 0, 0), clWhite, 2.0f), clWhite);
 }
@@ -163,11 +160,6 @@ TEST(Gradient, RampsLineByLineWithoutReachingTheEndColour) {
         }
         EXPECT_EQ(s.lit(), block(0, 0, 8, 8)) << mode;
     }
-    TestSurface flat(10, 10);
-    drawGradient(flat.g(), asRect(3, 0, 3, 10), clBlack, clBlack, alignLeft);
-    drawGradient(flat.g(), asRect(0, 4, 10, 4), clBlack, clBlack, alignTop);
-    drawGradient(flat.g(), asRect(0, 0, 10, 10), clBlack, clBlack, 7);
-    EXPECT_TRUE(flat.lit().empty());
 }
 
 TEST(Bitmap, RenderTileAndStretchCopyPixels) {

@@ -212,25 +212,9 @@ TEST(PngDecoder, TransparencyKeysAndIndexesBeyondThePalette) {
     }
 }
 
-// Sizes beyond the limit are refused before anything is allocated; an IDAT claiming more than
-// the file holds ends the walk but keeps the image data before it, and the rows that never came
-// stay blank; data beyond the last row stops the inflation.
-TEST(PngDecoderHostileInput, SizesAndLengthsBeyondTheLimitsOrTheFile) {
-    using Size = std::pair<unsigned, unsigned>;
-    for (Size s : {Size{16385, 1}, Size{1, 16385}, Size{0x80000000u, 0x80000000u},
-                   Size{0xFFFFFFFFu, 2}, Size{0, 5}, Size{5, 0}}) {
-        SCOPED_TRACE(s.first);
-        const OurResult r = decodeWithOurs(
-            PngBuilder().header(s.first, s.second, 8, 6).imageData({0, 1, 2, 3, 4}).end().bytes());
-        EXPECT_EQ(r.decodeResult, 1);
-        EXPECT_EQ(r.width, 0);
-        EXPECT_TRUE(r.pixels.empty());
-    }
-    EXPECT_EQ(
-        decodeWithOurs(PngBuilder().header(16384, 1, 8, 0).imageData(Bytes(16385, 0)).end().bytes())
-            .width,
-        16384);
-
+// An IDAT claiming more than the file holds ends the walk but keeps the image data before it,
+// and the rows that never came stay blank.
+TEST(PngDecoder, CutOffImageKeepsTheRowsThatCame) {
     const Bytes file = PngBuilder().header(4, 4, 8, 0).imageData({0, 9, 9, 9, 9}).bytes();
     Bytes firstRowOnly = {9, 9, 9, 255, 9, 9, 9, 255, 9, 9, 9, 255, 9, 9, 9, 255};
     firstRowOnly.resize(4 * 4 * 4, 0);
@@ -241,15 +225,6 @@ TEST(PngDecoderHostileInput, SizesAndLengthsBeyondTheLimitsOrTheFile) {
         bad.insert(bad.end(), {'I', 'D', 'A', 'T', 1, 2, 3});
         const OurResult r = decodeWithOurs(bad);
         EXPECT_EQ(r.decodeResult, 1);
-        EXPECT_EQ(r.pixels, firstRowOnly);
+        EXPECT_EQ(r.pixels, firstRowOnly) << claimed;
     }
-
-    Bytes rows = {0, 1, 2, 0, 3, 4};
-    rows.insert(rows.end(), 5000, 0xAA);
-    CMemoryStream stream;
-    fillStream(&stream, PngBuilder().header(2, 2, 8, 0).imageData(rows).end().bytes());
-    QoRawPngDecoder decoder;
-    EXPECT_EQ(decoder.Decode(&stream), 1);
-    EXPECT_EQ(decoder.getInflateResult(), QoInflateResult::Stopped);
-    EXPECT_EQ(decoder.getOutputPixels()[12], 4);
 }
