@@ -207,6 +207,25 @@ TEST(PngDecoder, TransparencyKeysOfSixteenBitColourAndEightBitGrey) {
     }
 }
 
+// Sizes beyond the limit are refused before anything is allocated, also where the size would
+// turn negative as an int.
+TEST(PngDecoder, SizesBeyondTheLimitAreRefused) {
+    using Size = std::pair<unsigned, unsigned>;
+    for (Size s :
+         {Size{16385, 1}, Size{1, 16385}, Size{0x80000000u, 0x80000000u}, Size{0xFFFFFFFFu, 2}}) {
+        SCOPED_TRACE(s.first);
+        const OurResult r = decodeWithOurs(
+            PngBuilder().header(s.first, s.second, 8, 6).imageData({0, 1, 2, 3, 4}).end().bytes());
+        EXPECT_EQ(r.decodeResult, 1);
+        EXPECT_EQ(r.width, 0);
+        EXPECT_TRUE(r.pixels.empty());
+    }
+    EXPECT_EQ(
+        decodeWithOurs(PngBuilder().header(16384, 1, 8, 0).imageData(Bytes(16385, 0)).end().bytes())
+            .width,
+        16384);
+}
+
 // An IDAT claiming more than the file holds ends the walk but keeps the image data before it,
 // and the rows that never came stay blank.
 TEST(PngDecoder, CutOffImageKeepsTheRowsThatCame) {
