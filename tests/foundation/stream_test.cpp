@@ -47,7 +47,16 @@ TEST(MemoryStream, SizeSeekAndReadStayWithinTheData) {
     EXPECT_EQ(s.getSize(), 4);
 }
 
-TEST(MemoryStream, OverflowingRequestsAreRefused) {
+TEST(MemoryStream, DamagedLengthsAndOverflowingRequestsAreRefused) {
+    // A string length running past the end, below zero or at INT_MAX reads only what is there.
+    for (int length : {1000, -5, INT_MAX}) {
+        CMemoryStream s;
+        s.writeInt(length);
+        s.write("xyz", 3);
+        s.seek(0, 0);
+        EXPECT_EQ(s.readStr(), CStr(length > 0 ? "xyz" : "")) << length;
+        EXPECT_EQ(s.pos(), length > 0 ? 7 : 4) << length;
+    }
     CMemoryStream s;
     s.write("abcd", 4);
     unsigned char b = 0;
