@@ -61,12 +61,3 @@ TEST_F(IniFileTest, NewEntryLandsBeforeTheBlankLineOfTheNextSection) {
     ini.writeString("B", "w", "4");
     EXPECT_EQ(contents(), "[A]\r\nx=1\r\nz=3\r\n\r\n[B]\r\ny=2\r\nw=4");
 }
-
-TEST_F(IniFileTest, ReaderLoadsTheFileOnceAndReadsLikeTheIniFile) {
-    put("[Main]\nSize = 12\n");
-    CIniReader reader(path.c_str());
-    CIniFile ini(path.c_str());
-    std::remove(path.c_str());
-    EXPECT_EQ(reader.readInteger("main", "SIZE", 0), 12);
-    EXPECT_EQ(ini.readInteger("Main", "Size", 0), 0) << "the file class reads the file each time";
-}

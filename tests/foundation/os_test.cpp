@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "foundation/os.h"
@@ -19,11 +20,11 @@ TEST(FileHelpers, ShellHelpersNeverRunPathsAsCommands) {
     ASSERT_NE(mkdtemp(pattern), nullptr);
     const std::string root = pattern;
     auto at = [&root](const std::string& rel) { return CStr((root + "/" + rel).c_str()); };
-    // A path full of shell syntax: if it reached a shell, the marker file would appear in the
-    // working folder.
+    // A path full of shell syntax: if it reached a shell, bare or in single or double quotes,
+    // the marker file would appear in the working folder.
     char* cwd = getcwd(nullptr, 0);
     ASSERT_EQ(chdir(root.c_str()), 0);
-    const std::string evil = "q\"'$(touch pwned)`touch pwned`;x";
+    const std::string evil = "a'$(touch pwned)'b`touch pwned`;x";
     createDir(at(evil));
     EXPECT_TRUE(folderExists(at(evil)));
     FILE* f = fopen(at(evil + "/f.txt").asChar(), "w");
@@ -38,16 +39,17 @@ TEST(FileHelpers, ShellHelpersNeverRunPathsAsCommands) {
     EXPECT_FALSE(folderExists(at(evil)));
     CFileManager::deleteFile(at(evil + "-copy"));
     EXPECT_FALSE(folderExists(at(evil + "-copy")));
-    // xdg-open may be missing here; either way nothing may be run through a shell.
+    // A stand-in xdg-open keeps the desktop out of it, while touch stays on the search path.
+    createDir(at("bin"));
+    FILE* opener = fopen(at("bin/xdg-open").asChar(), "w");
+    ASSERT_NE(opener, nullptr);
+    fputs("#!/bin/sh\n", opener);
+    fclose(opener);
+    chmod(at("bin/xdg-open").asChar(), 0755);
     const std::string path = getenv("PATH") ? getenv("PATH") : "";
-    const char* display = getenv("DISPLAY");
-    const std::string savedDisplay = display ? display : "";
-    unsetenv("DISPLAY");
-    setenv("PATH", "/nonexistent", 1);
-    showFolder(at(evil));
-    EXPECT_TRUE(launch(at(evil), ""));
+    setenv("PATH", (root + "/bin:" + path).c_str(), 1);
+    launch(at(evil), "");
     setenv("PATH", path.c_str(), 1);
-    if (display) setenv("DISPLAY", savedDisplay.c_str(), 1);
     EXPECT_FALSE(fileExists(at("pwned")));
     EXPECT_EQ(chdir(cwd), 0);
     free(cwd);

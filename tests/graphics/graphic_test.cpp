@@ -4,14 +4,13 @@
 
 #include "graphics/bitmap.h"
 #include "graphics/draw.h"
+#include "graphics/image.h"
 #include "platform/cairo/cairo_text.h"
+#include "png_bytes.h"
 #include "surface_fixture.h"
 
-TEST(Colour, PackingClampsAndUnpacks) {
+TEST(Colour, PackingAndFadingClampEachChannel) {
     EXPECT_EQ(asColor(300, -5, 128), 0x008000FF);
-    int r, g, b;
-    asRGB2(asColor(12, 34, 56), r, g, b);
-    EXPECT_EQ(asColor(b, g, r), asColor(56, 34, 12));
     EXPECT_EQ(fadeCol(asColor(0, 100, 200), asColor(100, 200, 0), 0.5f), asColor(50, 150, 100));
     EXPECT_EQ(fadeCol(asColor(0, 0, 0), clWhite, 2.0f), clWhite);
 }
@@ -163,11 +162,6 @@ TEST(Gradient, RampsLineByLineWithoutReachingTheEndColour) {
         }
         EXPECT_EQ(s.lit(), block(0, 0, 8, 8)) << mode;
     }
-    TestSurface flat(10, 10);
-    drawGradient(flat.g(), asRect(3, 0, 3, 10), clBlack, clBlack, alignLeft);
-    drawGradient(flat.g(), asRect(0, 4, 10, 4), clBlack, clBlack, alignTop);
-    drawGradient(flat.g(), asRect(0, 0, 10, 10), clBlack, clBlack, 7);
-    EXPECT_TRUE(flat.lit().empty());
 }
 
 TEST(Bitmap, RenderTileAndStretchCopyPixels) {
@@ -192,4 +186,21 @@ TEST(Bitmap, RenderTileAndStretchCopyPixels) {
     EXPECT_EQ(big.lit(), block(0, 0, 6, 4));
     for (auto p : block(0, 0, 6, 4))
         EXPECT_EQ(big.at(p.first, p.second), asColor(10 * (p.first / 2), 10 * (p.second / 2), 7));
+}
+
+TEST(PngImage, CompositesWithTheIntegerFormula) {
+    CMemoryStream s;
+    fillStream(&s, PngBuilder()
+                       .header(3, 1, 8, 6)
+                       .imageData({0, 10, 20, 30, 128, 1, 2, 3, 255, 200, 200, 200, 0})
+                       .end()
+                       .bytes());
+    CPNG png(&s);
+    ASSERT_TRUE(png.isLoaded());
+    TestSurface surface(8, 8);
+    surface.g()->origin = asPoint(2, 3);
+    png.draw(surface.g());
+    EXPECT_EQ(surface.at(2, 3), asColor(132, 137, 142));
+    EXPECT_EQ(surface.at(3, 3), asColor(1, 2, 3)); // opaque replaces
+    EXPECT_EQ(surface.lit(), PixelSet({{2, 3}, {3, 3}}));
 }

@@ -153,20 +153,15 @@ TEST_F(X11Editor, ClickOnTheButtonFiresItOnce) {
 }
 
 TEST_F(X11Editor, DropdownListOpensTakesARowClickAndCloses) {
-    int listHeight = 0;
     stepper->step = [&] {
-        CWin* list = dropdown->popup;
-        listHeight = list->height;
-        CPoint lp = list->getPos(false);
+        CPoint lp = dropdown->popup->getPos(false);
         click(asPoint(lp.x + 20, lp.y + 2 * 16 + 8));
     };
     app->addTimer(stepper, 10, true);
     click(screenOf(dropdown, 60, 10));
     ASSERT_TRUE(pumpUntil([&] { return picks.count == 1; }));
     app->killTimer(stepper);
-    EXPECT_EQ(listHeight, 5 * 16);
     EXPECT_EQ(dropdown->index, 2);
-    EXPECT_EQ(dropdown->defaultText(), CStr("gamma"));
     EXPECT_EQ(dropdown->popup, nullptr);
     EXPECT_EQ(app->menus->getCount(), 0);
     EXPECT_EQ(win->mouseCtrl, nullptr);

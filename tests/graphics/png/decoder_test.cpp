@@ -178,16 +178,14 @@ TEST(PngSuite, ImagesDecodeToTheSameRgbaAsLibpngOrToNothingWhenUnsupported) {
     EXPECT_GE(unsupported, 40);
 }
 
-// What the PngSuite does not hold: palette indexes beyond the palette (4 and 8 bits), a 16-bit
-// RGB key that matches on all sixteen bits and an 8-bit grey key.
-TEST(PngDecoder, TransparencyKeysAndIndexesBeyondThePalette) {
+// What the PngSuite does not hold: a 16-bit RGB key that matches on all sixteen bits and an
+// 8-bit grey key.
+TEST(PngDecoder, TransparencyKeysOfSixteenBitColourAndEightBitGrey) {
     struct Case {
         const char* name;
         int depth, colorType;
         Bytes trns, row, rgba;
     };
-    const Bytes paletted = {10, 11, 12, 0,   20, 21, 22, 128, 30, 31, 32, 255,
-                            40, 41, 42, 255, 0,  0,  0,  0,   0,  0,  0,  0};
     const Bytes key16 = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC};
     Bytes row16 = {0}; // the key colour, then the same high bytes with another low byte
     row16.insert(row16.end(), key16.begin(), key16.end());
@@ -195,8 +193,6 @@ TEST(PngDecoder, TransparencyKeysAndIndexesBeyondThePalette) {
     const Bytes rgba16 = {0x12, 0x56, 0x9A, 0, 0x12, 0x56, 0x9A, 255};
     const Bytes rgbaGrey = {0x40, 0x40, 0x40, 0, 0x41, 0x41, 0x41, 255};
     const Case cases[] = {
-        {"palette, 8 bits", 8, 3, {0, 128}, {0, 0, 1, 2, 3, 4, 5}, paletted},
-        {"palette, 4 bits", 4, 3, {0, 128}, {0, 0x01, 0x23, 0x45}, paletted},
         {"16-bit RGB key", 16, 2, key16, row16, rgba16},
         {"grey key", 8, 0, {0, 0x40}, {0, 0x40, 0x41}, rgbaGrey},
     };
@@ -205,20 +201,18 @@ TEST(PngDecoder, TransparencyKeysAndIndexesBeyondThePalette) {
         const unsigned width = static_cast<unsigned>(c.rgba.size() / 4);
         PngBuilder file;
         file.header(width, 1, c.depth, c.colorType);
-        if (c.colorType == 3) file.chunk("PLTE", {10, 11, 12, 20, 21, 22, 30, 31, 32, 40, 41, 42});
         const OurResult r =
             decodeWithOurs(file.chunk("tRNS", c.trns).imageData(c.row).end().bytes());
         EXPECT_EQ(r.pixels, c.rgba);
     }
 }
 
-// Sizes beyond the limit are refused before anything is allocated; an IDAT claiming more than
-// the file holds ends the walk but keeps the image data before it, and the rows that never came
-// stay blank; data beyond the last row stops the inflation.
-TEST(PngDecoderHostileInput, SizesAndLengthsBeyondTheLimitsOrTheFile) {
+// Sizes beyond the limit are refused before anything is allocated, also where the size would
+// turn negative as an int.
+TEST(PngDecoder, SizesBeyondTheLimitAreRefused) {
     using Size = std::pair<unsigned, unsigned>;
-    for (Size s : {Size{16385, 1}, Size{1, 16385}, Size{0x80000000u, 0x80000000u},
-                   Size{0xFFFFFFFFu, 2}, Size{0, 5}, Size{5, 0}}) {
+    for (Size s :
+         {Size{16385, 1}, Size{1, 16385}, Size{0x80000000u, 0x80000000u}, Size{0xFFFFFFFFu, 2}}) {
         SCOPED_TRACE(s.first);
         const OurResult r = decodeWithOurs(
             PngBuilder().header(s.first, s.second, 8, 6).imageData({0, 1, 2, 3, 4}).end().bytes());
@@ -230,7 +224,11 @@ TEST(PngDecoderHostileInput, SizesAndLengthsBeyondTheLimitsOrTheFile) {
         decodeWithOurs(PngBuilder().header(16384, 1, 8, 0).imageData(Bytes(16385, 0)).end().bytes())
             .width,
         16384);
+}
 
+// An IDAT claiming more than the file holds ends the walk but keeps the image data before it,
+// and the rows that never came stay blank.
+TEST(PngDecoder, CutOffImageKeepsTheRowsThatCame) {
     const Bytes file = PngBuilder().header(4, 4, 8, 0).imageData({0, 9, 9, 9, 9}).bytes();
     Bytes firstRowOnly = {9, 9, 9, 255, 9, 9, 9, 255, 9, 9, 9, 255, 9, 9, 9, 255};
     firstRowOnly.resize(4 * 4 * 4, 0);
@@ -241,15 +239,6 @@ TEST(PngDecoderHostileInput, SizesAndLengthsBeyondTheLimitsOrTheFile) {
         bad.insert(bad.end(), {'I', 'D', 'A', 'T', 1, 2, 3});
         const OurResult r = decodeWithOurs(bad);
         EXPECT_EQ(r.decodeResult, 1);
-        EXPECT_EQ(r.pixels, firstRowOnly);
+        EXPECT_EQ(r.pixels, firstRowOnly) << claimed;
     }
-
-    Bytes rows = {0, 1, 2, 0, 3, 4};
-    rows.insert(rows.end(), 5000, 0xAA);
-    CMemoryStream stream;
-    fillStream(&stream, PngBuilder().header(2, 2, 8, 0).imageData(rows).end().bytes());
-    QoRawPngDecoder decoder;
-    EXPECT_EQ(decoder.Decode(&stream), 1);
-    EXPECT_EQ(decoder.getInflateResult(), QoInflateResult::Stopped);
-    EXPECT_EQ(decoder.getOutputPixels()[12], 4);
 }
