@@ -71,6 +71,13 @@ public:
                               ReWireDriveAudioOutputParams& output, int sampleRate);
     /// The host's sample rate and largest block, whenever they change; no drive call runs.
     virtual void setHostFormat(int, int) {}
+    /// Host frames by which the device's sound lags the host's timeline (what a host's delay
+    /// compensation must make up); 0 for devices that render inside the drive call.
+    virtual int getLatency() const { return 0; }
+    /// One line on what the device is doing or cannot do, for a user; empty when all is well.
+    virtual CStr getStatus() const { return CStr(); }
+    /// The library's idle service reaches every device here; never on the audio thread.
+    virtual void idle() {}
 
 protected:
     /// Sample rate of the block being driven.
