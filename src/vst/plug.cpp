@@ -144,6 +144,8 @@ VstIntPtr CPlug::chooseDevice(VstIntPtr index) {
     return synth->getDeviceIndex() == index ? 1 : 0;
 }
 
+// The bytes handed out stay valid and unchanged until the next get-chunk request: hosts copy
+// them on one thread while another loads a preset.
 VstInt32 CPlug::getChunkBytes(void** data) {
     if (!data) return 0;
     std::lock_guard<std::mutex> hold(chunkLock);
@@ -154,17 +156,15 @@ VstInt32 CPlug::getChunkBytes(void** data) {
     return chunkStream->getSize();
 }
 
-// Hosts hand back the very bytes the last get-chunk gave them (undo, presets): the bytes go
-// into a new stream before the old one, which may hold them, is freed.
+// The host's bytes are read through a stream of their own, so the chunk last handed out stays
+// as it was; hosts also hand back the very bytes the last get-chunk gave them (undo, presets).
 void CPlug::setChunkBytes(const void* data, VstInt32 size) {
     if (!data || size < 0 || size > kMaxChunkBytes) return;
     std::lock_guard<std::mutex> hold(chunkLock);
-    auto* incoming = new CMemoryStream;
-    incoming->write(data, size);
-    incoming->seek(0, 0);
-    delete chunkStream;
-    chunkStream = incoming;
-    synth->loadFromStream(chunkStream);
+    CMemoryStream incoming;
+    incoming.write(data, size);
+    incoming.seek(0, 0);
+    synth->loadFromStream(&incoming);
 }
 
 void CPlug::readTransport() {

@@ -63,8 +63,8 @@ private:
 
     CEventInbox inbox;
     CSynth* synth = nullptr;
-    // Holds the chunk last given to or taken from the host; chunk requests come from several
-    // host threads and take turns on it.
+    // Holds the chunk last handed to the host; only get-chunk rewrites it. Chunk requests come
+    // from several host threads and take turns.
     CMemoryStream* chunkStream = nullptr;
     std::mutex chunkLock;
     vstiProgram* programs = nullptr;
