@@ -139,6 +139,20 @@ TEST_F(HostAudio, EventListsLiveUntilTheirBlockOrASuspend) {
     EXPECT_GT(out.peak(kBlock), 0.01f);
 }
 
+// A second list for the block with an earlier event than the first: the note sounds at its own
+// frame, not where the first list's event put the block.
+TEST_F(HostAudio, ANoteInALaterListSoundsAtItsOwnFrame) {
+    auto plugin = open(kPolySynth);
+    EventList controller({{300, 0xB0, 1, 64}}), note({{100, 0x90, 60, 100}});
+    plugin->dispatch(effProcessEvents, 0, 0, controller.get());
+    plugin->dispatch(effProcessEvents, 0, 0, note.get());
+    plugin->process(out, kBlock, nullptr);
+    const std::vector<float>& left = out.channel(0);
+    long onset = firstNonZero(std::vector<float>(left.begin(), left.begin() + kBlock));
+    EXPECT_GE(onset, 100);
+    EXPECT_LT(onset, 110);
+}
+
 // A held note sounds through every block while another thread edits the mapping, toggles the
 // sync switch and re-reads the device's MIDI targets; short notes played meanwhile all end.
 // Any build sees a block that an edit kept silent; a table freed under a running block is a

@@ -15,14 +15,16 @@
 
 namespace {
 // The slices ("p" and their frames) and messages ("m" and the packed message) of a block with
-// the events; a status of 0 stands for another event type.
-std::string slices(const std::vector<stress::Midi>& events, int frames) {
-    stress::EventList list(events);
-    VstEvent** slots = list.get()->events; // a short array the list over-allocates
-    for (size_t i = 0; i < events.size(); i++)
-        if (!events[i].status) slots[i]->type = 6;
+// the event lists, handed over in order; a status of 0 stands for another event type.
+std::string listSlices(const std::vector<std::vector<stress::Midi>>& lists, int frames) {
     auto inbox = std::make_unique<CEventInbox>();
-    inbox->add(events.empty() ? nullptr : list.get());
+    for (const auto& events : lists) {
+        stress::EventList list(events);
+        VstEvent** slots = list.get()->events; // a short array the list over-allocates
+        for (size_t i = 0; i < events.size(); i++)
+            if (!events[i].status) slots[i]->type = 6;
+        inbox->add(events.empty() ? nullptr : list.get());
+    }
     std::string calls;
     char text[16];
     sliceAtEvents(
@@ -32,6 +34,10 @@ std::string slices(const std::vector<stress::Midi>& events, int frames) {
             calls += text;
         });
     return calls;
+}
+
+std::string slices(const std::vector<stress::Midi>& events, int frames) {
+    return listSlices({events}, frames);
 }
 } // namespace
 
@@ -45,6 +51,18 @@ TEST(Slicer, SplitsAtEventOffsets) {
     EXPECT_EQ(slices({{20, 0x90, 1, 1}, {5, 0x91, 1, 1}, {-7, 0x92, 1, 1}, {999, 0x93, 1, 1}}, 64),
               "p20 m10190 m10191 m10192 p44 m10193 p0 ");
     EXPECT_EQ(slices({{3, 0, 0, 0}, {8, 0x90, 1, 1}}, 16), "p8 m10190 p8 ");
+}
+
+// Several lists for one block sound in time order; at one frame, in the order they came.
+TEST(Slicer, MergesTheListsOfOneBlockByFrame) {
+    EXPECT_EQ(listSlices({{{20, 0x90, 1, 1}, {40, 0x91, 1, 1}},
+                          {{10, 0x92, 1, 1}, {20, 0x93, 1, 1}, {20, 0x94, 1, 1}},
+                          {{0, 0x95, 1, 1}, {40, 0x96, 1, 1}}},
+                         64),
+              "m10195 p10 m10192 p10 m10190 m10193 m10194 p20 m10191 m10196 p24 ");
+    // within a list a late event still sounds at the list's current position
+    EXPECT_EQ(listSlices({{{30, 0x90, 1, 1}, {5, 0x91, 1, 1}}, {{10, 0x92, 1, 1}}}, 64),
+              "p10 m10192 p20 m10190 m10191 p34 ");
 }
 
 TEST(PlugTest, ProgramNamesStayTerminated) {
