@@ -47,6 +47,8 @@ void CMIDIPanel::paint(CGraphic* g, CRect r) {
 
 void CMIDIPanel::update() {
     clear();
+    // chunk loads on other host threads change the mapping and the device meanwhile
+    CGateEdit editing(synth->getMixer()->gate);
     synth->refreshBusInfo();
     CReWireDevice* device = synth->getDevice();
     const CMIDIMapping& mapping = synth->getMapping();

@@ -90,6 +90,7 @@ void CSynthWin::setup() {
 void CSynthWin::addTopRow(int left, int top) {
     int cx = left;
     CDropdown* devices = new CDropdown(this);
+    deviceList = devices;
     devices->setBounds(cx, top, deviceListWidth, buttonSize);
     fillDeviceList(devices);
     devices->onChange = new _COnChange<CSynthWin>(this, &CSynthWin::deviceChanged);
@@ -144,8 +145,18 @@ void CSynthWin::addPanels(int top) {
 
 void CSynthWin::deviceChanged(CObject* sender) {
     synth->setDevice(static_cast<CDropdown*>(sender)->index - 1);
+    // A device that will not close stays chosen: the list goes back to it.
+    showChosenDevice();
     // the rows list the targets of the device now open
     synth->updateIdle(CSynth::kIdleRebuildMapping, false);
+}
+
+void CSynthWin::showChosenDevice() {
+    if (!deviceList || synth->getMixer()->deviceCount() == 0) return;
+    int shown = synth->getDeviceIndex() + 1;
+    if (deviceList->index == shown) return;
+    deviceList->index = shown;
+    deviceList->redraw();
 }
 
 void CSynthWin::syncClicked(CObject* sender) {
@@ -197,8 +208,8 @@ void CSynthWin::ddPaint(CObject* sender, CGraphic* g, CRect r) {
 }
 
 void CSynthWin::idle() {
-    if (synth->getIdleFlags() & CSynth::kIdleRebuildMapping) {
-        synth->updateIdle(CSynth::kIdleRebuildMapping, true);
+    if (synth->takeIdleFlags(CSynth::kIdleRebuildMapping)) {
+        showChosenDevice();
         updateMapping();
     }
     updateLeds();

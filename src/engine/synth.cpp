@@ -105,8 +105,15 @@ void CSynth::setFrames(int maxFrames) {
 void CSynth::setDevice(int index) {
     // One closing for both steps: a switch silences at most one block.
     CGateClosed closed(mixer->gate);
+    wantedDevice.store(kNoSwitch);
     if (deviceIndex > -1) {
         mixer->closeDevice(deviceIndex);
+        // A device that will not close goes on sounding: it stays the one shown and saved, so
+        // what the user sees is what plays.
+        if (device->isActive()) {
+            if (index != deviceIndex) wantedDevice.store(index);
+            return;
+        }
         deviceIndex = -1;
         device = nullptr;
     }
@@ -119,11 +126,22 @@ void CSynth::setDevice(int index) {
 
 void CSynth::idle() {
     mixer->idle();
+    retryDeviceSwitch();
     if (busesChanged.exchange(false)) {
         refreshBusInfo();
         updateIdle(kIdleRebuildMapping, false);
     }
     idleEditor();
+}
+
+// The device is asked first whether it may close: while it says no, blocks go on rendering.
+void CSynth::retryDeviceSwitch() {
+    if (wantedDevice.load() == kNoSwitch) return;
+    CGateEdit editing(mixer->gate);
+    int wanted = wantedDevice.load();
+    if (wanted == kNoSwitch || (device && !device->mayClose())) return;
+    setDevice(wanted);
+    updateIdle(kIdleRebuildMapping, false);
 }
 
 void CSynth::refreshBusInfo() {
@@ -133,9 +151,9 @@ void CSynth::refreshBusInfo() {
 
 void CSynth::updateIdle(int bits, bool clear) {
     if (clear)
-        idleFlags &= ~bits;
+        idleFlags.fetch_and(~bits);
     else
-        idleFlags |= bits;
+        idleFlags.fetch_or(bits);
 }
 
 void CSynth::publishRoutes() {

@@ -16,7 +16,7 @@ class CSynthWin;
 class CSynth : public CObject {
 public:
     static constexpr int kMaxQueuedMidi = 1024;
-    /// idleFlags bit: the editor rebuilds its MIDI mapping rows.
+    /// idleFlags bit: the editor rebuilds its MIDI mapping rows and shows the chosen device.
     static constexpr int kIdleRebuildMapping = 1;
 
     CSynth();
@@ -50,17 +50,23 @@ public:
     void setFrames(int maxFrames);
     int getRate() const { return rate; }
     int getFrames() const { return frames; }
-    /// Closes the open device and opens the one at index; a negative index only closes.
+    /// Closes the open device and opens the one at index; a negative index only closes. A
+    /// device that will not close stays open, chosen and shown: the switch is refused, and idle
+    /// tries it again until it succeeds or another pick or loaded chunk replaces it.
     void setDevice(int index);
-    int getDeviceIndex() const { return deviceIndex; }
+    int getDeviceIndex() const { return deviceIndex.load(); }
     /// The device the chunk names: the open one, or the one a loaded chunk named that could not
     /// be opened (library missing, mixer held elsewhere, fewer devices), kept until a new pick.
     int getChosenDevice() const { return chosenDevice.load(); }
     CReWireDevice* getDevice() const { return device; }
     CReWireMixer* getMixer() const { return mixer; }
-    /// Library idle service, MIDI target changes, then the open editor's refresh and events.
+    /// Library idle service, a device switch still wanted, MIDI target changes, then the open
+    /// editor's refresh and events.
     void idle();
+    /// Sets or clears idleFlags bits; safe from any thread.
     void updateIdle(int bits, bool clear);
+    /// Clears the given idleFlags bits and answers which of them were set.
+    int takeIdleFlags(int bits) { return idleFlags.fetch_and(~bits) & bits; }
     /// Re-reads the open device's MIDI targets; blocks go on rendering meanwhile.
     void refreshBusInfo();
 
@@ -69,7 +75,7 @@ public:
     void openEditor(int unused, void* parentView);
     void closeEditor();
     CSynthWin* getEditor() const { return editor; }
-    int getIdleFlags() const { return idleFlags; }
+    int getIdleFlags() const { return idleFlags.load(); }
 
     int getSync() const { return sync.load(); }
     void setSync(int value) { sync.store(value); }
@@ -93,6 +99,7 @@ public:
 
 private:
     void readRecords(CMemoryStream* stream, int& deviceToSelect);
+    void retryDeviceSwitch();
     void idleEditor();
     /// Hands the audio thread a copy of the mapping (UI side, in an edit turn).
     void publishRoutes();
@@ -111,7 +118,8 @@ private:
     int midiCount = 0;
     CMIDIDATA midiData[kMaxQueuedMidi] = {};
     std::atomic<bool> busesChanged{false};
-    int idleFlags = 0;
+    // requests to the editor, set and cleared from any host thread
+    std::atomic<int> idleFlags{0};
     std::atomic<int> sync{1};
     CReWireMixer* mixer = nullptr;
     CReWireDevice* device = nullptr;
@@ -120,8 +128,12 @@ private:
     std::atomic<CMIDIRoutes*> routes{nullptr};
     // the copy a running block routes by
     const CMIDIRoutes* blockRoutes = nullptr;
-    int deviceIndex = -1;
+    // the open device, the one shown; read by the editor and host requests on any thread
+    std::atomic<int> deviceIndex{-1};
     std::atomic<int> chosenDevice{-1};
+    // the device a refused switch still wants, or kNoSwitch
+    static constexpr int kNoSwitch = -2;
+    std::atomic<int> wantedDevice{kNoSwitch};
     // the open editor; both set or both null
     CApp* app = nullptr;
     CSynthWin* editor = nullptr;

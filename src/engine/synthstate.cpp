@@ -61,10 +61,15 @@ void CSynth::loadFromStream(CMemoryStream* stream) {
     int deviceToSelect = chosenDevice.load();
     readRecords(stream, deviceToSelect);
     publishRoutes();
-    // Restarting the open device would cut its sounding notes.
-    if (!device || deviceToSelect != deviceIndex) setDevice(deviceToSelect);
-    // A device that cannot be opened now stays the choice the project saves.
-    chosenDevice.store(deviceToSelect < 0 ? -1 : deviceToSelect);
+    // Restarting the open device would cut its sounding notes; keeping it gives up a switch
+    // that it refused.
+    if (!device || deviceToSelect != deviceIndex)
+        setDevice(deviceToSelect);
+    else
+        wantedDevice.store(kNoSwitch);
+    // A device that cannot be opened now stays the choice the project saves; one that would
+    // not close stays the choice while it plays.
+    if (!device) chosenDevice.store(deviceToSelect < 0 ? -1 : deviceToSelect);
     updateIdle(kIdleRebuildMapping, false);
 }
 

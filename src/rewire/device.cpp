@@ -113,6 +113,11 @@ void CReWireDevice::close() {
     handle = nullptr;
 }
 
+bool CReWireDevice::mayClose() const {
+    ReWireBool ok = 0;
+    return isActive() && RWMIsCloseDeviceOK(handle, &ok) == kReWireError_NoError && ok;
+}
+
 void CReWireDevice::setChannels(int count) {
     channelCount = count < 0 ? 0 : (count > kMaxChannels ? kMaxChannels : count);
 }

@@ -53,7 +53,10 @@ public:
     bool isActive() const { return handle != nullptr; }
     int getIndex() const { return index; }
     void open();
+    /// Closes the device when the library allows it; otherwise it stays open.
     void close();
+    /// Whether the library would let the device close now; it stays open either way.
+    bool mayClose() const;
     /// Forgets the handle without asking the library, once the library has closed the device
     /// itself (it does so when the mixer interface closes).
     void detach() { handle = nullptr; }

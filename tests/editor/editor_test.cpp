@@ -103,6 +103,25 @@ TEST_F(EditorTest, DeviceListChoosesAndClosesDevices) {
     EXPECT_EQ(row(editor(), 0)->count(), 0);
 }
 
+// A device that refuses to close stays in the list; when it lets go at a later idle, the list
+// and the rows follow the switch.
+TEST_F(EditorTest, DeviceListShowsTheDeviceThatPlays) {
+    library.addBundle(0, "ReWire.bundle", "1.8.0",
+                      "[Library]\nDevices=2\n[Device0]\nName=A\nKind=Synth\nRefuseClose=1\n"
+                      "[Device1]\nName=B\nKind=Drums\n");
+    engine(false).setDevice(0);
+    CDropdown* list = devices();
+    list->index = 2;
+    editor().deviceChanged(list);
+    EXPECT_EQ(list->index, 1);
+    editor().idle();
+    engine().idle();
+    EXPECT_EQ(engine().getDeviceIndex(), 1);
+    editor().idle();
+    EXPECT_EQ(list->index, 2);
+    EXPECT_EQ(itemsOf(row(editor(), 0)), std::vector<CStr>{"Drums: Pads"});
+}
+
 TEST_F(EditorTest, SyncSwitchTogglesAndAnythingButZeroCountsAsOn) {
     EXPECT_EQ(engine().getSync(), 1);
     click(185, 17);

@@ -31,6 +31,18 @@ Bytes withDevice(Bytes chunk, int device) {
     memcpy(&chunk[kAppValueAt], &device, 4);
     return chunk;
 }
+
+// Picks a device as the editor's list does; 1 when it is the chosen one afterwards.
+VstIntPtr choose(const Plugin& plugin, int device) {
+    return plugin.dispatch(effVendorSpecific, kChooseDeviceRequest, device);
+}
+
+// The device the editor shows as chosen.
+int shownDevice(const Plugin& plugin) {
+    BridgeState state;
+    plugin.dispatch(effVendorSpecific, kBridgeStateRequest, 0, &state);
+    return state.device;
+}
 } // namespace
 
 TEST(HostChunks, PointerFromGetChunkGoesStraightBackToSetChunk) {
@@ -158,4 +170,71 @@ TEST(HostDeviceChoice, KeptWhileTheChosenDeviceCannotOpen) {
         plugin.synth().setDevice(-1);
         EXPECT_EQ(chunkDevice(plugin.chunk()), -1);
     }
+}
+
+// Device 0 refuses its first two close requests. A switch it refuses leaves it chosen, shown,
+// saved and sounding; idle asks again while the user still wants the switch, and the switch
+// happens once the device lets go. Picking the shown device again gives the switch up.
+TEST(HostDeviceChoice, ADeviceThatWillNotCloseStaysTheOneShownAndHeard) {
+    CTestInstall library;
+    library.addBundle(0, "ReWire.bundle", "1.8.0",
+                      "[Library]\nDevices=2\n[Device0]\nName=A\nKind=Synth\nRefuseClose=2\n"
+                      "[Device1]\nName=B\nKind=Synth\n");
+    hostTime().flags = kVstTempoValid | kVstPpqPosValid;
+    Outputs out;
+    EventList held({{0, 0x90, 60, 100}});
+    for (bool givenUp : {false, true}) {
+        SCOPED_TRACE(givenUp ? "switch given up" : "switch retried");
+        Plugin plugin;
+        auto sounds = [&] {
+            plugin.process(out, 512, nullptr);
+            return out.peak(512) > 1e-4f;
+        };
+        ASSERT_EQ(choose(plugin, 0), 1);
+        plugin.process(out, 512, held.get());
+        EXPECT_EQ(choose(plugin, 1), 0);
+        EXPECT_EQ(shownDevice(plugin), 0);
+        EXPECT_EQ(chunkDevice(plugin.chunk()), 0);
+        EXPECT_TRUE(sounds());
+        if (givenUp) {
+            EXPECT_EQ(choose(plugin, 0), 1);
+        }
+        for (int n = 0; n < 4 && shownDevice(plugin) == 0; n++) {
+            plugin.dispatch(effEditIdle);
+            EXPECT_EQ(sounds(), shownDevice(plugin) == 0) << "idle " << n;
+        }
+        int expected = givenUp ? 0 : 1;
+        EXPECT_EQ(shownDevice(plugin), expected);
+        EXPECT_EQ(chunkDevice(plugin.chunk()), expected);
+        EXPECT_EQ(plugin.synth().getMixer()->getDevice(0)->isActive(), givenUp);
+    }
+}
+
+// Chunk loads on two host threads ask the editor to rebuild its rows while the editor's idle
+// takes the request; under ThreadSanitizer any unguarded access is a failure.
+TEST(HostEditor, IdlesWhileTwoThreadsLoadChunks) {
+    CTestInstall library;
+    library.addBundle(0, "ReWire.bundle");
+    Plugin plugin;
+    plugin.synth().setDevice(kPolySynth);
+    plugin.dispatch(effEditOpen);
+    const Bytes chunk = plugin.chunk();
+    const int kLoads = kSanitizerRuntime ? 300 : 3000;
+    std::atomic<int> finished{0};
+    auto load = [&] {
+        for (int n = 0; n < kLoads; n++)
+            plugin.setChunk(chunk);
+        finished++;
+    };
+    std::thread first(load), second(load);
+    while (finished.load() < 2)
+        plugin.dispatch(effEditIdle);
+    first.join();
+    second.join();
+
+    plugin.dispatch(effEditIdle);
+    EXPECT_EQ(plugin.synth().getIdleFlags() & CSynth::kIdleRebuildMapping, 0);
+    plugin.setChunk(chunk);
+    EXPECT_NE(plugin.synth().getIdleFlags() & CSynth::kIdleRebuildMapping, 0);
+    plugin.dispatch(effEditClose);
 }

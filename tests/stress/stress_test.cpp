@@ -63,7 +63,7 @@ enum Device {
     kDrums,
     kTone,
     kRefusesOpen,
-    kNeverCloses,
+    kRefusesClose,
     kFailsDrive,
     kChangesTargets,
     kOverstatesEvents,
@@ -76,7 +76,7 @@ const char* const kFaultRegistry =
     "[Device1]\nName=Drums\nKind=Drums\n"
     "[Device2]\nName=Tone\nKind=Tone\nChannels=8\n"
     "[Device3]\nName=Refuses open\nRefuseOpen=1\n"
-    "[Device4]\nName=Never closes\nRefuseClose=-1\n"
+    "[Device4]\nName=Refuses close\nRefuseClose=3\n"
     "[Device5]\nName=Fails drive\nFailDrive=1\n"
     "[Device6]\nName=Changes targets\nTargetsChangeAfter=1\nTargetsChangeRepeat=1\n"
     "[Device7]\nName=Overstates events\nTargetsChangeAfter=2\nOverstateEvents=1\nEventLimit=1\n"
