@@ -39,11 +39,12 @@ public:
     CSynth* synth;
 
 private:
-    CDropdown* deviceList = nullptr;
     void addTopRow(int left, int top);
     void addPanels(int top);
     void fillDeviceList(CDropdown* list);
     /// Sets the device list to the device the engine has open.
     void showChosenDevice();
     void lowerPeaks();
+
+    CDropdown* deviceList = nullptr;
 };
