@@ -35,6 +35,10 @@ struct CDeviceBehaviour {
     uint32_t outputEventLimit = 16;
     /// Reports more output events than the buffer holds, as a faulty library would.
     bool overstateEvents = false;
+    /// Host frames reported as the device's latency, the sound itself undelayed.
+    int latency = 0;
+    /// The state line reported for the device.
+    CStr status;
 };
 
 class CBundleDevice {
@@ -72,10 +76,11 @@ public:
     /// The host's sample rate and largest block, whenever they change; no drive call runs.
     virtual void setHostFormat(int, int) {}
     /// Host frames by which the device's sound lags the host's timeline (what a host's delay
-    /// compensation must make up); 0 for devices that render inside the drive call.
-    virtual int getLatency() const { return 0; }
+    /// compensation must make up); 0 for devices that render inside the drive call, unless
+    /// the registry gives a test latency.
+    virtual int getLatency() const { return behaviour.latency; }
     /// One line on what the device is doing or cannot do, for a user; empty when all is well.
-    virtual CStr getStatus() const { return CStr(); }
+    virtual CStr getStatus() const { return behaviour.status; }
     /// The library's idle service reaches every device here; never on the audio thread.
     virtual void idle() {}
 

@@ -1,4 +1,5 @@
-// The twenty mixer entry points of our ReWire library. Drive calls come from the audio thread
+// The twenty mixer entry points of our ReWire library, and two of its own that a mixer may
+// look up besides (a device's latency and state). Drive calls come from the audio thread
 // while idle and information calls come from another: the devices and their MIDI layouts are
 // built when the mixer opens and stay unchanged until it closes; what changes while driving is
 // held in atomics.
@@ -206,6 +207,26 @@ RWB_EXPORT ReWireError RWM2SetAudioInfoImp(const ReWireAudioInfo* info) {
     return kReWireError_NoError;
 }
 
+RWB_EXPORT ReWireError RWBGetDeviceLatencyImp(TRWMDeviceHandle handle, int32_t* frames) {
+    CBundleDevice* device = openDevice(handle);
+    if (!device || !frames) return kLibraryError_BadParameter;
+    int latency = device->getLatency();
+    *frames = latency > 0 ? latency : 0;
+    return kReWireError_NoError;
+}
+
+RWB_EXPORT ReWireError RWBGetDeviceStatusImp(TRWMDeviceHandle handle, char* text,
+                                             int32_t textBytes) {
+    CBundleDevice* device = openDevice(handle);
+    if (!device || !text || textBytes <= 0) return kLibraryError_BadParameter;
+    CStr status = device->getStatus();
+    int length = status.length() < textBytes - 1 ? status.length() : textBytes - 1;
+    for (int i = 0; i < length; i++)
+        text[i] = status[i];
+    text[length] = 0;
+    return kReWireError_NoError;
+}
+
 // The exports keep the signatures the mixer looks them up with.
 static_assert(std::is_same<decltype(&RWM2OpenImp), TRWM2OpenProc>::value, "open");
 static_assert(std::is_same<decltype(&RWM2IsCloseOKImp), TRWM2IsCloseOKProc>::value, "is close");
@@ -240,3 +261,7 @@ static_assert(std::is_same<decltype(&RWM2GetControllerInfoImp), TRWM2GetControll
 static_assert(std::is_same<decltype(&RWM2GetNoteInfoImp), TRWM2GetNoteInfoProc>::value, "note");
 static_assert(std::is_same<decltype(&RWM2SetAudioInfoImp), TRWM2SetAudioInfoProc>::value,
               "audio info");
+static_assert(std::is_same<decltype(&RWBGetDeviceLatencyImp), TRWBGetDeviceLatencyProc>::value,
+              "latency");
+static_assert(std::is_same<decltype(&RWBGetDeviceStatusImp), TRWBGetDeviceStatusProc>::value,
+              "status");

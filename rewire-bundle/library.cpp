@@ -14,6 +14,8 @@ const char* const kLibrarySection = "Library";
 // Default for a bus name that the registry does not give, told apart from an empty one.
 const char* const kNoName = "\x01";
 const int kDefaultToneChannels = 8;
+// A test latency of more than ten seconds at 96 kHz is a typing error.
+const int kMaxLatency = 1 << 20;
 
 int clampInt(int value, int low, int high) {
     return value < low ? low : (value > high ? high : value);
@@ -100,6 +102,8 @@ void readBehaviour(const CIniReader& registry, const CStr& section, CDeviceBehav
     behaviour->outputEventLimit = uint32_t(limit < 0 ? 0 : limit);
     behaviour->targetsChangeRepeat = registry.readInteger(section, "TargetsChangeRepeat", 0) != 0;
     behaviour->overstateEvents = registry.readInteger(section, "OverstateEvents", 0) != 0;
+    behaviour->latency = clampInt(registry.readInteger(section, "Latency", 0), 0, kMaxLatency);
+    behaviour->status = registry.readString(section, "Status", "");
 }
 
 CBusLayout changedLayout(const CBusLayout& layout) {
@@ -177,6 +181,12 @@ bool CReWireLibrary::askClose() {
 void CReWireLibrary::closeAllDevices() {
     for (CBundleDevice* device : devices)
         device->close();
+}
+
+void CReWireLibrary::idle() {
+    idleCount.fetch_add(1);
+    for (CBundleDevice* device : devices)
+        device->idle();
 }
 
 void CReWireLibrary::setAudioInfo(int rate, int frames) {

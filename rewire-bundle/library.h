@@ -22,6 +22,9 @@
 //     TargetsChangeRepeat=1  ; announces changed targets again on every later block
 //     EventLimit=16          ; events the device may return per block
 //     OverstateEvents=1      ; claims far more output events than it wrote or may return
+//     Latency=256            ; host frames the device reports as its latency (its sound is not
+//                            ; delayed; for testing a host's delay compensation)
+//     Status=Warming up      ; the state line the device reports
 //
 // A Kind=Jack device is a JACK client (left out where libjack is missing) with these keys:
 //
@@ -30,6 +33,19 @@
 //     ClientName=rwbridge    ; the JACK client's name
 //     In1=fluidsynth:left    ; JACK port connected to in_1 at open; In1 ... In8
 //     Midi1=fluidsynth:midi_00 ; JACK MIDI input connected from midi_1 at open; Midi1 ... Midi16
+//
+// Besides the twenty mixer entry points the library exports two of its own, which a mixer may
+// look up and do without (a library lacking them has no latency and no state to report). Both
+// come from the mixer's UI side, never from its audio thread, and may come while a drive call
+// runs; both answer 1 or a failure code, like the twenty:
+//
+//     ReWireError RWBGetDeviceLatencyImp(TRWMDeviceHandle handle, int32_t* frames);
+//         The open device's latency: host frames by which its sound lags the host's timeline,
+//         the delay a host's delay compensation must make up; 0 for devices that render inside
+//         the drive call. It may change while the device is open (a JACK server's period).
+//     ReWireError RWBGetDeviceStatusImp(TRWMDeviceHandle handle, char* text, int32_t textBytes);
+//         One line on what the open device is doing or cannot do, for a user, cut to fit
+//         textBytes with its terminator; empty when all is well.
 #pragma once
 
 #include <atomic>
@@ -57,7 +73,8 @@ public:
     void setAudioInfo(int sampleRate, int maxFrames);
     int getSampleRate() const { return sampleRate.load(); }
     int getMaxFrames() const { return maxFrames.load(); }
-    void idle() { idleCount.fetch_add(1); }
+    /// The mixer's idle service: every device's own idle work (never on the audio thread).
+    void idle();
 
 private:
     void readRegistry(const CStr& path);

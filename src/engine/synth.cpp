@@ -46,6 +46,13 @@ void CSynth::setPos(double quarterNotes) {
     framesSincePos = 0;
 }
 
+void CSynth::setMetre(int beats, int unit) {
+    bool powerOfTwo = unit > 0 && (unit & (unit - 1)) == 0;
+    bool valid = beats >= 1 && beats <= kMaxBeatsPerBar && powerOfTwo && unit <= kMaxBeatUnit;
+    beatsPerBar = valid ? beats : 4;
+    beatUnit = valid ? unit : 4;
+}
+
 void CSynth::setLocators(double left, double right) {
     leftLocator = left;
     rightLocator = right;
@@ -77,6 +84,7 @@ void CSynth::process(float** outputs, int frameCount) {
     mixer->setPlaying(playing && sync.load() == 1);
     mixer->setPos(slicePosition());
     mixer->setTempo(tempo);
+    mixer->setMetre(beatsPerBar, beatUnit);
     mixer->setLoop(loop);
     mixer->setLocators(leftLocator, rightLocator);
     mixer->process(outputs, frameCount, midiCount, midiData);
@@ -142,6 +150,14 @@ void CSynth::retryDeviceSwitch() {
     if (wanted == kNoSwitch || (device && !device->mayClose())) return;
     setDevice(wanted);
     updateIdle(kIdleRebuildMapping, false);
+}
+
+int CSynth::getLatency() const {
+    return device ? device->getLatency() : 0;
+}
+
+CStr CSynth::getDeviceStatus() const {
+    return device ? device->getStatus() : CStr();
 }
 
 void CSynth::refreshBusInfo() {

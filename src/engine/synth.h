@@ -16,6 +16,9 @@ class CSynthWin;
 class CSynth : public CObject {
 public:
     static constexpr int kMaxQueuedMidi = 1024;
+    /// Time signatures beyond these are taken for nonsense.
+    static constexpr int kMaxBeatsPerBar = 64;
+    static constexpr int kMaxBeatUnit = 64;
     /// idleFlags bit: the editor rebuilds its MIDI mapping rows and shows the chosen device.
     static constexpr int kIdleRebuildMapping = 1;
 
@@ -29,7 +32,11 @@ public:
     /// False while the UI side switches the device or the format: the block then stays silent.
     bool beginBlock();
     void endBlock();
-    void setTempo(int bpm) { tempo = bpm; }
+    /// Beats per minute, fractions kept.
+    void setTempo(double bpm) { tempo = bpm; }
+    double getTempo() const { return tempo; }
+    /// The host's time signature; values no score can have give 4/4.
+    void setMetre(int beatsPerBar, int beatUnit);
     /// The song position of the block's first frame; each slice is handed it moved on by the
     /// frames rendered before the slice, at the tempo.
     void setPos(double quarterNotes);
@@ -63,6 +70,11 @@ public:
     /// Library idle service, a device switch still wanted, MIDI target changes, then the open
     /// editor's refresh and events.
     void idle();
+    /// Host frames by which the open device's sound lags the host's timeline (0 without a
+    /// device); asks the library, so it may change between calls.
+    int getLatency() const;
+    /// The open device's one-line state from the library; empty without a device or a state.
+    CStr getDeviceStatus() const;
     /// Sets or clears idleFlags bits; safe from any thread.
     void updateIdle(int bits, bool clear);
     /// Clears the given idleFlags bits and answers which of them were set.
@@ -106,7 +118,9 @@ private:
     double slicePosition() const;
 
     bool playing = false;
-    int tempo = 120;
+    double tempo = 120.0;
+    int beatsPerBar = 4;
+    int beatUnit = 4;
     int loop = 0;
     double pos = 0.0;
     // frames rendered since pos was set

@@ -25,6 +25,13 @@ int32_t asPulses(double quarterNotes) {
     return int32_t(pulses);
 }
 
+// Beats per minute times 1000, rounded to the nearest: 92.5 stays 92.5 for the device.
+uint32_t asMilliBeats(double bpm) {
+    double milli = std::round(bpm * 1000.0);
+    if (!(milli > 0)) return 0;
+    return milli >= double(UINT32_MAX) ? UINT32_MAX : uint32_t(milli);
+}
+
 // Fills status and data of a MIDI event from a packed message; false for messages that are
 // not sent (system messages).
 bool convertMessage(int message, ReWireMIDIEvent* event) {
@@ -118,6 +125,20 @@ bool CReWireDevice::mayClose() const {
     return isActive() && RWMIsCloseDeviceOK(handle, &ok) == kReWireError_NoError && ok;
 }
 
+int CReWireDevice::getLatency() const {
+    int32_t frames = 0;
+    if (!isActive() || RWMGetDeviceLatency(handle, &frames) != kReWireError_NoError) return 0;
+    return frames < 0 ? 0 : (frames > kMaxLatencyFrames ? kMaxLatencyFrames : int(frames));
+}
+
+CStr CReWireDevice::getStatus() const {
+    char text[kStatusBytes] = {};
+    if (!isActive() || RWMGetDeviceStatus(handle, text, kStatusBytes) != kReWireError_NoError)
+        return CStr();
+    text[kStatusBytes - 1] = 0;
+    return CStr(text);
+}
+
 void CReWireDevice::setChannels(int count) {
     channelCount = count < 0 ? 0 : (count > kMaxChannels ? kMaxChannels : count);
 }
@@ -194,9 +215,9 @@ void CReWireDevice::fillTransport(int frames, bool playChanged) {
         inputParams.fTransportMode = kReWireTransportPlayStarted;
     else
         inputParams.fTransportMode = kReWireTransportPlaying;
-    inputParams.fTempo = mixer->getTempo() > 0 ? uint32_t(mixer->getTempo()) * 1000u : 0;
-    inputParams.fBeatsPerBar = 4;
-    inputParams.fBeatUnit = 4;
+    inputParams.fTempo = asMilliBeats(mixer->getTempo());
+    inputParams.fBeatsPerBar = uint32_t(mixer->getBeatsPerBar());
+    inputParams.fBeatUnit = uint32_t(mixer->getBeatUnit());
     inputParams.fLoopActive = uint32_t(mixer->getLoop());
     inputParams.fLoopFrom = asPulses(mixer->getLoopStart());
     inputParams.fLoopTo = asPulses(mixer->getLoopEnd());

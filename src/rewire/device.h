@@ -44,6 +44,10 @@ public:
     static constexpr int kMaxInputEvents = 1000;
     /// Largest output event buffer we keep, whatever the library asks for.
     static constexpr int kMaxOutputEvents = 4096;
+    /// Latencies the library reports beyond this are cut to it (over a second at 192 kHz).
+    static constexpr int kMaxLatencyFrames = 1 << 18;
+    /// Room for the device's state line, terminator included.
+    static constexpr int kStatusBytes = 256;
 
     CReWireDevice(CReWireMixer* owner, int deviceIndex, CStr name);
     ~CReWireDevice() override;
@@ -60,6 +64,12 @@ public:
     /// Forgets the handle without asking the library, once the library has closed the device
     /// itself (it does so when the mixer interface closes).
     void detach() { handle = nullptr; }
+
+    /// Host frames by which the device's sound lags the host's timeline, as its library
+    /// reports it now: 0 while closed or when the library cannot say (UI side).
+    int getLatency() const;
+    /// What the device is doing or cannot do, in one line; empty while closed (UI side).
+    CStr getStatus() const;
 
     void setChannels(int count);
     int getChannels() const { return channelCount; }

@@ -62,8 +62,14 @@ public:
     bool getPlaying() const { return isPlaying; }
     void setPos(double quarterNotes) { pos = quarterNotes; }
     double getPos() const { return pos; }
-    void setTempo(int bpm) { tempo = bpm; }
-    int getTempo() const { return tempo; }
+    void setTempo(double bpm) { tempo = bpm; }
+    double getTempo() const { return tempo; }
+    void setMetre(int beats, int unit) {
+        beatsPerBar = beats;
+        beatUnit = unit;
+    }
+    int getBeatsPerBar() const { return beatsPerBar; }
+    int getBeatUnit() const { return beatUnit; }
     void setLoop(int looping) { loop = looping; }
     int getLoop() const { return loop; }
     void setLocators(double start, double end);
@@ -94,7 +100,9 @@ private:
 
     int rate;
     int frames;
-    int tempo = 120;
+    double tempo = 120.0;
+    int beatsPerBar = 4;
+    int beatUnit = 4;
     int loop = 0;
     double loopStart = 0;
     double loopEnd = 0;

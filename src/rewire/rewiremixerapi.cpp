@@ -24,6 +24,8 @@ const char* const kRWMGetEventChannelInfoName = "RWM2GetEventChannelInfoImp";
 const char* const kRWMGetControllerInfoProcName = "RWM2GetControllerInfoImp";
 const char* const kRWMGetNoteInfoProcName = "RWM2GetNoteInfoImp";
 const char* const kRWMSetAudioInfoProcName = "RWM2SetAudioInfoImp";
+const char* const kRWBGetDeviceLatencyProcName = "RWBGetDeviceLatencyImp";
+const char* const kRWBGetDeviceStatusProcName = "RWBGetDeviceStatusImp";
 
 namespace {
 // The table is filled by the open that succeeds and cleared by its close, both under
@@ -50,6 +52,8 @@ TRWM2GetEventChannelInfoProc gGetEventChannelInfoProc = nullptr;
 TRWM2GetControllerInfoProc gGetControllerInfoProc = nullptr;
 TRWM2GetNoteInfoProc gGetNoteInfoProc = nullptr;
 TRWM2SetAudioInfoProc gSetAudioInfoProc = nullptr;
+TRWBGetDeviceLatencyProc gGetDeviceLatencyProc = nullptr;
+TRWBGetDeviceStatusProc gGetDeviceStatusProc = nullptr;
 
 // Answer of a wrapper called while the interface is closed: no library behind it.
 const ReWireError kInterfaceClosed = kReWireError_DLLNotFound;
@@ -80,6 +84,8 @@ void clearProcs() {
     gGetControllerInfoProc = nullptr;
     gGetNoteInfoProc = nullptr;
     gSetAudioInfoProc = nullptr;
+    gGetDeviceLatencyProc = nullptr;
+    gGetDeviceStatusProc = nullptr;
 }
 
 // Every lookup runs, so a missing export leaves no half-filled table behind unnoticed.
@@ -105,6 +111,9 @@ bool findAllProcs() {
     found &= findProc(gGetControllerInfoProc, kRWMGetControllerInfoProcName);
     found &= findProc(gGetNoteInfoProc, kRWMGetNoteInfoProcName);
     found &= findProc(gSetAudioInfoProc, kRWMSetAudioInfoProcName);
+    // optional: their absence leaves found alone
+    findProc(gGetDeviceLatencyProc, kRWBGetDeviceLatencyProcName);
+    findProc(gGetDeviceStatusProc, kRWBGetDeviceStatusProcName);
     return found;
 }
 
@@ -224,4 +233,18 @@ ReWireError RWMGetNoteInfo(TRWMDeviceHandle handle, const ReWireEventTarget* tar
 
 ReWireError RWMSetAudioInfo(const ReWireAudioInfo* info) {
     return gSetAudioInfoProc ? gSetAudioInfoProc(info) : kInterfaceClosed;
+}
+
+ReWireError RWMGetDeviceLatency(TRWMDeviceHandle handle, int32_t* frames) {
+    if (!gReWireOpenProc) return kInterfaceClosed;
+    if (gGetDeviceLatencyProc) return gGetDeviceLatencyProc(handle, frames);
+    if (frames) *frames = 0;
+    return kReWireError_NoError;
+}
+
+ReWireError RWMGetDeviceStatus(TRWMDeviceHandle handle, char* text, int32_t textBytes) {
+    if (!gReWireOpenProc) return kInterfaceClosed;
+    if (gGetDeviceStatusProc) return gGetDeviceStatusProc(handle, text, textBytes);
+    if (text && textBytes > 0) text[0] = 0;
+    return kReWireError_NoError;
 }

@@ -36,6 +36,10 @@ typedef ReWireError (*TRWM2GetNoteInfoProc)(TRWMDeviceHandle handle,
                                             const ReWireEventTarget* target, uint16_t noteIndex,
                                             ReWireEventNoteInfo* info);
 typedef ReWireError (*TRWM2SetAudioInfoProc)(const ReWireAudioInfo* info);
+// Entry points of our own library beyond the twenty; a library without them still opens.
+typedef ReWireError (*TRWBGetDeviceLatencyProc)(TRWMDeviceHandle handle, int32_t* frames);
+typedef ReWireError (*TRWBGetDeviceStatusProc)(TRWMDeviceHandle handle, char* text,
+                                               int32_t textBytes);
 }
 
 extern const char* const kRWMOpenProcName;
@@ -58,6 +62,8 @@ extern const char* const kRWMGetEventChannelInfoName;
 extern const char* const kRWMGetControllerInfoProcName;
 extern const char* const kRWMGetNoteInfoProcName;
 extern const char* const kRWMSetAudioInfoProcName;
+extern const char* const kRWBGetDeviceLatencyProcName;
+extern const char* const kRWBGetDeviceStatusProcName;
 
 /// Loads the library, looks up all its mixer functions and opens it: 1, 6 when the interface
 /// is already open in this process, or the loader's or library's failure code.
@@ -90,3 +96,9 @@ ReWireError RWMGetControllerInfo(TRWMDeviceHandle handle, const ReWireEventTarge
 ReWireError RWMGetNoteInfo(TRWMDeviceHandle handle, const ReWireEventTarget* target,
                            uint16_t noteIndex, ReWireEventNoteInfo* info);
 ReWireError RWMSetAudioInfo(const ReWireAudioInfo* info);
+/// Host frames by which the device's sound lags the host's timeline; 0 from a library without
+/// the entry point.
+ReWireError RWMGetDeviceLatency(TRWMDeviceHandle handle, int32_t* frames);
+/// The device's state in one line into text (textBytes with the terminator); empty from a
+/// library without the entry point.
+ReWireError RWMGetDeviceStatus(TRWMDeviceHandle handle, char* text, int32_t textBytes);

@@ -216,9 +216,11 @@ struct VstTimeInfo {
     double ppqPos; ///< musical position in quarter notes
     double tempo;  ///< beats per minute
     char reserved2[8];
-    double cycleStartPos; ///< loop start in quarter notes
-    double cycleEndPos;   ///< loop end in quarter notes
-    char reserved3[20];
+    double cycleStartPos;        ///< loop start in quarter notes
+    double cycleEndPos;          ///< loop end in quarter notes
+    VstInt32 timeSigNumerator;   ///< beats in a bar
+    VstInt32 timeSigDenominator; ///< the note value of a beat: 4 for quarter notes
+    char reserved3[12];
     VstInt32 flags;
 };
 
@@ -229,12 +231,15 @@ enum VstTimeInfoFlags : VstInt32 {
     kVstPpqPosValid = 0x200,
     kVstTempoValid = 0x400,
     kVstCyclePosValid = 0x1000,
+    kVstTimeSigValid = 0x2000,
 };
 
 static_assert(offsetof(VstTimeInfo, ppqPos) == 24);
 static_assert(offsetof(VstTimeInfo, tempo) == 32);
 static_assert(offsetof(VstTimeInfo, cycleStartPos) == 48);
 static_assert(offsetof(VstTimeInfo, cycleEndPos) == 56);
+static_assert(offsetof(VstTimeInfo, timeSigNumerator) == 64);
+static_assert(offsetof(VstTimeInfo, timeSigDenominator) == 68);
 static_assert(offsetof(VstTimeInfo, flags) == 84);
 static_assert(sizeof(VstTimeInfo) == 88);
 

@@ -13,7 +13,7 @@ const VstInt16 kEditorWidth = 304;
 const VstInt16 kEditorHeight = 160;
 
 // the transport fields the engine reads
-const VstInt32 kTimeInfoFilter = kVstPpqPosValid | kVstTempoValid;
+const VstInt32 kTimeInfoFilter = kVstPpqPosValid | kVstTempoValid | kVstTimeSigValid;
 const int kNameBytes = 24;
 
 // The text of a string that may hold none.
@@ -79,11 +79,13 @@ VstIntPtr CPlug::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, vo
         return 0;
     case effEditIdle:
         synth->idle();
+        reportLatency();
         return 0;
     case effGetChunk:
         return getChunkBytes(static_cast<void**>(ptr));
     case effSetChunk:
         setChunkBytes(ptr, static_cast<VstInt32>(value));
+        reportLatency();
         return 0;
     case effProcessEvents:
         inbox.add(static_cast<VstEvents*>(ptr));
@@ -110,6 +112,8 @@ VstIntPtr CPlug::vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, floa
         return ptr ? copyDeviceName(value, static_cast<char*>(ptr)) : 0;
     case kChooseDeviceRequest:
         return chooseDevice(value);
+    case kDeviceStatusRequest:
+        return ptr ? copyDeviceStatus(static_cast<char*>(ptr)) : 0;
     default:
         return 0;
     }
@@ -129,10 +133,25 @@ void CPlug::fillState(BridgeState& state) const {
     snprintf(state.searched, sizeof state.searched, "%s", textOf(ReWireLibraryFolders()));
 }
 
+// The open device's latency as the descriptor's initial delay, so a host's delay compensation
+// can align the device with its other tracks; a change is announced for the host to re-read.
+void CPlug::reportLatency() {
+    VstInt32 latency = synth->getLatency();
+    if (latency == cEffect.initialDelay) return;
+    setInitialDelay(latency);
+    ioChanged();
+}
+
 VstIntPtr CPlug::copyDeviceName(VstIntPtr index, char* name) const {
     const CReWireMixer* mixer = synth->getMixer();
     if (index < 0 || index >= mixer->deviceCount()) return 0;
     snprintf(name, kDeviceNameBytes, "%s", textOf(mixer->deviceName(static_cast<int>(index))));
+    return 1;
+}
+
+VstIntPtr CPlug::copyDeviceStatus(char* text) const {
+    if (synth->getDeviceIndex() < 0) return 0;
+    snprintf(text, kDeviceStatusBytes, "%s", textOf(synth->getDeviceStatus()));
     return 1;
 }
 
@@ -141,6 +160,7 @@ VstIntPtr CPlug::chooseDevice(VstIntPtr index) {
     synth->setDevice(static_cast<int>(index));
     // the editor's mapping rows list the targets of the device now open
     synth->updateIdle(CSynth::kIdleRebuildMapping, false);
+    reportLatency();
     return synth->getDeviceIndex() == index ? 1 : 0;
 }
 
@@ -172,7 +192,12 @@ void CPlug::readTransport() {
     if (!time) return;
     VstInt32 flags = time->flags;
     if ((flags & kVstTempoValid) && time->tempo > 0 && time->tempo < 1.0e6)
-        synth->setTempo(static_cast<int>(time->tempo));
+        synth->setTempo(time->tempo);
+    // A host that gives no time signature plays in 4/4.
+    if (flags & kVstTimeSigValid)
+        synth->setMetre(time->timeSigNumerator, time->timeSigDenominator);
+    else
+        synth->setMetre(4, 4);
     if (flags & kVstPpqPosValid) synth->setPos(time->ppqPos);
     if (flags & kVstTransportChanged) {
         if (flags & kVstTransportCycleActive) {

@@ -45,8 +45,8 @@ public:
     bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
     bool getOutputProperties(VstInt32 index, VstPinProperties* properties) override;
     VstInt32 canDo(char* text) override;
-    /// Answers the requests of vst/vendorrequests.h: meters, ReWire state, device names and the
-    /// device choice.
+    /// Answers the requests of vst/vendorrequests.h: meters, ReWire state, device names, the
+    /// device choice and the device's state line.
     VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
 
     CSynth* getSynth() const { return synth; }
@@ -55,7 +55,9 @@ private:
     void readTransport();
     void fillState(BridgeState& state) const;
     VstIntPtr copyDeviceName(VstIntPtr index, char* name) const;
+    VstIntPtr copyDeviceStatus(char* text) const;
     VstIntPtr chooseDevice(VstIntPtr index);
+    void reportLatency();
     void renderBlock(float** outputs, VstInt32 frames);
     void renderSlice(float** work, int frames);
     VstInt32 getChunkBytes(void** data);

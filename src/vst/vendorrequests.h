@@ -19,7 +19,13 @@ constexpr VstInt32 kDeviceNameRequest = 0x7277646E;
 /// that device is the chosen one afterwards, else 0.
 constexpr VstInt32 kChooseDeviceRequest = 0x72776463;
 
+/// 'rwds': copies the chosen device's state, one line from its library (empty when all is
+/// well), into the char[kDeviceStatusBytes] at ptr; answers 1, or 0 when no device is open.
+/// The device's latency is the descriptor's initial delay.
+constexpr VstInt32 kDeviceStatusRequest = 0x72776473;
+
 constexpr int kDeviceNameBytes = 64;
+constexpr int kDeviceStatusBytes = 256;
 constexpr int kStateMapRows = 16;
 constexpr int kStateFolderBytes = 1024;
 

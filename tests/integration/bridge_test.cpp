@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "rwhost_runner.h"
@@ -102,4 +103,21 @@ TEST_F(Bridge, DrumMachineFollowsTheSongsTempoUnlessGivenThePlayStateAndTheLoop)
     std::vector<long> looped = hitsAt("--tempo 120 --loop 0:0.75");
     ASSERT_GE(looped.size(), 3u);
     EXPECT_NEAR(double(looped[2] - looped[1]), 5512.5, 2.0);
+}
+
+// At 92.5 beats per minute the device counts with the tempo the host gives, fraction and all:
+// over 12 s of blocks of 4096 frames every hit stays on the eighth-note grid.
+TEST_F(Bridge, DrumMachineKeepsAFractionalTempoInLongBlocks) {
+    Outcome run = render("--device " + std::to_string(kDrums) +
+                         " --tempo 92.5 --block 4096 --seconds 12 --out " + path("drums.wav"));
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    Wav wav;
+    ASSERT_TRUE(readWav(path("drums.wav"), wav));
+    const double eighth = wav.rate * 60.0 / 92.5 / 2;
+    std::vector<long> hits = onsets(wav.channel[0], int(eighth / 2));
+    ASSERT_GE(hits.size(), 36u);
+    double worst = 0;
+    for (size_t i = 0; i < hits.size(); i++)
+        worst = std::max(worst, std::fabs(double(hits[i]) - double(i) * eighth));
+    EXPECT_LE(worst, 2.0);
 }

@@ -103,19 +103,20 @@ TEST_F(MixerTest, TransportIsConvertedToLibraryUnits) {
     CReWireDevice* device = openDevice(1);
     COutputs outputs(kFrames);
     mixer->setPos(1.5);
-    mixer->setTempo(120);
+    mixer->setTempo(92.5);
+    mixer->setMetre(6, 8);
     mixer->setLoop(1);
     mixer->setLocators(2.0, 4.25);
     process(outputs, 100);
     const ReWireDriveAudioInputParams& input = device->getInputParams();
     EXPECT_EQ(input.fPosition, 23040);
-    EXPECT_EQ(input.fTempo, 120000u);
+    EXPECT_EQ(input.fTempo, 92500u);
     EXPECT_EQ(input.fFrames, 100);
     EXPECT_EQ(input.fLoopActive, 1u);
     EXPECT_EQ(input.fLoopFrom, 30720);
     EXPECT_EQ(input.fLoopTo, 65280);
-    EXPECT_EQ(input.fBeatsPerBar, 4u);
-    EXPECT_EQ(input.fBeatUnit, 4u);
+    EXPECT_EQ(input.fBeatsPerBar, 6u);
+    EXPECT_EQ(input.fBeatUnit, 8u);
     EXPECT_EQ(input.fTransportMode, 0);
 
     mixer->setPlaying(true);
@@ -139,6 +140,27 @@ TEST_F(MixerTest, TransportIsConvertedToLibraryUnits) {
     mixer->setPlaying(false);
     process(outputs);
     EXPECT_EQ(input.fTransportMode, 0);
+}
+
+// A device's latency and state come through the library's own entry points; a latency past
+// any use is cut, and a library without those entry points has neither to report.
+TEST_F(MixerTest, DeviceLatencyAndStateComeFromTheLibraryWhenItHasThem) {
+    const std::string registry = "[Library]\nDevices=3\n[Device0]\nKind=Flat\nLatency=300\n"
+                                 "Status=waiting for the server\n[Device1]\nKind=Tone\n"
+                                 "[Device2]\nKind=Flat\nLatency=99999999\n";
+    for (const char* library : {RWB_TEST_LIBRARY, RWB_TEST_LIBRARY_TWENTY_EXPORTS}) {
+        SCOPED_TRACE(library);
+        bool own = std::string(library) == RWB_TEST_LIBRARY;
+        openMixer(registry, kFrames, library);
+        CReWireDevice* device = mixer->getDevice(0);
+        EXPECT_EQ(device->getLatency(), 0) << "closed";
+        openDevice(0);
+        EXPECT_EQ(device->getLatency(), own ? 300 : 0);
+        EXPECT_EQ(device->getStatus(), CStr(own ? "waiting for the server" : ""));
+        EXPECT_EQ(openDevice(1)->getLatency(), 0);
+        EXPECT_EQ(openDevice(2)->getLatency(), own ? CReWireDevice::kMaxLatencyFrames : 0);
+        mixer.reset();
+    }
 }
 
 // The synthesizer serves outputs 1 and 2 only; the tone device's drive fails and adds nothing.

@@ -31,9 +31,11 @@ protected:
     static constexpr int kRate = 44100;
     static constexpr int kFrames = 256;
 
-    /// Installs the library with registry (none for the demo devices) and opens a mixer.
-    void openMixer(const std::string& registry, int maxFrames = kFrames) {
-        install.addBundle(0, "ReWire.bundle", "1.8.0", registry);
+    /// Installs the library (the built one unless given) with registry (none for the demo
+    /// devices) and opens a mixer.
+    void openMixer(const std::string& registry, int maxFrames = kFrames,
+                   const std::string& library = std::string()) {
+        install.addBundle(0, "ReWire.bundle", "1.8.0", registry, library);
         mixer = std::make_unique<CReWireMixer>(kRate, maxFrames);
         mixer->setCloseTimeout(500);
         mixer->open(kRate, maxFrames);

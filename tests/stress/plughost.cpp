@@ -1,5 +1,6 @@
 #include "plughost.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -14,16 +15,24 @@ VstTimeInfo timeInfo() {
     return info;
 }
 
+std::atomic<int> gIOChanged{0};
+
 // A mixer that may not close in a test waits this long instead of two minutes.
 const int kTestCloseTimeoutMS = 200;
 
-// Answers the version and time requests with this thread's hostTime().
+// Answers the version and time requests and counts the in-out changes with this thread's
+// hostTime().
 VstIntPtr host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
     if (opcode == hostOpVersion) return kVstVersion;
     if (opcode == hostOpGetTime) return reinterpret_cast<VstIntPtr>(&hostTime());
+    if (opcode == hostOpIOChanged) return ++gIOChanged;
     return 0;
 }
 } // namespace
+
+int ioChangedRequests() {
+    return gIOChanged.load();
+}
 
 VstTimeInfo& hostTime() {
     thread_local VstTimeInfo info = timeInfo();

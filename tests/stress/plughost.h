@@ -19,6 +19,8 @@ constexpr int kMaxFrames = 4096;
 /// The time info the host gives blocks processed on this thread; at first "playing at quarter
 /// note 4, tempo 128".
 VstTimeInfo& hostTime();
+/// How often plug-ins asked any host of this process to re-read their inputs and outputs.
+int ioChangedRequests();
 
 /// One MIDI event of a host's list: frame offset and the three message bytes.
 struct Midi {
@@ -58,6 +60,7 @@ public:
     Plugin(const Plugin&) = delete;
     Plugin& operator=(const Plugin&) = delete;
 
+    const AEffect* effect() const { return fx; }
     CSynth& synth() const { return *static_cast<CPlug*>(fx->object)->getSynth(); }
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
                        void* ptr = nullptr, float opt = 0) const {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/synth.h"
@@ -117,4 +118,62 @@ TEST(PlugTest, FormatReachesTheEngineAndLongerBlocksAreRenderedWhole) {
             tail = std::max(tail, std::abs(out.channel(n)[size_t(i)]));
         EXPECT_GT(tail, 0.01f) << n;
     }
+}
+
+// The host's tempo reaches the device with its fraction, its time signature as given; a host
+// without one, or with one no score has, plays in 4/4.
+TEST(PlugTest, HostTempoAndMetreReachTheDevice) {
+    CTestInstall library;
+    library.addBundle(0, "ReWire.bundle");
+    stress::Plugin plugin;
+    ASSERT_EQ(plugin.dispatch(effVendorSpecific, kChooseDeviceRequest, 1), 1);
+    const ReWireDriveAudioInputParams& drive = plugin.synth().getDevice()->getInputParams();
+    VstTimeInfo& time = stress::hostTime();
+    stress::Outputs out;
+    auto metreOf = [&](VstInt32 flags, int numerator, int denominator) {
+        time.flags = kVstTempoValid | kVstPpqPosValid | kVstTransportPlaying | flags;
+        time.timeSigNumerator = numerator;
+        time.timeSigDenominator = denominator;
+        plugin.process(out, 64, nullptr);
+        return std::to_string(drive.fBeatsPerBar) + "/" + std::to_string(drive.fBeatUnit);
+    };
+    time.tempo = 92.5;
+    EXPECT_EQ(metreOf(kVstTimeSigValid, 7, 8), "7/8");
+    EXPECT_EQ(drive.fTempo, 92500u);
+    time.tempo = 119.99996;
+    EXPECT_EQ(metreOf(kVstTimeSigValid, 3, 4), "3/4");
+    EXPECT_EQ(drive.fTempo, 120000u) << "rounded, not truncated";
+    EXPECT_EQ(metreOf(0, 3, 4), "4/4");
+    for (auto [numerator, denominator] : {std::pair{0, 4}, {-3, 4}, {3, 0}, {3, 6}, {1000, 4}})
+        EXPECT_EQ(metreOf(kVstTimeSigValid, numerator, denominator), "4/4")
+            << numerator << "/" << denominator;
+}
+
+// The open device's latency is the descriptor's initial delay: a device switch or a change
+// seen at the editor's idle sets it and asks the host to re-read it, only when it changed.
+TEST(PlugTest, DeviceLatencyIsTheInitialDelayAndItsChangesAreAnnounced) {
+    CTestInstall library;
+    library.addBundle(0, "ReWire.bundle", "1.8.0",
+                      "[Library]\nDevices=2\n[Device0]\nName=Late\nKind=Flat\nLatency=300\n"
+                      "Status=warming up\n[Device1]\nName=Prompt\nKind=Tone\n");
+    stress::Plugin plugin;
+    const AEffect* fx = plugin.effect();
+    const int asked = stress::ioChangedRequests();
+    char status[kDeviceStatusBytes] = "x";
+    EXPECT_EQ(plugin.dispatch(effVendorSpecific, kDeviceStatusRequest, 0, status), 0);
+
+    ASSERT_EQ(plugin.dispatch(effVendorSpecific, kChooseDeviceRequest, 0), 1);
+    EXPECT_EQ(fx->initialDelay, 300);
+    EXPECT_EQ(stress::ioChangedRequests(), asked + 1);
+    EXPECT_EQ(plugin.dispatch(effVendorSpecific, kDeviceStatusRequest, 0, status), 1);
+    EXPECT_STREQ(status, "warming up");
+    plugin.dispatch(effEditIdle);
+    EXPECT_EQ(stress::ioChangedRequests(), asked + 1) << "nothing changed";
+
+    plugin.synth().setDevice(1); // as the editor's device list does it
+    plugin.dispatch(effEditIdle);
+    EXPECT_EQ(fx->initialDelay, 0);
+    EXPECT_EQ(stress::ioChangedRequests(), asked + 2);
+    EXPECT_EQ(plugin.dispatch(effVendorSpecific, kDeviceStatusRequest, 0, status), 1);
+    EXPECT_STREQ(status, "");
 }
