@@ -97,6 +97,27 @@ TEST(MidiFile, MergesTracksByTickKeepingTrackOrder) {
     EXPECT_EQ(song.endTick, 32u);
 }
 
+// Time signatures from every track, by tick; the denominator is a power of two. Signatures no
+// score has (no beats, a beat shorter than a 64th, a record too short) are skipped.
+TEST(MidiFile, TimeSignaturesAreReadByTickAndNonsenseIsSkipped) {
+    const Bytes conductor = cat({{0x00, 0xFF, 0x58, 0x04, 3, 2, 24, 8},
+                                 {0x60, 0xFF, 0x58, 0x04, 6, 3, 24, 8},
+                                 {0x00, 0xFF, 0x58, 0x04, 0, 2, 24, 8},
+                                 {0x00, 0xFF, 0x58, 0x04, 7, 7, 24, 8},
+                                 {0x00, 0xFF, 0x58, 0x01, 5},
+                                 endOfTrack});
+    const Bytes other = cat({{0x30, 0xFF, 0x58, 0x02, 5, 2}, endOfTrack});
+    MidiSong song;
+    ASSERT_EQ(parse(file(1, 96, {conductor, other}), song), MidiFileError::none);
+    ASSERT_EQ(song.metres.size(), 3u);
+    const int expected[3][3] = {{0, 3, 4}, {0x30, 5, 4}, {0x60, 6, 8}};
+    for (size_t i = 0; i < 3; i++) {
+        EXPECT_EQ(song.metres[i].tick, uint64_t(expected[i][0])) << i;
+        EXPECT_EQ(song.metres[i].numerator, expected[i][1]) << i;
+        EXPECT_EQ(song.metres[i].denominator, expected[i][2]) << i;
+    }
+}
+
 TEST(MidiFile, ReadsFourByteDeltasAndSkipsForeignChunksHeaderExtrasAndTrailingBytes) {
     Bytes f = header(0, 1, 480);
     f[7] = 8; // two extra header bytes

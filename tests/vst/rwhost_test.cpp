@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "measures.h"
 #include "rwhost_runner.h"
 #include "testinstall.h"
 
@@ -51,7 +52,8 @@ TEST(RwHost, BadArgumentsAndFilesGiveAMessageAndAnExitCode) {
     for (std::string option :
          {"--rate 44.1k", "--rate 1000", "--block 0", "--block 1e3", "--seconds nan",
           "--seconds -1", "--seconds 3601", "--tempo inf", "--loop 8:4", "--loop 4",
-          "--loop 1:1.001", "--device -1", "--device 99999999999"}) {
+          "--loop 1:1.001", "--device -1", "--device 99999999999", "--metre 3/5", "--metre 0/4",
+          "--metre 3", "--metre 3/128"}) {
         const std::string value = option.substr(option.find(' ') + 1);
         const std::string name = option.substr(0, option.find(' '));
         cases.push_back(
@@ -65,4 +67,39 @@ TEST(RwHost, BadArgumentsAndFilesGiveAMessageAndAnExitCode) {
             EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
         }
     }
+}
+
+// A device's latency, as the plug-in reports it, is made up as a host's export does: the
+// render runs that much longer and drops it from the start, saying so once. info shows it
+// with the device's state.
+TEST(RwHost, RenderCompensatesTheLatencyTheDeviceReports) {
+    CTestInstall library;
+    library.addBundle(0, "ReWire.bundle", "1.8.0",
+                      "[Library]\nDevices=1\n[Device0]\nName=Tones\nKind=Tone\nChannels=2\n"
+                      "Latency=1000\nStatus=tuning\n");
+    const std::string plugin = std::string(" ") + RWB_PLUGIN_PATH;
+    Outcome info = rwhost("info --device 0" + plugin);
+    ASSERT_EQ(info.exitCode, 0) << info.output;
+    EXPECT_NE(info.output.find("initial delay:  1000\n"), std::string::npos) << info.output;
+    EXPECT_NE(info.output.find("  latency:      1000 frames\n  state:        tuning\n"),
+              std::string::npos)
+        << info.output;
+
+    Wav wav[2];
+    const char* const modes[2] = {"", " --no-compensate"};
+    for (int i = 0; i < 2; i++) {
+        const std::string out = library.root() + "/o" + std::to_string(i) + ".wav";
+        Outcome run = rwhost("render --device 0 --seconds 0.5 --out " + out + modes[i] + plugin);
+        ASSERT_EQ(run.exitCode, 0) << run.output;
+        const std::string line = "rwhost: latency 1000 frames, compensated\n";
+        const size_t at = run.output.find(line);
+        EXPECT_EQ(at != std::string::npos, i == 0) << run.output;
+        EXPECT_TRUE(at == std::string::npos || run.output.find(line, at + 1) == std::string::npos);
+        ASSERT_TRUE(readWav(out, wav[i]));
+        ASSERT_EQ(wav[i].channel[0].size(), 22050u);
+    }
+    const std::vector<float>& kept = wav[0].channel[0];
+    const std::vector<float>& raw = wav[1].channel[0];
+    ASSERT_GT(rms(raw, 0), 0.01);
+    EXPECT_TRUE(std::equal(kept.begin(), kept.end() - 1000, raw.begin() + 1000));
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "sequencer.h"
@@ -60,6 +61,35 @@ TEST(Sequencer, FollowsTheTempoMap) {
     EXPECT_DOUBLE_EQ(mapped.songSeconds(), 1.5);
     EXPECT_EQ(mapped.tempoAt(0.5), 120.0);
     EXPECT_EQ(mapped.tempoAt(1.0), 60.0);
+}
+
+// The host reports the time signature in force at each block's position: the song's (4/4
+// where it sets none) or the one given in its place.
+TEST(Sequencer, ReportsTheTimeSignatureAtThePosition) {
+    MidiSong song = songOf({note(1920, 0x90, 64, 1)});
+    song.metres = {{0, 3, 4}, {960, 6, 8}}; // 6/8 from quarter 2, a second in at 120 BPM
+    auto metres = [&](const TransportSettings& s) {
+        CSequencer seq(song, s);
+        std::vector<VstTimeInfo> times;
+        play(seq, 100, 64, &times);
+        std::string seen;
+        for (const VstTimeInfo& t : times) {
+            EXPECT_TRUE(t.flags & kVstTimeSigValid);
+            std::string metre =
+                std::to_string(t.timeSigNumerator) + "/" + std::to_string(t.timeSigDenominator);
+            if (seen.empty() || seen.substr(seen.rfind(' ') + 1) != metre) seen += " " + metre;
+        }
+        return seen;
+    };
+    TransportSettings s;
+    s.sampleRate = rate;
+    EXPECT_EQ(metres(s), " 3/4 6/8");
+    s.fixedBeatsPerBar = 5;
+    s.fixedBeatUnit = 4;
+    EXPECT_EQ(metres(s), " 5/4");
+    song.metres.clear();
+    s.fixedBeatsPerBar = s.fixedBeatUnit = 0;
+    EXPECT_EQ(metres(s), " 4/4");
 }
 
 TEST(Sequencer, LoopRepeatsItsEventsAndReleasesHeldNotes) {

@@ -63,10 +63,16 @@ void printDevices(CPluginHost& host) {
     std::printf("ReWire devices: %zu\n", names.size());
     for (size_t i = 0; i < names.size(); ++i)
         std::printf("  device %zu: %s\n", i, names[i].c_str());
-    if (state.device >= 0)
-        std::printf("ReWire device:  %d (chosen)\n", state.device);
-    else
+    if (state.device < 0) {
         std::printf("ReWire device:  none chosen\n");
+        return;
+    }
+    std::printf("ReWire device:  %d (chosen)\n", state.device);
+    std::printf("  latency:      %d frames\n", host.latency());
+    char status[kDeviceStatusBytes] = {};
+    if (host.dispatch(effVendorSpecific, kDeviceStatusRequest, 0, status) != 1) return;
+    status[sizeof status - 1] = 0;
+    std::printf("  state:        %s\n", status[0] ? status : "ready");
 }
 
 } // namespace
@@ -81,6 +87,7 @@ int runInfo(int argc, char** argv) {
         report("cannot load %s: %s", o.plugin.c_str(), error.c_str());
         return exitFailed;
     }
+    if (o.device >= 0 && !chooseDevice(host, o.device)) return exitFailed;
     const AEffect* e = host.effect();
     std::printf("plug-in:        %s\n", o.plugin.c_str());
     std::printf("entry point:    %s\n", host.entryName());

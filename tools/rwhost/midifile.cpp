@@ -112,8 +112,9 @@ int dataBytesOf(unsigned char status) {
     return kind == 0xC0 || kind == 0xD0 ? 1 : 2;
 }
 
-/// Meta events: 0xFF, type, length, data. Type 0x51 (three bytes) sets the tempo; type 0x2F
-/// ends the track.
+/// Meta events: 0xFF, type, length, data. Type 0x51 (three bytes) sets the tempo; type 0x58
+/// the time signature (numerator, then the denominator as a power of two; a signature no score
+/// can have is skipped); type 0x2F ends the track.
 MidiFileError readMeta(CReader& track, uint64_t tick, MidiSong& song, bool& endOfTrack) {
     unsigned char type;
     uint32_t length;
@@ -126,6 +127,9 @@ MidiFileError readMeta(CReader& track, uint64_t tick, MidiSong& song, bool& endO
         const uint32_t micros = (uint32_t(body[0]) << 16) | (uint32_t(body[1]) << 8) | body[2];
         if (micros > 0) song.tempos.push_back({tick, micros});
     }
+    if (type == 0x58 && length >= 2 && body[0] >= 1 && body[0] <= maxMetreBeats &&
+        body[1] <= maxMetreUnitPower)
+        song.metres.push_back({tick, body[0], 1 << body[1]});
     return MidiFileError::none;
 }
 
@@ -238,6 +242,7 @@ MidiFileError readMidiFile(const unsigned char* data, size_t size, MidiSong& son
     auto byTick = [](const auto& a, const auto& b) { return a.tick < b.tick; };
     std::stable_sort(song.events.begin(), song.events.end(), byTick);
     std::stable_sort(song.tempos.begin(), song.tempos.end(), byTick);
+    std::stable_sort(song.metres.begin(), song.metres.end(), byTick);
     if (song.timeCode) song.tempos.clear(); // frame-based time does not follow tempo changes
     return MidiFileError::none;
 }

@@ -20,6 +20,13 @@ struct MidiTempo {
     uint32_t microsPerQuarter;
 };
 
+/// A time signature: from tick on, bars of numerator beats of a 1/denominator note.
+struct MidiMetre {
+    uint64_t tick;
+    int numerator;
+    int denominator;
+};
+
 struct MidiSong {
     int format = 0;
     int tracks = 0;
@@ -29,6 +36,7 @@ struct MidiSong {
     bool timeCode = false;
     std::vector<MidiFileEvent> events; ///< by tick; at equal ticks in track and file order
     std::vector<MidiTempo> tempos;     ///< by tick; empty when the file sets no tempo
+    std::vector<MidiMetre> metres;     ///< by tick; empty when the file sets no time signature
     uint64_t endTick = 0;              ///< end of the longest track
 };
 
@@ -50,6 +58,9 @@ enum class MidiFileError {
 };
 
 constexpr size_t maxMidiFileSize = 16u << 20;
+/// Time signatures beyond 64 beats or a 64th-note beat are taken for damage.
+constexpr int maxMetreBeats = 64;
+constexpr int maxMetreUnitPower = 6;
 
 const char* asText(MidiFileError error);
 

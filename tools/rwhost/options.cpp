@@ -40,6 +40,18 @@ bool parseLoop(const char* text, double& start, double& end) {
     return true;
 }
 
+bool parseMetre(const char* text, int& beatsPerBar, int& beatUnit) {
+    const char* slash = text ? std::strchr(text, '/') : nullptr;
+    if (!slash) return false;
+    const std::string beats(text, slash);
+    int n, d;
+    if (!parseInt(beats.c_str(), 1, 64, n) || !parseInt(slash + 1, 1, 64, d)) return false;
+    if ((d & (d - 1)) != 0) return false; // a beat is a whole, half, quarter ... note
+    beatsPerBar = n;
+    beatUnit = d;
+    return true;
+}
+
 namespace {
 
 /// One option of the table: its name, the value it takes, and how the value is read.
@@ -77,6 +89,9 @@ const OptionRow optionTable[] = {
     {Option::tempo, "tempo", "BPM",
      [](const char* v, HostOptions& o) { return parseNumber(v, 1.0, 999.0, o.tempo); },
      "1 to 999 beats per minute"},
+    {Option::metre, "metre", "N/D",
+     [](const char* v, HostOptions& o) { return parseMetre(v, o.beatsPerBar, o.beatUnit); },
+     "N/D with N 1 to 64 and D 1, 2, 4, 8, 16, 32 or 64"},
     {Option::loop, "loop", "A:B",
      [](const char* v, HostOptions& o) { return o.loop = parseLoop(v, o.loopStart, o.loopEnd); },
      "A:B in quarter notes with A < B"},
@@ -110,6 +125,12 @@ const OptionRow optionTable[] = {
     {Option::report, "report", "FILE",
      [](const char* v, HostOptions& o) {
          o.report = v;
+         return true;
+     },
+     nullptr},
+    {Option::noCompensate, "no-compensate", nullptr,
+     [](const char*, HostOptions& o) {
+         o.compensate = false;
          return true;
      },
      nullptr},
@@ -206,10 +227,11 @@ void printHelp(const CommandSpec& command, FILE* to) {
 
 const CommandSpec infoCommand = {
     "info",
-    "PLUGIN",
+    "PLUGIN [--device N]",
     "Loads a VST 2.4 plug-in and prints its descriptor, category, outputs with their labels\n"
-    "and flags, its capability answers, and the ReWire devices it offers with the chosen one.\n",
-    {}};
+    "and flags, its capability answers, and the ReWire devices it offers with the chosen one,\n"
+    "its latency and its state.\n",
+    {{Option::device, "choose ReWire device N (counted from 0) first", false}}};
 
 const CommandSpec renderCommand = {
     "render",
@@ -227,6 +249,10 @@ const CommandSpec renderCommand = {
      {Option::rate, "sample rate in Hz, 8000 to 384000 (default 44100)", false},
      {Option::block, "frames per processing call, 1 to 8192 (default 512)", false},
      {Option::tempo, "fixed tempo, 1 to 999 (default: the file's tempo map, else 120)", false},
+     {Option::metre,
+      "fixed time signature, e.g. 3/4 (default: the file's time\n"
+      "signatures, else 4/4)",
+      false},
      {Option::loop, "loop the transport between quarter notes A and B", false},
      {Option::stopped,
       "report a stopped transport; the MIDI file is still played, as\n"
@@ -238,7 +264,12 @@ const CommandSpec renderCommand = {
       false},
      {Option::chunkIn, "load the plug-in's state from chunk file F before playing", false},
      {Option::chunkOut, "save the plug-in's state to chunk file F afterwards", false},
-     {Option::device, "choose ReWire device N (counted from 0; rwhost info lists them)", false}}};
+     {Option::device, "choose ReWire device N (counted from 0; rwhost info lists them)", false},
+     {Option::noCompensate,
+      "keep the plug-in's latency in the output; by default the render\n"
+      "runs that many frames longer and drops them from the start, as a\n"
+      "host's delay compensation does",
+      false}}};
 
 const CommandSpec guiCommand = {
     "gui",

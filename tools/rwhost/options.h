@@ -11,6 +11,8 @@ bool parseNumber(const char* text, double low, double high, double& out);
 bool parseInt(const char* text, int low, int high, int& out);
 /// "A:B" in quarter notes with 0 <= A and B at least a 64th of a quarter after A.
 bool parseLoop(const char* text, double& start, double& end);
+/// "N/D": N beats of 1 to 64 in a bar, D a power of two from 1 to 64.
+bool parseMetre(const char* text, int& beatsPerBar, int& beatUnit);
 
 /// The longest render or editor run, in seconds; a damaged file may claim a song of years.
 constexpr double maxSeconds = 3600.0;
@@ -26,7 +28,10 @@ struct HostOptions {
     double seconds = 0.0; ///< 0: the command's default length
     double rate = 44100.0;
     int block = 512;
-    double tempo = 0.0; ///< 0: the MIDI file's tempo map
+    double tempo = 0.0;  ///< 0: the MIDI file's tempo map
+    int beatsPerBar = 0; ///< with beatUnit the time signature; 0: the MIDI file's
+    int beatUnit = 0;
+    bool compensate = true; ///< drop the plug-in's latency from the start of a render
     bool loop = false;
     double loopStart = 0.0;
     double loopEnd = 0.0;
@@ -42,13 +47,15 @@ enum class Option {
     rate,
     block,
     tempo,
+    metre,
     loop,
     stopped,
     realtime,
     chunkIn,
     chunkOut,
     device,
-    report
+    report,
+    noCompensate
 };
 
 /// One option as a command offers it, with that command's wording of what it does.

@@ -56,6 +56,7 @@ bool CPluginHost::load(const std::string& path, std::string& error) {
             plugin = nullptr; // not ours to close
         } else {
             dispatch(effOpen);
+            readLatency();
             return true;
         }
         library.close();
@@ -72,12 +73,18 @@ void CPluginHost::unload() {
         dispatch(effClose);
         plugin = nullptr;
     }
+    delay = 0;
     library.close();
 }
 
 VstIntPtr CPluginHost::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                                 float opt) {
     return plugin ? plugin->dispatcher(plugin, opcode, index, value, ptr, opt) : 0;
+}
+
+// A negative delay is nonsense; rwhost renders no frames ahead for it.
+void CPluginHost::readLatency() {
+    delay = plugin && plugin->initialDelay > 0 ? plugin->initialDelay : 0;
 }
 
 std::string CPluginHost::askText(VstInt32 opcode) {
@@ -175,6 +182,9 @@ VstIntPtr CPluginHost::answer(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, vo
         ++timeRequestCount;
         return reinterpret_cast<VstIntPtr>(&transport);
     case hostOpWantMidi:
+        return 1;
+    case hostOpIOChanged:
+        readLatency();
         return 1;
     case hostOpGetSampleRate:
         return static_cast<VstIntPtr>(sampleRate);

@@ -49,6 +49,9 @@ public:
     void process(float** outputs, int frames);
 
     int timeRequests() const { return timeRequestCount; }
+    /// Frames by which the plug-in's output lags its input: its initial delay, read at load
+    /// and again whenever it tells the host that its inputs and outputs changed.
+    int latency() const { return delay; }
 
     /// What this host answers to a plug-in's request.
     VstIntPtr answer(AEffect* from, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
@@ -56,6 +59,7 @@ public:
 
 private:
     std::string askText(VstInt32 opcode);
+    void readLatency();
 
     CLibrary library;
     AEffect* plugin = nullptr;
@@ -65,6 +69,7 @@ private:
     bool running = false;
     VstTimeInfo transport{};
     int timeRequestCount = 0;
+    int delay = 0;
     std::vector<float> silence;
     std::vector<float*> inputs;
 };

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -26,6 +27,10 @@ constexpr long maxChunkFile = 64L << 20;
 constexpr int maxOutputs = 64;
 constexpr double defaultSeconds = 4.0;
 constexpr double tailSeconds = 1.0;
+/// A latency longer than this is not believed: rendering it ahead would make a long wait.
+constexpr double maxLatencySeconds = 60.0;
+/// Idle requests a second, as a host's user interface thread makes them.
+constexpr int idlesPerSecond = 30;
 
 /// The file's bytes; false with the reason in why.
 bool readFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& why) {
@@ -108,6 +113,8 @@ TransportSettings transportOf(const HostOptions& o) {
     TransportSettings transport;
     transport.sampleRate = o.rate;
     transport.fixedTempo = o.tempo;
+    transport.fixedBeatsPerBar = o.beatsPerBar;
+    transport.fixedBeatUnit = o.beatUnit;
     transport.playing = !o.stopped;
     transport.loop = o.loop;
     transport.loopStart = o.loopStart;
@@ -143,28 +150,62 @@ private:
     int shownPercent = -1;
 };
 
-/// Every block of the render into the WAV file. Paced, each block waits for its time at the
-/// sample rate, as a host's audio callback is called.
-bool renderBlocks(const HostOptions& o, CBlockProcessor& blocks, CSequencer& sequencer,
-                  SNDFILE* wav, long totalFrames, bool paced) {
-    CProgress progress(totalFrames);
+/// Frames of the plug-in's latency that the render makes up, as a host's delay compensation
+/// does for an export: that many frames more are rendered and dropped from the start.
+long compensation(const HostOptions& o, const CPluginHost& host) {
+    const int latency = host.latency();
+    if (!o.compensate || latency <= 0) return 0;
+    if (latency > maxLatencySeconds * o.rate) {
+        report("the plug-in reports a latency of %d frames; not compensated", latency);
+        return 0;
+    }
+    report("latency %d frames, compensated", latency);
+    return latency;
+}
+
+/// Every block of the render into the WAV file, the first skip frames left out. Paced, each
+/// block waits for its time at the sample rate, as a host's audio callback is called; else
+/// the plug-in's idle requests come between the blocks, about as often as in real time.
+bool renderBlocks(const HostOptions& o, CPluginHost& host, CBlockProcessor& blocks,
+                  CSequencer& sequencer, SNDFILE* wav, long totalFrames, long skip, bool paced) {
+    const long allFrames = skip + totalFrames;
+    CProgress progress(allFrames);
     const auto blockTime = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
         std::chrono::duration<double>(o.block / o.rate));
+    const long idleFrames = std::max(1L, std::lround(o.rate / idlesPerSecond));
+    long nextIdle = idleFrames;
     auto due = std::chrono::steady_clock::now();
-    for (long done = 0; done < totalFrames;) {
-        const int frames = static_cast<int>(std::min<long>(o.block, totalFrames - done));
-        blocks.process(sequencer, frames);
-        if (sf_writef_float(wav, blocks.interleaved(), frames) != frames) {
+    for (long done = 0; done < allFrames;) {
+        const int frames = static_cast<int>(std::min<long>(o.block, allFrames - done));
+        const int first = static_cast<int>(std::clamp<long>(skip - done, 0, frames));
+        blocks.process(sequencer, frames, first);
+        const float* kept = blocks.interleaved() + static_cast<long>(first) * blocks.channels();
+        if (sf_writef_float(wav, kept, frames - first) != frames - first) {
             report("cannot write %s: %s", o.out.c_str(), sf_strerror(wav));
             return false;
         }
         done += frames;
         progress.update(done);
-        if (paced) std::this_thread::sleep_until(due += blockTime);
+        if (paced) {
+            std::this_thread::sleep_until(due += blockTime);
+        } else if (done >= nextIdle) {
+            host.dispatch(effEditIdle);
+            nextIdle = done + idleFrames;
+        }
     }
     std::fprintf(stderr, "%srwhost: rendered %.2f s, %d channels, to %s\n", progress.lineStart(),
                  static_cast<double>(totalFrames) / o.rate, blocks.channels(), o.out.c_str());
     return true;
+}
+
+/// Idle requests from this thread, as a host's user interface thread makes them, until the
+/// audio thread is done.
+void idleUntil(CPluginHost& host, const std::atomic<bool>& finished) {
+    const auto interval = std::chrono::milliseconds(1000 / idlesPerSecond);
+    while (!finished.load()) {
+        host.dispatch(effEditIdle);
+        std::this_thread::sleep_for(interval);
+    }
 }
 
 bool saveChunk(const HostOptions& o, CPluginHost& host) {
@@ -208,13 +249,18 @@ int runRender(int argc, char** argv) {
 
     CBlockProcessor blocks(host, o.block);
     host.start();
+    const long skip = compensation(o, host);
     bool rendered = false;
     if (o.realtime) {
-        std::thread audio(
-            [&] { rendered = renderBlocks(o, blocks, sequencer, wav.get(), totalFrames, true); });
+        std::atomic<bool> finished{false};
+        std::thread audio([&] {
+            rendered = renderBlocks(o, host, blocks, sequencer, wav.get(), totalFrames, skip, true);
+            finished.store(true);
+        });
+        idleUntil(host, finished);
         audio.join();
     } else {
-        rendered = renderBlocks(o, blocks, sequencer, wav.get(), totalFrames, false);
+        rendered = renderBlocks(o, host, blocks, sequencer, wav.get(), totalFrames, skip, false);
     }
     host.stop();
     if (!rendered) return exitFailed;

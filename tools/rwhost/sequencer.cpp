@@ -31,6 +31,7 @@ CSequencer::CSequencer(const MidiSong& song, const TransportSettings& s)
                 tempoMap.push_back(step);
         }
     }
+    buildMetreMap(song);
     // a loop that cannot be played is no loop
     if (settings.loop &&
         !(settings.loopEnd - settings.loopStart >= minLoopQuarters && settings.loopStart >= 0))
@@ -43,6 +44,28 @@ double CSequencer::tempoAt(double quarter) const {
     auto after = std::upper_bound(tempoMap.begin(), tempoMap.end(), quarter,
                                   [](double q, const Step& s) { return q < s.quarter; });
     return after == tempoMap.begin() ? tempoMap.front().bpm : (after - 1)->bpm;
+}
+
+// The song's time signatures by tick; one at the tick of the one before replaces it.
+void CSequencer::buildMetreMap(const MidiSong& song) {
+    if (settings.fixedBeatsPerBar > 0 && settings.fixedBeatUnit > 0) {
+        metreMap.push_back({0, settings.fixedBeatsPerBar, settings.fixedBeatUnit});
+        return;
+    }
+    metreMap.push_back({0, 4, 4});
+    for (const MidiMetre& m : song.metres) {
+        if (m.tick == metreMap.back().tick)
+            metreMap.back() = m;
+        else
+            metreMap.push_back(m);
+    }
+}
+
+MidiMetre CSequencer::metreAt(double quarter) const {
+    const double tick = quarter * ticksPerQuarter;
+    auto after = std::upper_bound(metreMap.begin(), metreMap.end(), tick,
+                                  [](double t, const MidiMetre& m) { return t < double(m.tick); });
+    return after == metreMap.begin() ? metreMap.front() : *(after - 1);
 }
 
 double CSequencer::nextTempoChange(double quarter) const {
@@ -66,7 +89,10 @@ void CSequencer::updateTimeInfo(bool changed) {
     // while stopped, the transport stays where playing would have started
     time.ppqPos = settings.playing ? position : 0.0;
     time.tempo = tempoAt(time.ppqPos);
-    time.flags = kVstPpqPosValid | kVstTempoValid;
+    const MidiMetre metre = metreAt(time.ppqPos);
+    time.timeSigNumerator = metre.numerator;
+    time.timeSigDenominator = metre.denominator;
+    time.flags = kVstPpqPosValid | kVstTempoValid | kVstTimeSigValid;
     if (settings.playing) time.flags |= kVstTransportPlaying;
     if (settings.loop) {
         time.cycleStartPos = settings.loopStart;

@@ -10,7 +10,9 @@
 
 struct TransportSettings {
     double sampleRate = 44100.0;
-    double fixedTempo = 0.0; ///< beats per minute; 0 follows the song's tempo map
+    double fixedTempo = 0.0;  ///< beats per minute; 0 follows the song's tempo map
+    int fixedBeatsPerBar = 0; ///< with fixedBeatUnit the time signature; 0 follows the song's
+    int fixedBeatUnit = 0;
     bool playing = true;
     bool loop = false;
     double loopStart = 0.0; ///< quarter notes
@@ -38,6 +40,8 @@ public:
     /// Quarter-note position where the MIDI events are read.
     double songPosition() const { return position; }
     double tempoAt(double quarter) const;
+    /// The time signature in force at a quarter-note position (4/4 where the song sets none).
+    MidiMetre metreAt(double quarter) const;
 
 private:
     struct Step {
@@ -51,6 +55,7 @@ private:
 
     double eventQuarter(size_t i) const { return events[i].tick / ticksPerQuarter; }
     double nextTempoChange(double quarter) const;
+    void buildMetreMap(const MidiSong& song);
     void emit(int offset, const unsigned char* data, BlockEvent* out, size_t capacity,
               size_t& count);
     void releaseHeldNotes(int offset, BlockEvent* out, size_t capacity, size_t& count);
@@ -61,6 +66,7 @@ private:
     double ticksPerQuarter;
     double songEndQuarter;
     std::vector<Step> tempoMap;
+    std::vector<MidiMetre> metreMap; ///< by tick, the first at 0
     TransportSettings settings;
     double position = 0.0; ///< where the song is read; the transport while playing
     double clock = 0.0;    ///< frames rendered so far

@@ -130,7 +130,7 @@ CBlockProcessor::CBlockProcessor(CPluginHost& pluginHost, int blockFrames)
         outputs.push_back(b.data());
 }
 
-void CBlockProcessor::process(CSequencer& sequencer, int frames) {
+void CBlockProcessor::process(CSequencer& sequencer, int frames, int firstKept) {
     host.setTransport(sequencer.timeInfo());
     const size_t count = sequencer.advance(frames, events.data(), events.size());
     if (count > 0) host.sendEvents(list.fill(events.data(), count));
@@ -141,6 +141,6 @@ void CBlockProcessor::process(CSequencer& sequencer, int frames) {
         for (int f = 0; f < frames; ++f) {
             const float v = buffers[c][static_cast<size_t>(f)];
             frameData[static_cast<size_t>(f) * buffers.size() + c] = v;
-            peakLevels[c] = std::max(peakLevels[c], std::fabs(v));
+            if (f >= firstKept) peakLevels[c] = std::max(peakLevels[c], std::fabs(v));
         }
 }

@@ -56,8 +56,9 @@ class CBlockProcessor {
 public:
     CBlockProcessor(CPluginHost& pluginHost, int blockFrames);
 
-    /// Processes frames (at most a block) and interleaves them for a WAV file.
-    void process(CSequencer& sequencer, int frames);
+    /// Processes frames (at most a block) and interleaves them for a WAV file; the peaks count
+    /// the frames from firstKept on.
+    void process(CSequencer& sequencer, int frames, int firstKept = 0);
     int channels() const { return channelCount; }
     /// The last block, frame by frame, every output of a frame side by side.
     const float* interleaved() const { return frameData.data(); }
