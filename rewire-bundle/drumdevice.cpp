@@ -1,5 +1,6 @@
 #include "drumdevice.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "rewire/midi.h"
@@ -10,6 +11,8 @@ const double kTwoPi = 6.283185307179586;
 const double kAttackSeconds = 0.001;
 const double kEndFadeSeconds = 0.01;
 const double kStopFadeSeconds = 0.005;
+// A bar longer than this is a time signature no score has.
+const uint64_t kMaxEighthsPerBar = 1024;
 
 float nextNoise(uint32_t& state) {
     state = state * 1664525u + 1013904223u;
@@ -45,10 +48,17 @@ CBusLayout CDrumDevice::defaultLayout() {
     return layout;
 }
 
-CDrumDevice::Sound CDrumDevice::patternSound(int eighth) {
-    int inBar = ((eighth % 8) + 8) % 8;
+CDrumDevice::Sound CDrumDevice::patternSound(int eighth, int perBar) {
+    int inBar = ((eighth % perBar) + perBar) % perBar;
     if (inBar % 2 == 1) return kHat;
-    return inBar == 0 || inBar == 4 ? kKick : kSnare;
+    bool halfway = perBar >= 8 && perBar % 2 == 0 && inBar == perBar / 2;
+    return inBar == 0 || halfway ? kKick : kSnare;
+}
+
+int CDrumDevice::eighthsPerBar(const ReWireDriveAudioInputParams& input) {
+    uint64_t beats = input.fBeatsPerBar > 0 ? input.fBeatsPerBar : 4;
+    uint64_t unit = input.fBeatUnit > 0 ? input.fBeatUnit : 4;
+    return int(std::clamp<uint64_t>(beats * 8 / unit, 1, kMaxEighthsPerBar));
 }
 
 double CDrumDevice::soundLength(Sound sound) {
@@ -157,7 +167,7 @@ void CDrumDevice::firePatternAt(const ReWireDriveAudioInputParams& input, int fr
     if (grid == lastGridTick && framesSinceGrid < eighthFrames / 2) return;
     lastGridTick = grid;
     framesSinceGrid = 0;
-    trigger(patternSound(int(std::llround(grid / kTicksPerEighth))), true);
+    trigger(patternSound(int(std::llround(grid / kTicksPerEighth)), eighthsPerBar(input)), true);
 }
 
 void CDrumDevice::render(const ReWireDriveAudioInputParams& input, float* const* buffers, int first,

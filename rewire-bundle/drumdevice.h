@@ -1,6 +1,8 @@
-// Drum machine that plays a one-bar pattern on the transport's eighth-note grid: kick on beats
-// 1 and 3, snare on 2 and 4, hi-hat on the eighths between. It plays only while the transport
-// runs and follows tempo, position and loop. Its "Pads" target plays the sounds by MIDI note.
+// Drum machine that plays a one-bar pattern on the transport's eighth-note grid, in bars of the
+// host's time signature: kick on the bar's first beat (and halfway through a bar of eight
+// eighths or more), snare on the other beats, hi-hat on the eighths between; in 4/4 kick on
+// beats 1 and 3, snare on 2 and 4. It plays only while the transport runs and follows tempo,
+// time signature, position and loop. Its "Pads" target plays the sounds by MIDI note.
 #pragma once
 
 #include "bundledevice.h"
@@ -17,8 +19,11 @@ public:
     explicit CDrumDevice(const CStr& deviceName);
 
     static CBusLayout defaultLayout();
-    /// The sound the pattern plays at an eighth-note index of the bar.
-    static Sound patternSound(int eighth);
+    /// The sound the pattern plays at an eighth-note index of the song, in bars of
+    /// eighthsPerBar eighths.
+    static Sound patternSound(int eighth, int eighthsPerBar);
+    /// Eighths in a bar of the drive call's time signature (4/4 when it gives none), at least 1.
+    static int eighthsPerBar(const ReWireDriveAudioInputParams& input);
     /// Length of a sound in seconds; every hit is silent after it.
     static double soundLength(Sound sound);
 

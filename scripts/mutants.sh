@@ -78,6 +78,7 @@ MUTANTS=(
 "host_metre_dropped|src/vst/plug.cpp|synth->setMetre(time->timeSigNumerator, time->timeSigDenominator);|synth->setMetre(4, 4);|$L_ENGINE"
 "host_metre_unchecked|src/engine/synth.cpp|beatsPerBar = valid ? beats : 4;|beatsPerBar = beats;|$L_ENGINE"
 "midi_metre_power_of_two|tools/rwhost/midifile.cpp|song.metres.push_back({tick, body[0], 1 << body[1]});|song.metres.push_back({tick, body[0], body[1]});|$L_MIDIFILE"
+"drum_bars_of_four|rewire-bundle/drumdevice.cpp|kTicksPerEighth)), eighthsPerBar(input)),|kTicksPerEighth)), 8),|$L_REWIRE"
 "latency_not_reported|src/vst/plug.cpp|    setInitialDelay(latency);\n|\n|$L_ENGINE"
 "latency_change_unannounced|src/vst/plug.cpp|    ioChanged();\n|\n|$L_ENGINE"
 "latency_entry_required|src/rewire/rewiremixerapi.cpp|    findProc(gGetDeviceLatencyProc,|    found &= findProc(gGetDeviceLatencyProc,|$L_REWIRE"

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <string>
 
+#include "measures.h"
 #include "rwhost_runner.h"
 #include "testinstall.h"
 
@@ -105,11 +106,13 @@ TEST_F(Bridge, DrumMachineFollowsTheSongsTempoUnlessGivenThePlayStateAndTheLoop)
     EXPECT_NEAR(double(looped[2] - looped[1]), 5512.5, 2.0);
 }
 
-// At 92.5 beats per minute the device counts with the tempo the host gives, fraction and all:
-// over 12 s of blocks of 4096 frames every hit stays on the eighth-note grid.
-TEST_F(Bridge, DrumMachineKeepsAFractionalTempoInLongBlocks) {
-    Outcome run = render("--device " + std::to_string(kDrums) +
-                         " --tempo 92.5 --block 4096 --seconds 12 --out " + path("drums.wav"));
+// At 92.5 beats per minute in 3/4 the device counts with the tempo the host gives, fraction
+// and all, and in its bars: over 12 s of blocks of 4096 frames every hit stays on the
+// eighth-note grid, and the kick comes on every sixth eighth, each bar's first beat.
+TEST_F(Bridge, DrumMachineKeepsAFractionalTempoAndTheMetreInLongBlocks) {
+    Outcome run =
+        render("--device " + std::to_string(kDrums) +
+               " --tempo 92.5 --metre 3/4 --block 4096 --seconds 12 --out " + path("drums.wav"));
     ASSERT_EQ(run.exitCode, 0) << run.output;
     Wav wav;
     ASSERT_TRUE(readWav(path("drums.wav"), wav));
@@ -117,7 +120,11 @@ TEST_F(Bridge, DrumMachineKeepsAFractionalTempoInLongBlocks) {
     std::vector<long> hits = onsets(wav.channel[0], int(eighth / 2));
     ASSERT_GE(hits.size(), 36u);
     double worst = 0;
-    for (size_t i = 0; i < hits.size(); i++)
+    std::string kicks;
+    for (size_t i = 0; i < hits.size(); i++) {
         worst = std::max(worst, std::fabs(double(hits[i]) - double(i) * eighth));
+        kicks += signChanges(wav.channel[0], hits[i], wav.rate / 100) < 6 ? "K" : ".";
+    }
     EXPECT_LE(worst, 2.0);
+    EXPECT_EQ(kicks.substr(0, 18), "K.....K.....K.....");
 }

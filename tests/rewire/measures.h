@@ -43,6 +43,14 @@ inline int silentStretches(const std::vector<float>& s, long from, int frames) {
     return stretches;
 }
 
+/// Sign changes in frames from at on: few in a drum machine's kick, many in its noisy sounds.
+inline int signChanges(const std::vector<float>& samples, long at, int frames) {
+    int changes = 0;
+    for (long i = at + 1; i < at + frames && i < long(samples.size()); i++)
+        if ((samples[size_t(i)] < 0) != (samples[size_t(i - 1)] < 0)) changes++;
+    return changes;
+}
+
 /// Largest change between neighbouring samples from frame from on.
 inline float largestStep(const std::vector<float>& s, long from) {
     float largest = 0;

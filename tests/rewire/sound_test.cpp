@@ -7,14 +7,6 @@
 
 namespace {
 const float kSilence = 1e-6f;
-
-// Sign changes in the first frames of a hit: few for the kick, many for the noisy sounds.
-int signChanges(const std::vector<float>& samples, long at, int frames) {
-    int changes = 0;
-    for (long i = at + 1; i < at + frames && i < long(samples.size()); i++)
-        if ((samples[size_t(i)] < 0) != (samples[size_t(i - 1)] < 0)) changes++;
-    return changes;
-}
 } // namespace
 
 TEST_F(MixerTest, SynthesizerPlaysNotesAtTheirPitchWithoutClicks) {
