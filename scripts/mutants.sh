@@ -82,7 +82,7 @@ MUTANTS=(
 "latency_not_reported|src/vst/plug.cpp|    setInitialDelay(latency);\n|\n|$L_ENGINE"
 "latency_change_unannounced|src/vst/plug.cpp|    ioChanged();\n|\n|$L_ENGINE"
 "latency_entry_required|src/rewire/rewiremixerapi.cpp|    findProc(gGetDeviceLatencyProc,|    found &= findProc(gGetDeviceLatencyProc,|$L_REWIRE"
-"render_latency_uncompensated|tools/rwhost/render.cpp|const long skip = compensation(o, host);|const long skip = 0;|$L_MIDIFILE"
+"render_latency_uncompensated|tools/rwhost/render.cpp|    return latency;\n}|    return 0;\n}|$L_MIDIFILE"
 "slice_length_from_block_start|src/vst/slicer.h|render(offset - position);|render(offset);|$L_ENGINE"
 "slice_arrival_order|src/vst/slicer.h|        sortByOffset(count);|        (void)count;|$L_ENGINE"
 "slice_merge_unstable|src/vst/slicer.h|return a.offset < b.offset;|return a.offset <= b.offset;|$L_ENGINE"
