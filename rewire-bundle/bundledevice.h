@@ -81,6 +81,9 @@ public:
     virtual int getLatency() const { return behaviour.latency; }
     /// One line on what the device is doing or cannot do, for a user; empty when all is well.
     virtual CStr getStatus() const { return behaviour.status; }
+    /// How the host renders (an RWBRenderMode), on the audio thread before a drive call and
+    /// only when it changes; devices that render inside the drive call need not know.
+    virtual void setRenderMode(int) {}
     /// The library's idle service reaches every device here; never on the audio thread.
     virtual void idle() {}
 

@@ -227,6 +227,14 @@ RWB_EXPORT ReWireError RWBGetDeviceStatusImp(TRWMDeviceHandle handle, char* text
     return kReWireError_NoError;
 }
 
+RWB_EXPORT ReWireError RWBSetDeviceRenderModeImp(TRWMDeviceHandle handle, int32_t mode) {
+    CBundleDevice* device = openDevice(handle);
+    if (!device || mode < kRWBRenderUnknown || mode > kRWBRenderOffline)
+        return kLibraryError_BadParameter;
+    device->setRenderMode(mode);
+    return kReWireError_NoError;
+}
+
 // The exports keep the signatures the mixer looks them up with.
 static_assert(std::is_same<decltype(&RWM2OpenImp), TRWM2OpenProc>::value, "open");
 static_assert(std::is_same<decltype(&RWM2IsCloseOKImp), TRWM2IsCloseOKProc>::value, "is close");
@@ -265,3 +273,6 @@ static_assert(std::is_same<decltype(&RWBGetDeviceLatencyImp), TRWBGetDeviceLaten
               "latency");
 static_assert(std::is_same<decltype(&RWBGetDeviceStatusImp), TRWBGetDeviceStatusProc>::value,
               "status");
+static_assert(
+    std::is_same<decltype(&RWBSetDeviceRenderModeImp), TRWBSetDeviceRenderModeProc>::value,
+    "render mode");

@@ -140,7 +140,7 @@ double CJackClockBridge::measureFill(uint64_t now) const {
     return double(streamEnd - framesRead) + std::min(since, period);
 }
 
-void CJackClockBridge::beginBlock(int frames, uint64_t now) {
+void CJackClockBridge::beginBlock(int frames, uint64_t now, bool paced) {
     double fill = measureFill(now);
     double target = getTargetFill();
     double period = periodFrames.load(std::memory_order_relaxed);
@@ -153,6 +153,10 @@ void CJackClockBridge::beginBlock(int frames, uint64_t now) {
         resyncs.fetch_add(1, std::memory_order_relaxed);
         skipFrames(std::min(readableFrames(), int(fill - target)));
         loop.reset(serverRate);
+        return;
+    }
+    if (paced) {
+        resampler.set_rratio(1.0);
         return;
     }
     double correction = loop.update(fill - target, double(frames) / hostRate, kErrorLimit * period);

@@ -57,8 +57,12 @@ public:
 
     // Host audio thread.
     /// Starts a host block of frames at now (microseconds): measures the fill and adjusts the
-    /// ratio.
-    void beginBlock(int frames, uint64_t now);
+    /// ratio. Paced, the host waits for the server's frames and so runs on its clock: the ratio
+    /// is the plain one, and the loop, which follows a host clock of its own, rests.
+    void beginBlock(int frames, uint64_t now, bool paced = false);
+    /// Server frames at now (microseconds) between the reading position and the server's
+    /// stream, counting those played into the server since its last period began.
+    double getFill(uint64_t now) const { return measureFill(now); }
     /// Writes frames [first, first + count) of every non-null output.
     void pull(float* const* outputs, int first, int count);
     /// Server stream frames taken into the resampler so far.

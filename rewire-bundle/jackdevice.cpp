@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <thread>
+
+#include "rewire/rewiremixerapi.h"
 
 namespace {
 const size_t kMidiRoom = 4096;
@@ -16,6 +19,11 @@ const std::chrono::milliseconds kRetryPace(1000);
 // Room in stream frames between the stream's end and the earliest event, for a JACK thread that
 // wakes a little early or a host block that comes a little late.
 const double kEventMargin = 48;
+// Periods an offline drive call waits beyond its block's length before it gives what it has.
+const double kWaitPeriods = 2;
+// Longest single sleep while waiting for the server, in microseconds: a fraction of a period.
+const double kLongestNap = 1000;
+const double kShortestNap = 50;
 
 CStr portName(const char* stem, int n) {
     return stem + asStr(n + 1);
@@ -60,6 +68,7 @@ bool CJackDevice::connect() {
         release();
         return false;
     }
+    shortfalls.store(0);
     wanted.store(true);
     serverGone.store(false);
     live.store(true);
@@ -257,6 +266,13 @@ CStr CJackDevice::getStatus() const {
     CStr status;
     for (const CStr& cause : causes)
         status = status.length() > 0 ? status + "; " + cause : cause;
+    long blocksShort = getShortfalls();
+    if (blocksShort > 0) {
+        CStr shortfall = asStr(int(std::min(blocksShort, long(INT32_MAX)))) +
+                         (blocksShort == 1 ? " block" : " blocks") +
+                         " of an offline render came short of the JACK server's sound";
+        status = status.length() > 0 ? status + "; " + shortfall : shortfall;
+    }
     return status;
 }
 
@@ -320,14 +336,54 @@ void CJackDevice::sendMidi(long streamStart, jack_nframes_t frames) {
     }
 }
 
+bool CJackDevice::rendersOffline(int frames) {
+    double now = double(jack->jack_get_time()) * 1e-6;
+    bool fast = pace.block(double(frames) / hostRate, now, waitedSeconds);
+    waitedSeconds = 0;
+    switch (renderMode.load(std::memory_order_relaxed)) {
+    case kRWBRenderRealtime:
+        return false;
+    case kRWBRenderOffline:
+        return true;
+    default:
+        return fast;
+    }
+}
+
+void CJackDevice::awaitServer() {
+    double serverRate = bridge->getServerPerHost() * hostRate;
+    double target = bridge->getTargetFill();
+    uint64_t start = jack->jack_get_time();
+    // As long as the server takes to play what is missing, and two periods more.
+    double limit = -1;
+    for (uint64_t now = start;; now = jack->jack_get_time()) {
+        double missing = target - bridge->getFill(now);
+        if (missing <= 0) break;
+        if (limit < 0)
+            limit = (missing + kWaitPeriods * bridge->getPeriodFrames()) / serverRate * 1e6;
+        if (double(now - start) > limit || serverGone.load()) {
+            shortfalls.fetch_add(1, std::memory_order_relaxed);
+            break;
+        }
+        double nap = std::clamp(missing / serverRate * 1e6, kShortestNap, kLongestNap);
+        std::this_thread::sleep_for(std::chrono::microseconds(long(nap)));
+    }
+    waitedSeconds = double(jack->jack_get_time() - start) * 1e-6;
+}
+
 ReWireError CJackDevice::drive(const ReWireDriveAudioInputParams& input,
                                ReWireDriveAudioOutputParams& output, int sampleRate) {
     driving.fetch_add(1);
+    int frames = std::max(0, input.fFrames);
+    bool offline = rendersOffline(frames);
     streaming = live.load() && !serverGone.load();
+    // Offline with no server to follow, the block is silence where the file needed sound.
+    if (offline && !streaming && frames > 0 && wanted.load())
+        shortfalls.fetch_add(1, std::memory_order_relaxed);
     if (streaming) {
-        int frames = std::max(0, input.fFrames);
         blockFrames = frames;
-        bridge->beginBlock(frames, jack->jack_get_time());
+        if (offline && frames > 0) awaitServer();
+        bridge->beginBlock(frames, jack->jack_get_time(), offline);
         blockAnchor = double(bridge->getFramesRead()) + eventDelay();
         CJackHostTime time;
         time.playing = input.fTransportMode != 0;

@@ -4,10 +4,13 @@
 // plays through the host. The host's time is placed on the server's stream once: MIDI and
 // transport leave through the same mapping, so an application's sound comes back at one
 // latency whichever of them it follows, and the device reports that latency to the host.
-// Between the host's audio thread and the JACK thread there are only lock-free ring buffers; a
-// drive call never waits. When the server goes away the device is silent, and the idle side
-// opens the client again once a server is back; what goes wrong is said once on stderr, from
-// the idle side, never from the audio or JACK threads.
+// Between the host's audio thread and the JACK thread there are only lock-free ring buffers; in
+// real time a drive call never waits. An offline render (an export) is paced by the server
+// instead: each drive call waits, a little longer than its block lasts at most, until the
+// server has delivered what the block needs, so that the file holds what the applications
+// played, at the latency of a realtime run. When the server goes away the device is silent, and the
+// idle side opens the client again once a server is back; what goes wrong is said once on stderr,
+// from the idle side, never from the audio or JACK threads.
 #pragma once
 
 #include <atomic>
@@ -19,6 +22,7 @@
 #include "bundledevice.h"
 #include "jackapi.h"
 #include "jackclockbridge.h"
+#include "jackpace.h"
 #include "jacktransport.h"
 
 struct CJackSettings {
@@ -49,7 +53,12 @@ public:
     /// The round trip in host frames: from the host's MIDI or transport to an application's
     /// answer coming back in the host's output. 0 while the device does not stream.
     int getLatency() const override;
+    /// The state line; after an offline render that came short of the server's sound, also how
+    /// many blocks did.
     CStr getStatus() const override;
+    void setRenderMode(int mode) override { renderMode.store(mode, std::memory_order_relaxed); }
+    /// Blocks of offline renders that the server did not fill in time since the device opened.
+    long getShortfalls() const { return shortfalls.load(std::memory_order_relaxed); }
     /// Opens the client again about once a second while the server is away, and makes the
     /// connections whose ports have appeared since.
     void idle() override;
@@ -90,6 +99,12 @@ private:
     void makeConnections();
     void makeConnection(Connection& connection);
     void sendMidi(long streamStart, jack_nframes_t frames);
+    /// Whether this block of frames renders offline: as the host says, or by its pace.
+    bool rendersOffline(int frames);
+    /// Offline: waits until the server has delivered what the block needs, no longer
+    /// than the server takes to play what is missing and two periods more; counts a shortfall
+    /// when that runs out.
+    void awaitServer();
     void waitForDrive();
     void release();
     void reopen();
@@ -126,6 +141,9 @@ private:
 
     // Host audio thread.
     bool streaming = false;
+    CJackPaceWatch pace;
+    /// Seconds waited for the server in the last drive call.
+    double waitedSeconds = 0;
     /// Stream frame at which the current block's first frame's events leave.
     double blockAnchor = 0;
     int blockFrames = 0;
@@ -136,6 +154,8 @@ private:
     std::atomic<bool> serverGone{false};
     std::atomic<int> driving{0};
     std::atomic<long> lostMidi{0};
+    std::atomic<int> renderMode{0};
+    std::atomic<long> shortfalls{0};
     // Messages put into and taken from the MIDI ring; the count publishes each message.
     std::atomic<long> midiSent{0};
     long midiTaken = 0;

@@ -34,10 +34,11 @@
 //     In1=fluidsynth:left    ; JACK port connected to in_1 at open; In1 ... In8
 //     Midi1=fluidsynth:midi_00 ; JACK MIDI input connected from midi_1 at open; Midi1 ... Midi16
 //
-// Besides the twenty mixer entry points the library exports two of its own, which a mixer may
-// look up and do without (a library lacking them has no latency and no state to report). Both
+// Besides the twenty mixer entry points the library exports three of its own, which a mixer may
+// look up and do without (a library lacking them has no latency and no state to report, and
+// takes every host for a realtime one unless it can tell by the host's pace). The first two
 // come from the mixer's UI side, never from its audio thread, and may come while a drive call
-// runs; both answer 1 or a failure code, like the twenty:
+// runs; all answer 1 or a failure code, like the twenty:
 //
 //     ReWireError RWBGetDeviceLatencyImp(TRWMDeviceHandle handle, int32_t* frames);
 //         The open device's latency: host frames by which its sound lags the host's timeline,
@@ -46,6 +47,12 @@
 //     ReWireError RWBGetDeviceStatusImp(TRWMDeviceHandle handle, char* text, int32_t textBytes);
 //         One line on what the open device is doing or cannot do, for a user, cut to fit
 //         textBytes with its terminator; empty when all is well.
+//     ReWireError RWBSetDeviceRenderModeImp(TRWMDeviceHandle handle, int32_t mode);
+//         How the host renders: 0 it does not say, 1 in real time, 2 offline (an export). From
+//         the audio thread before a drive call, when the mode changes and after each open; it
+//         only stores the mode. Offline, a device that follows a clock of its own (JACK) may
+//         wait in its drive call for what the block needs; in real time it never waits; when
+//         the host does not say, it waits only while the host's pace shows an offline render.
 #pragma once
 
 #include <atomic>

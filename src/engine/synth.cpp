@@ -87,6 +87,7 @@ void CSynth::process(float** outputs, int frameCount) {
     mixer->setMetre(beatsPerBar, beatUnit);
     mixer->setLoop(loop);
     mixer->setLocators(leftLocator, rightLocator);
+    mixer->setRenderMode(renderMode);
     mixer->process(outputs, frameCount, midiCount, midiData);
     midiCount = 0;
     if (frameCount > 0) framesSincePos += frameCount;

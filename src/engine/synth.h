@@ -43,6 +43,8 @@ public:
     void setLoop(int looping) { loop = looping; }
     void setLocators(double left, double right);
     void setPlaying(bool isPlaying) { playing = isPlaying; }
+    /// How the host renders (an RWBRenderMode), handed on to the device.
+    void setRenderMode(int mode) { renderMode = mode; }
     /// Queues a packed MIDI message for the start of the next slice, routed by the mapping.
     /// False when the queue is full and the message was not taken: render a slice (0 frames
     /// will do) and give it again.
@@ -122,6 +124,7 @@ private:
     int beatsPerBar = 4;
     int beatUnit = 4;
     int loop = 0;
+    int renderMode = 0;
     double pos = 0.0;
     // frames rendered since pos was set
     long long framesSincePos = 0;

@@ -104,6 +104,7 @@ void CReWireDevice::open() {
 
     ReWirePrepareDriveAudioInputParams(&inputParams, kMaxInputEvents, gInputEvents);
     ReWirePrepareDriveAudioOutputParams(&outputParams, outputCapacity, outputEvents);
+    handedRenderMode = -1;
     handle = opened;
     // A panel that does not start leaves the device usable without it.
     panelLaunched = RWMLaunchPanelApp(handle) == kReWireError_NoError;
@@ -298,7 +299,17 @@ void CReWireDevice::process(float** outputs, int frames, int eventCount, const C
     }
 }
 
+// Only a change is handed on: the library is told before the first drive call after an open
+// and whenever the host switches between realtime and offline.
+void CReWireDevice::handRenderMode() {
+    int mode = mixer->getRenderMode();
+    if (mode == handedRenderMode) return;
+    handedRenderMode = mode;
+    RWMSetDeviceRenderMode(handle, mode);
+}
+
 bool CReWireDevice::drive(float** outputs, int frames, bool playChanged) {
+    handRenderMode();
     fillTransport(frames, playChanged);
     requestOutputs();
     outputParams.fOutputEvents.fCount = 0;

@@ -102,6 +102,7 @@ public:
 
 private:
     bool drive(float** outputs, int frames, bool playChanged);
+    void handRenderMode();
     void fillTransport(int frames, bool playChanged);
     void requestOutputs();
     int fillMIDIEvents(const CTargetTable& known, int eventCount, const CMIDIDATA* events,
@@ -127,6 +128,8 @@ private:
     ReWireEvent* outputEvents = nullptr;
     uint32_t outputCapacity = 0;
     bool panelLaunched = false;
+    /// The render mode the library was last told; none yet after an open (audio thread).
+    int handedRenderMode = -1;
     // the audio thread's view of the targets
     std::atomic<CTargetTable*> published{nullptr};
 };

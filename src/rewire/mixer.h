@@ -75,6 +75,9 @@ public:
     void setLocators(double start, double end);
     double getLoopStart() const { return loopStart; }
     double getLoopEnd() const { return loopEnd; }
+    /// How the host renders now (an RWBRenderMode); set and read on the audio thread.
+    void setRenderMode(int mode) { renderMode = mode; }
+    int getRenderMode() const { return renderMode; }
 
     /// Set by a device whose library announced changed MIDI targets; cleared by the engine.
     bool getTargetsChanged() const { return targetsChanged.load(std::memory_order_acquire); }
@@ -107,6 +110,7 @@ private:
     double loopStart = 0;
     double loopEnd = 0;
     double pos = 0;
+    int renderMode = 0;
     bool isOpen = false;
     CList devices;
     bool isPlaying = false;

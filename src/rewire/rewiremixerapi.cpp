@@ -26,6 +26,7 @@ const char* const kRWMGetNoteInfoProcName = "RWM2GetNoteInfoImp";
 const char* const kRWMSetAudioInfoProcName = "RWM2SetAudioInfoImp";
 const char* const kRWBGetDeviceLatencyProcName = "RWBGetDeviceLatencyImp";
 const char* const kRWBGetDeviceStatusProcName = "RWBGetDeviceStatusImp";
+const char* const kRWBSetDeviceRenderModeProcName = "RWBSetDeviceRenderModeImp";
 
 namespace {
 // The table is filled by the open that succeeds and cleared by its close, both under
@@ -54,6 +55,7 @@ TRWM2GetNoteInfoProc gGetNoteInfoProc = nullptr;
 TRWM2SetAudioInfoProc gSetAudioInfoProc = nullptr;
 TRWBGetDeviceLatencyProc gGetDeviceLatencyProc = nullptr;
 TRWBGetDeviceStatusProc gGetDeviceStatusProc = nullptr;
+TRWBSetDeviceRenderModeProc gSetDeviceRenderModeProc = nullptr;
 
 // Answer of a wrapper called while the interface is closed: no library behind it.
 const ReWireError kInterfaceClosed = kReWireError_DLLNotFound;
@@ -86,6 +88,7 @@ void clearProcs() {
     gSetAudioInfoProc = nullptr;
     gGetDeviceLatencyProc = nullptr;
     gGetDeviceStatusProc = nullptr;
+    gSetDeviceRenderModeProc = nullptr;
 }
 
 // Every lookup runs, so a missing export leaves no half-filled table behind unnoticed.
@@ -114,6 +117,7 @@ bool findAllProcs() {
     // optional: their absence leaves found alone
     findProc(gGetDeviceLatencyProc, kRWBGetDeviceLatencyProcName);
     findProc(gGetDeviceStatusProc, kRWBGetDeviceStatusProcName);
+    findProc(gSetDeviceRenderModeProc, kRWBSetDeviceRenderModeProcName);
     return found;
 }
 
@@ -247,4 +251,9 @@ ReWireError RWMGetDeviceStatus(TRWMDeviceHandle handle, char* text, int32_t text
     if (gGetDeviceStatusProc) return gGetDeviceStatusProc(handle, text, textBytes);
     if (text && textBytes > 0) text[0] = 0;
     return kReWireError_NoError;
+}
+
+ReWireError RWMSetDeviceRenderMode(TRWMDeviceHandle handle, int32_t mode) {
+    if (!gReWireOpenProc) return kInterfaceClosed;
+    return gSetDeviceRenderModeProc ? gSetDeviceRenderModeProc(handle, mode) : kReWireError_NoError;
 }

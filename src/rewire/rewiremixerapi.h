@@ -40,7 +40,18 @@ typedef ReWireError (*TRWM2SetAudioInfoProc)(const ReWireAudioInfo* info);
 typedef ReWireError (*TRWBGetDeviceLatencyProc)(TRWMDeviceHandle handle, int32_t* frames);
 typedef ReWireError (*TRWBGetDeviceStatusProc)(TRWMDeviceHandle handle, char* text,
                                                int32_t textBytes);
+typedef ReWireError (*TRWBSetDeviceRenderModeProc)(TRWMDeviceHandle handle, int32_t mode);
 }
+
+/// How the host renders, as the mixer hands it to its library's devices.
+enum RWBRenderMode : int32_t {
+    /// The host does not say: a device that must know judges by the host's pace.
+    kRWBRenderUnknown = 0,
+    /// In real time, to be heard: a drive call never waits.
+    kRWBRenderRealtime = 1,
+    /// Offline, as for an export: a device may wait for what its block needs.
+    kRWBRenderOffline = 2,
+};
 
 extern const char* const kRWMOpenProcName;
 extern const char* const kRWMIsCloseOKProcName;
@@ -64,6 +75,7 @@ extern const char* const kRWMGetNoteInfoProcName;
 extern const char* const kRWMSetAudioInfoProcName;
 extern const char* const kRWBGetDeviceLatencyProcName;
 extern const char* const kRWBGetDeviceStatusProcName;
+extern const char* const kRWBSetDeviceRenderModeProcName;
 
 /// Loads the library, looks up all its mixer functions and opens it: 1, 6 when the interface
 /// is already open in this process, or the loader's or library's failure code.
@@ -102,3 +114,6 @@ ReWireError RWMGetDeviceLatency(TRWMDeviceHandle handle, int32_t* frames);
 /// The device's state in one line into text (textBytes with the terminator); empty from a
 /// library without the entry point.
 ReWireError RWMGetDeviceStatus(TRWMDeviceHandle handle, char* text, int32_t textBytes);
+/// Tells the device how the host renders (an RWBRenderMode), on the audio thread before a drive
+/// call; ignored by a library without the entry point.
+ReWireError RWMSetDeviceRenderMode(TRWMDeviceHandle handle, int32_t mode);

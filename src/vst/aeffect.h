@@ -204,6 +204,15 @@ enum HostOpcode : VstInt32 {
 };
 
 /// Plug-in categories answered for the category request.
+/// Answers to hostOpGetCurrentProcessLevel: where the host calls processReplacing from.
+enum VstProcessLevels : VstInt32 {
+    kVstProcessLevelUnknown = 0,
+    kVstProcessLevelUser = 1,
+    kVstProcessLevelRealtime = 2,
+    kVstProcessLevelPrefetch = 3,
+    kVstProcessLevelOffline = 4,
+};
+
 enum VstPlugCategory : VstInt32 {
     kPlugCategUnknown = 0,
     kPlugCategSynth = 2,

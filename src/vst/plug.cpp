@@ -7,6 +7,7 @@
 #include "engine/synth.h"
 #include "foundation/stream.h"
 #include "rewire/rewireapi.h"
+#include "rewire/rewiremixerapi.h"
 
 namespace {
 const VstInt16 kEditorWidth = 304;
@@ -211,6 +212,23 @@ void CPlug::readTransport() {
     }
 }
 
+// Offline (an export) lets a device that follows its own clock wait for it; only the host's
+// word "realtime" promises that nothing may wait. Any other answer (none, a prefetch thread)
+// leaves the device to judge by the host's pace.
+void CPlug::readProcessLevel() {
+    switch (getCurrentProcessLevel()) {
+    case kVstProcessLevelRealtime:
+        synth->setRenderMode(kRWBRenderRealtime);
+        break;
+    case kVstProcessLevelOffline:
+        synth->setRenderMode(kRWBRenderOffline);
+        break;
+    default:
+        synth->setRenderMode(kRWBRenderUnknown);
+        break;
+    }
+}
+
 void CPlug::suspend() {
     inbox.dropAll();
 }
@@ -225,6 +243,7 @@ void CPlug::processReplacing(float**, float** outputs, VstInt32 frames) {
     for (int n = 0; n < kOutputs; n++)
         if (!outputs[n]) return;
     readTransport();
+    readProcessLevel();
     if (!synth->beginBlock()) return;
     renderBlock(outputs, frames);
     synth->endBlock();

@@ -53,6 +53,7 @@ public:
 
 private:
     void readTransport();
+    void readProcessLevel();
     void fillState(BridgeState& state) const;
     VstIntPtr copyDeviceName(VstIntPtr index, char* name) const;
     VstIntPtr copyDeviceStatus(char* text) const;

@@ -139,7 +139,8 @@ struct CSeenTransport {
 /// A JACK client that plays a sine on port "sine" and one-frame clicks on port "click" on the
 /// frames that are multiples of clickInterval, records MIDI on "midi_in_1" … and the transport,
 /// and calls onCycle in each cycle. As an application following the host would, it clicks on
-/// port "note" at each note-on it hears and on port "beat" at each beat of JACK's transport.
+/// port "note" at each note-on it hears and on port "beat" at each beat of JACK's transport. As
+/// a synthesizer would, it plays the sine on port "voice" while any note it heard is held.
 /// Frames are counted on one time line for all test clients, advanced by the time keeper, which
 /// must run first in each cycle (it feeds the others): JACK's own frame time is estimated from
 /// the wall clock.
@@ -158,6 +159,7 @@ public:
         click = jack_port_register(client, "click", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
         note = jack_port_register(client, "note", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
         beat = jack_port_register(client, "beat", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+        voice = jack_port_register(client, "voice", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
         for (int n = 1; n <= inputs; n++)
             midiInputs.push_back(jack_port_register(client,
                                                     ("midi_in_" + std::to_string(n)).c_str(),
@@ -202,9 +204,11 @@ private:
     void play(long cycle, int frames) {
         float* tone = static_cast<float*>(jack_port_get_buffer(sine, jack_nframes_t(frames)));
         float* clicks = static_cast<float*>(jack_port_get_buffer(click, jack_nframes_t(frames)));
+        float* voiced = static_cast<float*>(jack_port_get_buffer(voice, jack_nframes_t(frames)));
         double step = 2 * M_PI * kSineHz / rate;
         for (int f = 0; f < frames; f++) {
             tone[f] = kSineLevel * float(std::sin(phase));
+            voiced[f] = notesHeld > 0 ? tone[f] : 0.0f;
             phase = std::fmod(phase + step, 2 * M_PI);
             clicks[f] = (cycle + f) % clickInterval == 0 ? 1.0f : 0.0f;
         }
@@ -220,8 +224,11 @@ private:
                 if (jack_midi_event_get(&event, buffer, i) != 0 || event.size > 3) continue;
                 CHeardMidi heard{int(port), {0, 0, 0}, cycle + long(event.time)};
                 std::copy(event.buffer, event.buffer + event.size, heard.bytes);
-                if (event.size == 3 && (heard.bytes[0] & 0xF0) == 0x90 && heard.bytes[2] > 0)
-                    noteClicks[event.time] = 1.0f;
+                bool on = event.size == 3 && (heard.bytes[0] & 0xF0) == 0x90 && heard.bytes[2] > 0;
+                bool off = event.size == 3 && ((heard.bytes[0] & 0xF0) == 0x80 ||
+                                               ((heard.bytes[0] & 0xF0) == 0x90 && !on));
+                if (on) noteClicks[event.time] = 1.0f;
+                notesHeld = std::max(0, notesHeld + (on ? 1 : 0) - (off ? 1 : 0));
                 if (midi.size() < midi.capacity()) midi.push_back(heard);
             }
         }
@@ -254,6 +261,8 @@ private:
     jack_port_t* click = nullptr;
     jack_port_t* note = nullptr;
     jack_port_t* beat = nullptr;
+    jack_port_t* voice = nullptr;
+    int notesHeld = 0;
     float* noteClicks = nullptr;
     std::vector<jack_port_t*> midiInputs;
     int clickInterval;

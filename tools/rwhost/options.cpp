@@ -238,8 +238,11 @@ const CommandSpec renderCommand = {
     "PLUGIN --out FILE.wav [options]",
     "Plays a MIDI file through a VST 2.4 instrument with a running transport and writes every\n"
     "output of the plug-in to one multichannel WAV file (32-bit float). The render runs as\n"
-    "fast as the plug-in allows; a device that follows a clock of its own (a JACK application)\n"
-    "then gives only what has arrived, silence when faster than real time: use --realtime.\n",
+    "fast as the plug-in allows and tells it that it renders offline; a device that follows a\n"
+    "clock of its own (the JACK device) then sets the pace, real time, so that the file holds\n"
+    "what its applications play, and rwhost says so. Blocks such a device could not fill in\n"
+    "time (its server gone, an application stalled) are reported at the end with the device's\n"
+    "state.\n",
     {{Option::midi, "Standard MIDI File (format 0 or 1) to play", false},
      {Option::out, "the WAV file to write", true},
      {Option::seconds,
@@ -260,7 +263,8 @@ const CommandSpec renderCommand = {
       false},
      {Option::realtime,
       "process at the pace of the sample rate on an audio thread, as a\n"
-      "host's audio callback would",
+      "host's audio callback would, telling the plug-in it runs in real\n"
+      "time",
       false},
      {Option::chunkIn, "load the plug-in's state from chunk file F before playing", false},
      {Option::chunkOut, "save the plug-in's state to chunk file F afterwards", false},

@@ -183,6 +183,8 @@ VstIntPtr CPluginHost::answer(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, vo
         return reinterpret_cast<VstIntPtr>(&transport);
     case hostOpWantMidi:
         return 1;
+    case hostOpGetCurrentProcessLevel:
+        return processLevel;
     case hostOpIOChanged:
         readLatency();
         return 1;

@@ -48,6 +48,10 @@ public:
     /// One block into the given outputs; inputs, when the plug-in has any, are silent.
     void process(float** outputs, int frames);
 
+    /// What the process level request answers: realtime while the blocks keep time, offline
+    /// for a render as fast as it goes.
+    void setProcessLevel(VstInt32 level) { processLevel = level; }
+
     int timeRequests() const { return timeRequestCount; }
     /// Frames by which the plug-in's output lags its input: its initial delay, read at load
     /// and again whenever it tells the host that its inputs and outputs changed.
@@ -69,6 +73,7 @@ private:
     bool running = false;
     VstTimeInfo transport{};
     int timeRequestCount = 0;
+    VstInt32 processLevel = kVstProcessLevelRealtime;
     int delay = 0;
     std::vector<float> silence;
     std::vector<float*> inputs;

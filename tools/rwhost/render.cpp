@@ -150,6 +150,30 @@ private:
     int shownPercent = -1;
 };
 
+/// Says once that an offline render keeps time with the sample rate: a device that follows a
+/// clock of its own paces it. Judged after a second of audio, by the time it took.
+class CPaceNote {
+public:
+    explicit CPaceNote(double rate) : sampleRate(rate), start(std::chrono::steady_clock::now()) {}
+    void update(long done, const char* lineStart) {
+        if (said || done < sampleRate * judgedAfter) return;
+        said = true;
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        if (took.count() < realTimeShare * done / sampleRate) return;
+        std::fprintf(
+            stderr, "%srwhost: the render runs at real-time pace: a device follows its own clock\n",
+            lineStart);
+    }
+
+private:
+    static constexpr double judgedAfter = 1.0;
+    /// A render that takes this share of its audio's length or more keeps time with it.
+    static constexpr double realTimeShare = 0.8;
+    double sampleRate;
+    std::chrono::steady_clock::time_point start;
+    bool said = false;
+};
+
 /// Frames of the plug-in's latency that the render makes up, as a host's delay compensation
 /// does for an export: that many frames more are rendered and dropped from the start.
 long compensation(const HostOptions& o, const CPluginHost& host) {
@@ -170,6 +194,7 @@ bool renderBlocks(const HostOptions& o, CPluginHost& host, CBlockProcessor& bloc
                   CSequencer& sequencer, SNDFILE* wav, long totalFrames, long skip, bool paced) {
     const long allFrames = skip + totalFrames;
     CProgress progress(allFrames);
+    CPaceNote pace(o.rate);
     const auto blockTime = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
         std::chrono::duration<double>(o.block / o.rate));
     const long idleFrames = std::max(1L, std::lround(o.rate / idlesPerSecond));
@@ -186,6 +211,7 @@ bool renderBlocks(const HostOptions& o, CPluginHost& host, CBlockProcessor& bloc
         }
         done += frames;
         progress.update(done);
+        if (!paced) pace.update(done, progress.lineStart());
         if (paced) {
             std::this_thread::sleep_until(due += blockTime);
         } else if (done >= nextIdle) {
@@ -222,6 +248,15 @@ bool saveChunk(const HostOptions& o, CPluginHost& host) {
     return true;
 }
 
+/// The chosen device's state after the render, where it has something to say (blocks it could
+/// not fill in time, what it cannot reach).
+void reportDeviceState(CPluginHost& host) {
+    char status[kDeviceStatusBytes] = {};
+    if (host.dispatch(effVendorSpecific, kDeviceStatusRequest, 0, status) != 1) return;
+    status[sizeof status - 1] = 0;
+    if (status[0]) report("device state: %s", status);
+}
+
 void printPeaks(CPluginHost& host, const std::vector<float>& peaks) {
     for (size_t i = 0; i < peaks.size(); ++i) {
         std::string label;
@@ -248,6 +283,7 @@ int runRender(int argc, char** argv) {
     if (!wav) return exitFailed;
 
     CBlockProcessor blocks(host, o.block);
+    host.setProcessLevel(o.realtime ? kVstProcessLevelRealtime : kVstProcessLevelOffline);
     host.start();
     const long skip = compensation(o, host);
     bool rendered = false;
@@ -263,6 +299,7 @@ int runRender(int argc, char** argv) {
         rendered = renderBlocks(o, host, blocks, sequencer, wav.get(), totalFrames, skip, false);
     }
     host.stop();
+    reportDeviceState(host);
     if (!rendered) return exitFailed;
     if (sf_close(wav.release()) != 0) {
         report("cannot finish %s", o.out.c_str());

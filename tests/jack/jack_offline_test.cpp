@@ -1,0 +1,116 @@
+// Offline renders through the JACK device against a private JACK server: a test client plays
+// a sine while it hears a note held, as a synthesizer would. An offline host is paced by the
+// server so that its file holds what the client played; a realtime one never waits.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+
+#include "jackharness.h"
+#include "rewire/midi.h"
+#include "rewire/rewiremixerapi.h"
+#include "rwhost_runner.h"
+
+namespace {
+const int kServerRate = 48000;
+const int kPeriod = 256;
+const int kBlock = 256;
+
+double peak(const std::vector<float>& s) {
+    float most = 0;
+    for (float v : s)
+        most = std::max(most, std::fabs(v));
+    return most;
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+} // namespace
+
+class JackOfflineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        server = std::make_unique<CPrivateJackServer>(kServerRate, kPeriod);
+        ASSERT_TRUE(server->start()) << "jackd did not start";
+        synth = std::make_unique<CJackTestClient>("synth", 1, kServerRate, true);
+        ASSERT_TRUE(synth->activate());
+    }
+
+    /// The JACK device with the test synthesizer on its first two inputs and its MIDI.
+    static std::string registry() {
+        return "[Library]\nDevices=1\n[Device0]\nName=JACK\nKind=Jack\nChannels=2\n"
+               "In1=synth:voice\nIn2=synth:voice\nMidi1=synth:midi_in_1\n";
+    }
+
+    CTestInstall install;
+    std::unique_ptr<CPrivateJackServer> server;
+    std::unique_ptr<CJackTestClient> synth;
+};
+
+// rwhost render without --realtime tells the plug-in it renders offline: the JACK device paces
+// the render by the server, the file holds the synthesizer's playing of the demo song, and
+// rwhost says why the render took its time.
+TEST_F(JackOfflineTest, RwhostRenderHoldsWhatTheApplicationPlayed) {
+    install.addBundle(0, "ReWire.bundle", "1.8.0", registry());
+    const std::string out = install.root() + "/offline.wav";
+    Outcome run = rwhost(std::string("render ") + RWB_PLUGIN_PATH + " --device 0 --rate 48000 " +
+                         "--midi " + RWB_DEMO_SONG + " --out " + out);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("real-time pace: a device follows its own clock"), std::string::npos)
+        << run.output;
+    EXPECT_EQ(run.output.find("came short"), std::string::npos) << run.output;
+    Wav wav;
+    ASSERT_TRUE(readWav(out, wav));
+    ASSERT_GE(wav.channel[0].size(), size_t(7 * wav.rate));
+    EXPECT_GT(peak(wav.channel[0]), 0.05);
+    EXPECT_GT(rms(wav.channel[0], wav.rate, 7 * wav.rate), 0.01);
+}
+
+// A host that does not say how it renders and drives blocks as fast as it can is taken for an
+// offline one by its pace and paced by the server: a held note sounds from the first second
+// on. Told that it renders in real time, the device waits no more: the next seconds go by at
+// once (and are mostly silence, the server being far behind).
+TEST_F(JackOfflineTest, AFastHostThatDoesNotSayIsPacedAndARealtimeOneNeverWaits) {
+    CLockstepHost host(kServerRate, kBlock, kServerRate, 9);
+    ASSERT_TRUE(host.open(install, registry(), "JACK"));
+    const int seconds = 6;
+    auto start = std::chrono::steady_clock::now();
+    for (long frames = 0; frames < seconds * kServerRate; frames += kBlock) {
+        if (frames == 0) host.pending.push_back({0, asData(0x90, 69, 100), 0});
+        host.driveBlock();
+    }
+    double paced = secondsSince(start);
+    const std::vector<float>& heard = host.recording[0];
+    EXPECT_GT(paced, 0.8 * (seconds - 1));
+    EXPECT_GT(peak(heard), 0.05);
+    EXPECT_GT(rms(heard, kServerRate, seconds * kServerRate), 0.1);
+    CStr status = host.mixer->getDevice(host.deviceIndex)->getStatus();
+    EXPECT_EQ(status.length(), 0) << status.asChar();
+
+    host.mixer->setRenderMode(kRWBRenderRealtime);
+    start = std::chrono::steady_clock::now();
+    for (long frames = 0; frames < 2 * kServerRate; frames += kBlock)
+        host.driveBlock();
+    EXPECT_LT(secondsSince(start), 1.0);
+}
+
+// Offline with the server gone, each block that should have held its sound counts, and the
+// device's state says how many came short.
+TEST_F(JackOfflineTest, AnOfflineRenderWithoutItsServerCountsTheBlocksThatCameShort) {
+    CLockstepHost host(kServerRate, kBlock, kServerRate, 2);
+    ASSERT_TRUE(host.open(install, registry(), "JACK"));
+    host.mixer->setRenderMode(kRWBRenderOffline);
+    for (int block = 0; block < 20; block++)
+        host.driveBlock();
+    CStr before = host.mixer->getDevice(host.deviceIndex)->getStatus();
+    EXPECT_EQ(before.length(), 0) << before.asChar();
+    synth->close();
+    server->kill();
+    for (int block = 0; block < 40; block++)
+        host.driveBlock();
+    CStr status = host.mixer->getDevice(host.deviceIndex)->getStatus();
+    EXPECT_NE(std::string(status.asChar()).find("of an offline render came short"),
+              std::string::npos)
+        << status.asChar();
+}
