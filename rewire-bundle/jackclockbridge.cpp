@@ -125,6 +125,12 @@ int CJackClockBridge::readableFrames() const {
     return int(framesWritten.load(std::memory_order_acquire) - framesRead);
 }
 
+bool CJackClockBridge::holds(int frames) const {
+    // While gathering the block is silence by design; reading, the resampler takes a frame
+    // beyond the block's at most.
+    return !running || readableFrames() > int(std::ceil(frames * getServerPerHost())) + 1;
+}
+
 void CJackClockBridge::skipFrames(int frames) {
     jack.jack_ringbuffer_read_advance(ring, size_t(frames) * size_t(frameBytes));
     framesRead += frames;

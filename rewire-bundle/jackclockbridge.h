@@ -60,6 +60,8 @@ public:
     /// ratio. Paced, the host waits for the server's frames and so runs on its clock: the ratio
     /// is the plain one, and the loop, which follows a host clock of its own, rests.
     void beginBlock(int frames, uint64_t now, bool paced = false);
+    /// Whether a block of frames can be read in full now, or is silence in part.
+    bool holds(int frames) const;
     /// Server frames at now (microseconds) between the reading position and the server's
     /// stream, counting those played into the server since its last period began.
     double getFill(uint64_t now) const { return measureFill(now); }

@@ -350,7 +350,7 @@ bool CJackDevice::rendersOffline(int frames) {
     }
 }
 
-void CJackDevice::awaitServer() {
+void CJackDevice::awaitServer(int frames) {
     double serverRate = bridge->getServerPerHost() * hostRate;
     double target = bridge->getTargetFill();
     uint64_t start = jack->jack_get_time();
@@ -362,7 +362,8 @@ void CJackDevice::awaitServer() {
         if (limit < 0)
             limit = (missing + kWaitPeriods * bridge->getPeriodFrames()) / serverRate * 1e6;
         if (double(now - start) > limit || serverGone.load()) {
-            shortfalls.fetch_add(1, std::memory_order_relaxed);
+            // A late server that has still delivered the block's own frames costs no sound.
+            if (!bridge->holds(frames)) shortfalls.fetch_add(1, std::memory_order_relaxed);
             break;
         }
         double nap = std::clamp(missing / serverRate * 1e6, kShortestNap, kLongestNap);
@@ -382,7 +383,7 @@ ReWireError CJackDevice::drive(const ReWireDriveAudioInputParams& input,
         shortfalls.fetch_add(1, std::memory_order_relaxed);
     if (streaming) {
         blockFrames = frames;
-        if (offline && frames > 0) awaitServer();
+        if (offline && frames > 0) awaitServer(frames);
         bridge->beginBlock(frames, jack->jack_get_time(), offline);
         blockAnchor = double(bridge->getFramesRead()) + eventDelay();
         CJackHostTime time;

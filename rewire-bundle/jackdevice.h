@@ -101,10 +101,10 @@ private:
     void sendMidi(long streamStart, jack_nframes_t frames);
     /// Whether this block of frames renders offline: as the host says, or by its pace.
     bool rendersOffline(int frames);
-    /// Offline: waits until the server has delivered what the block needs, no longer
+    /// Offline: waits until the server has delivered what a block of frames needs, no longer
     /// than the server takes to play what is missing and two periods more; counts a shortfall
-    /// when that runs out.
-    void awaitServer();
+    /// when that runs out before the block's own frames are there.
+    void awaitServer(int frames);
     void waitForDrive();
     void release();
     void reopen();

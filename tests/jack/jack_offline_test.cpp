@@ -9,6 +9,7 @@
 #include "jackharness.h"
 #include "rewire/midi.h"
 #include "rewire/rewiremixerapi.h"
+#include "rtcheck.h"
 #include "rwhost_runner.h"
 
 namespace {
@@ -113,4 +114,35 @@ TEST_F(JackOfflineTest, AnOfflineRenderWithoutItsServerCountsTheBlocksThatCameSh
     EXPECT_NE(std::string(status.asChar()).find("of an offline render came short"),
               std::string::npos)
         << status.asChar();
+}
+
+// A realtime host, driven by the server's cycles: whether it says so or says nothing, the drive
+// calls neither wait nor allocate (in builds without a sanitizer runtime, which owns the heap
+// and takes locks of its own), and the held note sounds.
+TEST_F(JackOfflineTest, ARealtimeHostNeverWaitsNorAllocatesInTheDevice) {
+    CLockstepHost host(kServerRate, kBlock, kServerRate, 5);
+    ASSERT_TRUE(host.open(install, registry(), "JACK"));
+    std::atomic<long> waits{0}, heapCalls{0}, blocks{0};
+    host.render = [&](float* const* outputs, int frames) {
+        if (blocks++ == 0) host.pending.push_back({0, asData(0x90, 69, 100), 0});
+        if (blocks == 2 * kServerRate / kBlock) host.mixer->setRenderMode(kRWBRenderRealtime);
+        long switches = voluntarySwitches();
+        heapCalls += heapCallsOf([&] {
+            host.mixer->process(const_cast<float**>(outputs), frames, int(host.pending.size()),
+                                host.pending.data());
+        });
+        waits += voluntarySwitches() - switches;
+    };
+    synth->onCycle = [&host](long cycle) { host.cycle(cycle); };
+    host.start();
+    bool ran = host.waitFor(4 * kServerRate);
+    // The synthesizer's cycles drive the host: they end before the host goes.
+    synth->close();
+    ASSERT_TRUE(ran);
+    EXPECT_GT(rms(host.recording[0], 3 * kServerRate, 4 * kServerRate), 0.1);
+    if (!RWB_SANITIZER_RUNTIME) {
+        EXPECT_EQ(waits.load(), 0);
+        EXPECT_EQ(heapCalls.load(), 0);
+        EXPECT_EQ(heapCallsOf([] { operator delete(operator new(24)); }), 2);
+    }
 }

@@ -4,7 +4,7 @@
 // the process gate and the tables it retires keep the two sides apart; in any build, that
 // nothing crashes or corrupts the output and the plug-in comes out whole; in plain builds, that
 // the audio thread neither waits nor allocates, counted by this program's own C allocator
-// functions (operator new and delete end in them too).
+// functions.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -14,43 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include <sys/resource.h>
-
 #include "plughost.h"
-
-namespace {
-thread_local bool countingThisThread = false;
-std::atomic<long> heapCalls{0};
-} // namespace
-
-#if !RWB_SANITIZER_RUNTIME
-static void countHeapCall() {
-    if (countingThisThread) heapCalls.fetch_add(1, std::memory_order_relaxed);
-}
-extern "C" {
-void* __libc_malloc(size_t size);
-void* __libc_calloc(size_t count, size_t size);
-void* __libc_realloc(void* block, size_t size);
-void __libc_free(void* block);
-
-void* malloc(size_t size) {
-    countHeapCall();
-    return __libc_malloc(size);
-}
-void* calloc(size_t n, size_t size) {
-    countHeapCall();
-    return __libc_calloc(n, size);
-}
-void* realloc(void* block, size_t size) {
-    countHeapCall();
-    return __libc_realloc(block, size);
-}
-void free(void* block) {
-    if (block) countHeapCall();
-    __libc_free(block);
-}
-}
-#endif
+#include "rtcheck.h"
 
 using namespace stress;
 
@@ -82,15 +47,6 @@ const char* const kFaultRegistry =
     "[Device7]\nName=Overstates events\nTargetsChangeAfter=2\nOverstateEvents=1\nEventLimit=1\n"
     "[Device8]\nName=Many buses\nBuses=1000\nBusChannels=16\n";
 
-// Heap calls made by fn on this thread.
-template <typename Fn> long heapCallsOf(Fn fn) {
-    long before = heapCalls.load();
-    countingThisThread = true;
-    fn();
-    countingThisThread = false;
-    return heapCalls.load() - before;
-}
-
 // Seconds the threads race; RWB_STRESS_SECONDS runs it longer by hand.
 double stressSeconds() {
     const char* text = getenv("RWB_STRESS_SECONDS");
@@ -105,14 +61,6 @@ struct AudioStats {
     std::atomic<long> voluntarySwitches{0};
     std::atomic<long> heapCalls{0};
 };
-
-// Times this thread gave up the processor by itself (waiting on a lock, sleeping); being
-// preempted does not count.
-long voluntarySwitches() {
-    rusage usage;
-    getrusage(RUSAGE_THREAD, &usage);
-    return usage.ru_nvcsw;
-}
 
 void audioThread(const Plugin& plugin, const std::atomic<bool>& stop, AudioStats& stats) {
     static const int kBlockSizes[] = {64, 256, 1000, 4096, 17};
