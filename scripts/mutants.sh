@@ -100,6 +100,12 @@ MUTANTS=(
 "ini_rewrite_drops_equals|src/foundation/inifile.cpp|line.sub(0, line.pos(\"=\") + 1) + value|line.sub(0, line.pos(\"=\")) + value|$L_FOUNDATION"
 "jack_drift_sign|rewire-bundle/jackclockbridge.cpp|resampler.set_rratio(1.0 / (1.0 + correction));|resampler.set_rratio(1.0 + correction);|$L_JACK"
 "jack_transport_host_rate|rewire-bundle/jackdevice.cpp|std::make_unique<CJackTransport>(*jack, serverRate);|std::make_unique<CJackTransport>(*jack, hostRate);|$L_JACK"
+"jack_two_timelines|rewire-bundle/jackdevice.cpp|transport->follow(time, blockAnchor,|transport->follow(time, double(bridge->getFramesRead()),|$L_JACK"
+"jack_tempo_truncated|rewire-bundle/jackdevice.cpp|time.tempo = input.fTempo / kTempoUnitsPerBeat;|time.tempo = input.fTempo / 1000;|$L_JACK"
+"jack_metre_dropped|rewire-bundle/jackdevice.cpp|time.beatsPerBar = int(input.fBeatsPerBar);|time.beatsPerBar = 4;|$L_JACK"
+"jack_latency_unreported|rewire-bundle/jackdevice.cpp|return latency.load(std::memory_order_relaxed);|return 0;|$L_JACK"
+"jack_relocate_frame_stands|rewire-bundle/jacktransport.cpp|double moves = effective + frames;|double moves = effective;|$L_JACK"
+"jack_no_reopen|rewire-bundle/jackdevice.cpp|    if (serverGone.load() \|\| !client) {\n        reopen();|    if (serverGone.load() \|\| !client) {|$L_JACK"
 )
 
 field() { # field INDEX ROW: the ROW's INDEX-th field; "\|" inside a field is a literal bar,
