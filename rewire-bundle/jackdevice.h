@@ -6,11 +6,11 @@
 // latency whichever of them it follows, and the device reports that latency to the host.
 // Between the host's audio thread and the JACK thread there are only lock-free ring buffers; in
 // real time a drive call never waits. An offline render (an export) is paced by the server
-// instead: each drive call waits, a little longer than its block lasts at most, until the
+// instead: each drive call waits, two periods longer than the server needs at most, until the
 // server has delivered what the block needs, so that the file holds what the applications
-// played, at the latency of a realtime run. When the server goes away the device is silent, and the
-// idle side opens the client again once a server is back; what goes wrong is said once on stderr,
-// from the idle side, never from the audio or JACK threads.
+// played, at the latency of a realtime run. When the server goes away the device is silent,
+// and the idle side opens the client again once a server is back; what goes wrong is said once
+// on stderr, from the idle side, never from the audio or JACK threads.
 #pragma once
 
 #include <atomic>
