@@ -68,6 +68,24 @@ TEST_F(JackOfflineTest, RwhostRenderHoldsWhatTheApplicationPlayed) {
     EXPECT_GT(rms(wav.channel[0], wav.rate, 7 * wav.rate), 0.01);
 }
 
+// Told from the first block that it renders offline, the device paces the render from its
+// start: a note from the song's first frame sounds within its first fifth of a second (a host
+// judged by its pace would have run ahead by then).
+TEST_F(JackOfflineTest, RwhostRenderIsPacedFromItsFirstBlock) {
+    install.addBundle(0, "ReWire.bundle", "1.8.0", registry());
+    const std::string song = install.root() + "/note.mid";
+    const std::string out = install.root() + "/note.wav";
+    writeBytes(song, songFile(0, 4));
+    Outcome run = rwhost(std::string("render ") + RWB_PLUGIN_PATH + " --device 0 --rate 48000 " +
+                         "--midi " + song + " --out " + out);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    Wav wav;
+    ASSERT_TRUE(readWav(out, wav));
+    long first = firstNonZero(wav.channel[0]);
+    EXPECT_GE(first, 0);
+    EXPECT_LT(first, wav.rate / 5);
+}
+
 // A host that does not say how it renders and drives blocks as fast as it can is taken for an
 // offline one by its pace and paced by the server: a held note sounds from the first second
 // on. Told that it renders in real time, the device waits no more: the next seconds go by at
