@@ -107,6 +107,14 @@ MUTANTS=(
 "jack_relocate_frame_stands|rewire-bundle/jacktransport.cpp|request(client, cycleStart, effective + frames);|request(client, cycleStart, effective);|$L_JACK"
 "jack_bbt_from_server_frame|rewire-bundle/jacktransport.cpp|double beats = quartersAt(at) * beatUnit / kQuarter;|double beats = double(position->frame) / serverRate * block.tempo / 60.0 * beatUnit / kQuarter;|$L_JACK"
 "jack_no_reopen|rewire-bundle/jackdevice.cpp|    if (serverGone.load() \|\| !client) {\n        reopen();|    if (serverGone.load() \|\| !client) {|$L_JACK"
+"jack_offline_detection_off|rewire-bundle/jackdevice.cpp|        return fast;|        return false;|$L_JACK"
+"jack_offline_never_waits|rewire-bundle/jackdevice.cpp|if (offline && frames > 0) awaitServer(frames);|if (false) awaitServer(frames);|$L_JACK"
+"jack_realtime_waits|rewire-bundle/jackdevice.cpp|    case kRWBRenderRealtime:\n        return false;|    case kRWBRenderRealtime:\n        return true;|$L_JACK"
+"jack_pace_counts_own_waits|rewire-bundle/jackpace.cpp|double hostTime = now - lastStart - waited;|double hostTime = now - lastStart;|$L_JACK"
+"jack_pace_catch_up_offline|rewire-bundle/jackpace.cpp|lead + kCountedShare * lastSeconds - hostTime, -kMostBehind,|lead + kCountedShare * lastSeconds - hostTime, -1e9,|$L_JACK"
+"jack_shortfall_uncounted|rewire-bundle/jackdevice.cpp|    if (offline && !streaming && frames > 0 && wanted.load())|    if (false)|$L_JACK"
+"process_level_ignored|src/vst/plug.cpp|        synth->setRenderMode(kRWBRenderOffline);|        synth->setRenderMode(kRWBRenderUnknown);|$L_JACK"
+"render_mode_not_handed|src/rewire/device.cpp|    handRenderMode();\n    fillTransport|    fillTransport|$L_JACK"
 )
 
 field() { # field INDEX ROW: the ROW's INDEX-th field; "\|" inside a field is a literal bar,
