@@ -1,5 +1,5 @@
-// The twenty mixer entry points of our ReWire library, and two of its own that a mixer may
-// look up besides (a device's latency and state). Drive calls come from the audio thread
+// The twenty mixer entry points of our ReWire library, and three of its own that a mixer may
+// look up besides (a device's latency and state, and how the host renders). Drive calls come from the audio thread
 // while idle and information calls come from another: the devices and their MIDI layouts are
 // built when the mixer opens and stay unchanged until it closes; what changes while driving is
 // held in atomics.
