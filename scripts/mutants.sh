@@ -83,7 +83,7 @@ MUTANTS=(
 "latency_change_unannounced|src/vst/plug.cpp|    ioChanged();\n|\n|$L_ENGINE"
 "latency_entry_required|src/rewire/rewiremixerapi.cpp|    findProc(gGetDeviceLatencyProc,|    found &= findProc(gGetDeviceLatencyProc,|$L_REWIRE"
 "render_latency_uncompensated|tools/rwhost/render.cpp|    return latency;\n}|    return 0;\n}|$L_MIDIFILE"
-"slice_length_from_block_start|src/vst/slicer.h|render(offset - position);|render(offset);|$L_ENGINE"
+"slice_length_from_block_start|src/engine/slicer.h|render(offset - position);|render(offset);|$L_ENGINE"
 "slice_arrival_order|src/vst/slicer.h|        sortByOffset(count);|        (void)count;|$L_ENGINE"
 "slice_merge_unstable|src/vst/slicer.h|return a.offset < b.offset;|return a.offset <= b.offset;|$L_ENGINE"
 "chunk_set_into_get_buffer|src/vst/plug.cpp|    synth->loadFromStream(&incoming);|    chunkStream->setSize(0);\n    chunkStream->write(data, size);\n    chunkStream->seek(0, 0);\n    synth->loadFromStream(chunkStream);|$L_ENGINE"
