@@ -57,6 +57,7 @@ L_MIDIFILE='^(rwhost_unit_tests|rwhost_tests|fuzz)$'
 L_REWIRE='^(rewire_unit_tests|rewire_library_tests|engine_tests|bridge_tests|editor_tests|concurrency)$'
 L_ENGINE='^(engine_tests|vst_.*|editor_tests|bridge_tests|concurrency|fuzz)$'
 L_JACK='^(jack_tests|jack_bridge_tests)$'
+L_LV2='^(lv2_tests|gui_x11)$'
 
 # name | file | original text | replacement | labels. "\n" in the texts stands for a newline.
 # Rows name today's code: when it is rewritten (the gate that keeps the audio thread out of a
@@ -100,6 +101,9 @@ MUTANTS=(
 "ini_rewrite_drops_equals|src/foundation/inifile.cpp|line.sub(0, line.pos(\"=\") + 1) + value|line.sub(0, line.pos(\"=\")) + value|$L_FOUNDATION"
 "jack_drift_sign|rewire-bundle/jackclockbridge.cpp|resampler.set_rratio(1.0 / (1.0 + correction));|resampler.set_rratio(1.0 + correction);|$L_JACK"
 "jack_transport_host_rate|rewire-bundle/jackdevice.cpp|std::make_unique<CJackTransport>(*jack, serverRate);|std::make_unique<CJackTransport>(*jack, hostRate);|$L_JACK"
+"lv2_position_not_advanced|src/lv2/hosttransport.cpp|beat += speed * frames * beatsPerMinute / (60.0 * sampleRate);|(void)speed;|$L_LV2"
+"lv2_midi_offset_ignored|src/lv2/lv2plugin.cpp|take(CEvent{ev->time.frames, message, nullptr});|take(CEvent{0, message, nullptr});|$L_LV2"
+"lv2_state_wrong_instance|src/lv2/lv2plugin.cpp|return asPlugin(instance)->save(store, handle);|return asPlugin(handle)->save(store, handle);|$L_LV2"
 )
 
 field() { # field INDEX ROW: the ROW's INDEX-th field; "\|" inside a field is a literal bar,
