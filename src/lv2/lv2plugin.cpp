@@ -181,25 +181,30 @@ void CLv2Plugin::handOverTransport() {
     synth->setPlaying(transport.playing());
 }
 
+// A position object holds from its own frame: the position moved on up to there. Returns the
+// object's frame in the block.
+int CLv2Plugin::takePosition(const CEvent& e, int anchor, int frames) {
+    int at = static_cast<int>(std::clamp<int64_t>(e.offset, anchor, frames));
+    transport.advance(at - anchor, rate);
+    transport.apply(readPosition(e.position));
+    return at;
+}
+
 // A run that cannot render (no outputs, the engine held by a device switch) keeps its MIDI for
-// the next one and still follows the host's transport.
-void CLv2Plugin::holdMidi(uint32_t frames) {
-    int64_t anchor = 0;
+// the next one, up to kMaxHeldMidi messages, and still follows the host's transport.
+void CLv2Plugin::holdMidi(int frames) {
+    int anchor = 0;
     CEvents events(*this);
     // the held messages come first, so each is copied to a place already read
     int kept = 0;
     events.takeAll([&](const CEvent& e) {
-        if (e.position) {
-            int64_t at = std::clamp<int64_t>(e.offset, anchor, frames);
-            transport.advance(static_cast<int>(at - anchor), rate);
-            transport.apply(readPosition(e.position));
-            anchor = at;
-        } else if (kept < kMaxHeldMidi) {
+        if (e.position)
+            anchor = takePosition(e, anchor, frames);
+        else if (kept < kMaxHeldMidi)
             heldMidi[kept++] = e.message;
-        }
     });
     heldCount = kept;
-    transport.advance(static_cast<int>(frames - anchor), rate);
+    transport.advance(frames - anchor, rate);
 }
 
 void CLv2Plugin::run(uint32_t frameCount) {
@@ -213,7 +218,7 @@ void CLv2Plugin::run(uint32_t frameCount) {
     }
     if (latency) *latency = 0.0f;
     if (!connected || !synth->beginBlock()) {
-        holdMidi(frameCount);
+        holdMidi(frames);
         return;
     }
     synth->setLoop(0);
@@ -228,11 +233,7 @@ void CLv2Plugin::run(uint32_t frameCount) {
                 block.midi(e.message);
                 return;
             }
-            // the object holds from its own frame: the position moved on up to there
-            int at = static_cast<int>(std::clamp<int64_t>(e.offset, anchor, frames));
-            transport.advance(at - anchor, rate);
-            transport.apply(readPosition(e.position));
-            anchor = at;
+            anchor = takePosition(e, anchor, frames);
             handOverTransport();
         });
     transport.advance(frames - anchor, rate);

@@ -67,7 +67,8 @@ private:
     bool readNumber(const LV2_Atom* atom, double& value) const;
     CHostTransport::CPosition readPosition(const LV2_Atom_Object* object) const;
     void handOverTransport();
-    void holdMidi(uint32_t frames);
+    int takePosition(const CEvent& e, int anchor, int frames);
+    void holdMidi(int frames);
 
     CUrids urids{};
     double rate;

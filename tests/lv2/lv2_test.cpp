@@ -87,6 +87,17 @@ TEST_F(Lv2Test, MidiSoundsAtItsFrameInTheBlock) {
         EXPECT_EQ(firstNonZero(synth->recorded[n]), -1) << n;
 }
 
+// A run that cannot render (here an output not connected) keeps its notes for the next run.
+TEST_F(Lv2Test, MidiOfARunThatCannotRenderSoundsInTheNext) {
+    auto synth = open(kPolySynth);
+    synth->connectOutput(5, false);
+    synth->midi(10, 0x90, 69, 100);
+    synth->run(kBlock);
+    synth->connectOutput(5, true);
+    synth->run(kBlock);
+    EXPECT_EQ(firstNonZero(synth->recorded[0]), kBlock + 1);
+}
+
 // A host sends a position only when something changes: the hits go on at the tempo from the
 // one message, whatever the block size; a later message moves them, including one in the
 // middle of a block; the metre's beat unit counts.

@@ -180,6 +180,11 @@ void Instance::run(int frames) {
     clearEvents();
 }
 
+void Instance::connectOutput(int n, bool connected) {
+    library.plugin->connect_port(handle, static_cast<uint32_t>(1 + n),
+                                 connected ? out[n].data() : nullptr);
+}
+
 Bytes Instance::save() {
     Stored stored;
     if (!state || state->save(handle, store, &stored, 0, nullptr) != LV2_STATE_SUCCESS) return {};

@@ -74,6 +74,8 @@ public:
     /// Runs one block with the events written since clearEvents, then clears them; the outputs
     /// of the block are appended to the recording.
     void run(int frames);
+    /// Connects output n to its buffer, or to nothing.
+    void connectOutput(int n, bool connected);
 
     /// The state as the plug-in saves it (type must be atom:Chunk).
     Bytes save();
