@@ -103,7 +103,7 @@ MUTANTS=(
 "jack_transport_host_rate|rewire-bundle/jackdevice.cpp|std::make_unique<CJackTransport>(*jack, serverRate);|std::make_unique<CJackTransport>(*jack, hostRate);|$L_JACK"
 "lv2_position_not_advanced|src/lv2/hosttransport.cpp|beat += speed * frames * beatsPerMinute / (60.0 * sampleRate);|(void)speed;|$L_LV2"
 "lv2_midi_offset_ignored|src/lv2/lv2plugin.cpp|take(CEvent{ev->time.frames, message, nullptr});|take(CEvent{0, message, nullptr});|$L_LV2"
-"lv2_state_wrong_instance|src/lv2/lv2plugin.cpp|return asPlugin(instance)->save(store, handle);|return asPlugin(handle)->save(store, handle);|$L_LV2"
+"lv2_state_wrong_instance|src/lv2/lv2plugin.cpp|return asPlugin(instance)->save(store, handle);|return asPlugin(handle)->save(store, instance);|$L_LV2"
 )
 
 field() { # field INDEX ROW: the ROW's INDEX-th field; "\|" inside a field is a literal bar,
