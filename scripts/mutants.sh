@@ -104,6 +104,7 @@ MUTANTS=(
 "lv2_position_not_advanced|src/lv2/hosttransport.cpp|beat += speed * frames * beatsPerMinute / (60.0 * sampleRate);|(void)speed;|$L_LV2"
 "lv2_midi_offset_ignored|src/lv2/lv2plugin.cpp|take(CEvent{ev->time.frames, message, nullptr});|take(CEvent{0, message, nullptr});|$L_LV2"
 "lv2_state_wrong_instance|src/lv2/lv2plugin.cpp|return asPlugin(instance)->save(store, handle);|return asPlugin(handle)->save(store, instance);|$L_LV2"
+"lv2_latency_not_reported|src/lv2/lv2plugin.cpp|*latency = static_cast<float>(deviceLatency.load(std::memory_order_relaxed));|*latency = 0.0f;|$L_LV2"
 )
 
 field() { # field INDEX ROW: the ROW's INDEX-th field; "\|" inside a field is a literal bar,

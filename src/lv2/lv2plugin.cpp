@@ -176,7 +176,9 @@ CHostTransport::CPosition CLv2Plugin::readPosition(const LV2_Atom_Object* object
 }
 
 void CLv2Plugin::handOverTransport() {
-    synth->setTempo(static_cast<int>(transport.quarterTempo()));
+    synth->setTempo(transport.quarterTempo());
+    synth->setMetre(static_cast<int>(std::lround(transport.getBeatsPerBar())),
+                    transport.getBeatUnit());
     synth->setPos(transport.quarterNotes());
     synth->setPlaying(transport.playing());
 }
@@ -216,7 +218,7 @@ void CLv2Plugin::run(uint32_t frameCount) {
         else
             connected = false;
     }
-    if (latency) *latency = 0.0f;
+    if (latency) *latency = static_cast<float>(deviceLatency.load(std::memory_order_relaxed));
     if (!connected || !synth->beginBlock()) {
         holdMidi(frames);
         return;
@@ -262,7 +264,13 @@ LV2_State_Status CLv2Plugin::restore(LV2_State_Retrieve_Function retrieve,
     stream.write(data, static_cast<int>(size));
     stream.seek(0, 0);
     synth->loadFromStream(&stream);
+    deviceLatency.store(synth->getLatency());
     return LV2_STATE_SUCCESS;
+}
+
+void CLv2Plugin::idle() {
+    synth->idle();
+    deviceLatency.store(synth->getLatency());
 }
 
 // ---- the plug-in's C entry points ----

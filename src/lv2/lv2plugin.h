@@ -3,6 +3,7 @@
 // plug-in does; the state is the VST plug-in's chunk, so a preset means the same in both.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include <lv2/atom/atom.h>
@@ -41,6 +42,9 @@ public:
     void run(uint32_t frames);
     LV2_State_Status save(LV2_State_Store_Function store, LV2_State_Handle handle);
     LV2_State_Status restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle);
+    /// The UI side's periodic service: the library's idle and the open device's latency for
+    /// the latency port.
+    void idle();
 
     CSynth* engine() const { return synth; }
 
@@ -77,6 +81,8 @@ private:
     const LV2_Atom_Sequence* control = nullptr;
     float* outputs[kOutputs] = {};
     float* latency = nullptr;
+    // the open device's latency, read on the UI side for the audio side's latency port
+    std::atomic<int> deviceLatency{0};
     int heldMidi[kMaxHeldMidi] = {};
     int heldCount = 0;
 };

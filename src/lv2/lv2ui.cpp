@@ -15,8 +15,8 @@
 
 namespace {
 struct CLv2Ui {
-    explicit CLv2Ui(CSynth* engine) : synth(engine), editor(engine) {}
-    CSynth* synth;
+    explicit CLv2Ui(CLv2Plugin* instance) : plugin(instance), editor(instance->engine()) {}
+    CLv2Plugin* plugin;
     CEditorHost editor;
 };
 
@@ -33,7 +33,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
     auto* instance =
         static_cast<CLv2Plugin*>(const_cast<void*>(featureData(features, LV2_INSTANCE_ACCESS_URI)));
     if (!instance) return nullptr;
-    auto* ui = new CLv2Ui(instance->engine());
+    auto* ui = new CLv2Ui(instance);
     // without a parent (or a display) the editor exists without a view, as for VST
     ui->editor.open(const_cast<void*>(featureData(features, LV2_UI__parent)));
     if (widget)
@@ -53,7 +53,7 @@ void portEvent(LV2UI_Handle, uint32_t, uint32_t, uint32_t, const void*) {}
 
 int idle(LV2UI_Handle handle) {
     auto* ui = static_cast<CLv2Ui*>(handle);
-    ui->synth->idle();
+    ui->plugin->idle();
     ui->editor.idle();
     return 0;
 }

@@ -133,6 +133,25 @@ TEST_F(Lv2Test, PositionsHoldBetweenMessagesAndApplyFromTheirFrame) {
     EXPECT_NEAR(double(fromBar[0]), 6000.0, kTickFrames);
 }
 
+// The latency port carries the open device's latency, here after restores that switch devices.
+TEST(Lv2Latency, PortCarriesTheOpenDevicesLatency) {
+    CTestInstall library;
+    library.addBundle(0, "ReWire.bundle", "1.8.0",
+                      "[Library]\nDevices=2\n[Device0]\nName=Late\nKind=Flat\nLatency=300\n"
+                      "[Device1]\nName=Prompt\nKind=Tone\n");
+    Library lib;
+    UridMap uris;
+    Instance plugin(lib, uris);
+    plugin.run(64);
+    EXPECT_EQ(plugin.latency, 0.0f);
+    ASSERT_EQ(plugin.restore(chunkWith(0, 1, {0})), LV2_STATE_SUCCESS);
+    plugin.run(64);
+    EXPECT_EQ(plugin.latency, 300.0f);
+    ASSERT_EQ(plugin.restore(chunkWith(1, 1, {0})), LV2_STATE_SUCCESS);
+    plugin.run(64);
+    EXPECT_EQ(plugin.latency, 0.0f);
+}
+
 // The state is the VST chunk: each instance saves its own, the second instance in the process
 // keeps the device it could not open as its choice, and bad state changes nothing.
 TEST_F(Lv2Test, EachInstanceSavesItsOwnChunk) {
