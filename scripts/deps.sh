@@ -2,9 +2,10 @@
 # Needs root (apt-get) only when something is missing.
 
 RWB_BUILD_PACKAGES="cmake ninja-build g++ clang pkg-config libx11-dev libcairo2-dev
-  libfontconfig-dev fonts-urw-base35 libsndfile1-dev libjack-jackd2-dev libzita-resampler-dev"
+  libfontconfig-dev fonts-urw-base35 libsndfile1-dev libjack-jackd2-dev libzita-resampler-dev
+  lv2-dev"
 RWB_TEST_PACKAGES="libgtest-dev libgmock-dev libbenchmark-dev libpng-dev xvfb xauth xdotool
-  libxtst-dev jackd2"
+  libxtst-dev jackd2 lilv-utils sordi"
 
 rwb_install_missing() {
     local missing=()

@@ -57,6 +57,7 @@ L_MIDIFILE='^(rwhost_unit_tests|rwhost_tests|fuzz)$'
 L_REWIRE='^(rewire_unit_tests|rewire_library_tests|engine_tests|bridge_tests|editor_tests|concurrency)$'
 L_ENGINE='^(engine_tests|vst_.*|editor_tests|bridge_tests|concurrency|fuzz)$'
 L_JACK='^(jack_tests|jack_bridge_tests)$'
+L_LV2='^(lv2_tests|gui_x11)$'
 
 # name | file | original text | replacement | labels. "\n" in the texts stands for a newline.
 # Rows name today's code: when it is rewritten (the gate that keeps the audio thread out of a
@@ -83,7 +84,7 @@ MUTANTS=(
 "latency_change_unannounced|src/vst/plug.cpp|    ioChanged();\n|\n|$L_ENGINE"
 "latency_entry_required|src/rewire/rewiremixerapi.cpp|    findProc(gGetDeviceLatencyProc,|    found &= findProc(gGetDeviceLatencyProc,|$L_REWIRE"
 "render_latency_uncompensated|tools/rwhost/render.cpp|    return latency;\n}|    return 0;\n}|$L_MIDIFILE"
-"slice_length_from_block_start|src/vst/slicer.h|render(offset - position);|render(offset);|$L_ENGINE"
+"slice_length_from_block_start|src/engine/slicer.h|render(offset - position);|render(offset);|$L_ENGINE"
 "slice_arrival_order|src/vst/slicer.h|        sortByOffset(count);|        (void)count;|$L_ENGINE"
 "slice_merge_unstable|src/vst/slicer.h|return a.offset < b.offset;|return a.offset <= b.offset;|$L_ENGINE"
 "chunk_set_into_get_buffer|src/vst/plug.cpp|    synth->loadFromStream(&incoming);|    chunkStream->setSize(0);\n    chunkStream->write(data, size);\n    chunkStream->seek(0, 0);\n    synth->loadFromStream(chunkStream);|$L_ENGINE"
@@ -100,6 +101,10 @@ MUTANTS=(
 "ini_rewrite_drops_equals|src/foundation/inifile.cpp|line.sub(0, line.pos(\"=\") + 1) + value|line.sub(0, line.pos(\"=\")) + value|$L_FOUNDATION"
 "jack_drift_sign|rewire-bundle/jackclockbridge.cpp|resampler.set_rratio(1.0 / (1.0 + correction));|resampler.set_rratio(1.0 + correction);|$L_JACK"
 "jack_transport_host_rate|rewire-bundle/jackdevice.cpp|std::make_unique<CJackTransport>(*jack, serverRate);|std::make_unique<CJackTransport>(*jack, hostRate);|$L_JACK"
+"lv2_position_not_advanced|src/lv2/hosttransport.cpp|beat += speed * frames * beatsPerMinute / (60.0 * sampleRate);|(void)speed;|$L_LV2"
+"lv2_midi_offset_ignored|src/lv2/lv2plugin.cpp|take(CEvent{ev->time.frames, message, nullptr});|take(CEvent{0, message, nullptr});|$L_LV2"
+"lv2_state_wrong_instance|src/lv2/lv2plugin.cpp|return asPlugin(instance)->save(store, handle);|return asPlugin(handle)->save(store, instance);|$L_LV2"
+"lv2_latency_not_reported|src/lv2/lv2plugin.cpp|*latency = static_cast<float>(deviceLatency.load(std::memory_order_relaxed));|*latency = 0.0f;|$L_LV2"
 "jack_two_timelines|rewire-bundle/jackdevice.cpp|transport->follow(time, blockAnchor,|transport->follow(time, double(bridge->getFramesRead()),|$L_JACK"
 "jack_tempo_truncated|rewire-bundle/jackdevice.cpp|time.tempo = input.fTempo / kTempoUnitsPerBeat;|time.tempo = input.fTempo / 1000;|$L_JACK"
 "jack_metre_dropped|rewire-bundle/jackdevice.cpp|time.beatsPerBar = int(input.fBeatsPerBar);|time.beatsPerBar = 4;|$L_JACK"

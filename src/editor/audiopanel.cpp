@@ -3,10 +3,10 @@
 #include <cmath>
 
 #include "editor/palette.h"
-#include "engine/synth.h"
+#include "editor/synthcontrol.h"
 #include "graphics/graphic.h"
 
-CAudioPanel::CAudioPanel(CWin* win, CSynth* engine) : CGroup(win), synth(engine) {}
+CAudioPanel::CAudioPanel(CWin* win, CSynthControl* engine) : CGroup(win), synth(engine) {}
 
 int CAudioPanel::barHeight(float peak) {
     // NaN fails both comparisons below and would round to garbage: treat it as silence
@@ -18,20 +18,19 @@ int CAudioPanel::barHeight(float peak) {
 
 void CAudioPanel::paint(CGraphic* g, CRect r) {
     g->fillRect(colBk, r);
-    const CAudioOuts& outs = synth->getMixer()->outs;
     int cx = r.left;
     int cy = r.top;
-    for (int i = 0; i < CAudioOuts::kCount; i++) {
+    for (int i = 0; i < CSynthControl::kOutputs; i++) {
         CRect cell = asRect(cx, cy, cx + kMeterWidth, cy + kMeterHeight);
-        if (outs.enabled[i]) g->fillRect(asColor(64, 64, 64), cell);
-        int h = barHeight(outs.peak[i].load(std::memory_order_relaxed));
+        if (synth->outputEnabled(i)) g->fillRect(asColor(64, 64, 64), cell);
+        int h = barHeight(synth->peakLevel(i));
         if (h > 0)
             g->fillRect(colLeds, asRect(cx + 1, cy + kMeterHeight - h, cx + kMeterWidth - 1,
                                         cy + kMeterHeight));
         g->frameRect(colDark, cell);
         // the two halves of a stereo pair share their border line
         cx += kMeterWidth - 1;
-        if (!outs.stereo[i]) cx += 5;
+        if (!synth->outputStereo(i)) cx += 5;
     }
     CGroup::paint(g, r);
 }

@@ -3,14 +3,14 @@
 
 #include "gui/group.h"
 
-class CSynth;
+class CSynthControl;
 
 class CAudioPanel : public CGroup {
 public:
     static constexpr int kMeterWidth = 12;
     static constexpr int kMeterHeight = 16;
 
-    CAudioPanel(CWin* win, CSynth* engine);
+    CAudioPanel(CWin* win, CSynthControl* engine);
     ~CAudioPanel() override = default;
 
     void paint(CGraphic* g, CRect r) override;
@@ -18,5 +18,5 @@ public:
     /// Height in pixels of the bar for a peak level: 0 .. kMeterHeight.
     static int barHeight(float peak);
 
-    CSynth* synth;
+    CSynthControl* synth;
 };

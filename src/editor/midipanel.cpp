@@ -1,7 +1,7 @@
 #include "editor/midipanel.h"
 
 #include "editor/palette.h"
-#include "engine/synth.h"
+#include "editor/synthcontrol.h"
 #include "graphics/draw.h"
 #include "gui/dropdown.h"
 #include "gui/scrollbar.h"
@@ -37,7 +37,7 @@ void drawDropdownArrows(CGraphic* g, CDropdown* dd, CRect r) {
     }
 }
 
-CMIDIPanel::CMIDIPanel(CWin* win, CSynth* engine) : CScrollPanel(win), synth(engine) {}
+CMIDIPanel::CMIDIPanel(CWin* win, CSynthControl* engine) : CScrollPanel(win), synth(engine) {}
 
 void CMIDIPanel::paint(CGraphic* g, CRect r) {
     roundRect(g, asColor(40, 40, 40), r);
@@ -48,11 +48,9 @@ void CMIDIPanel::paint(CGraphic* g, CRect r) {
 void CMIDIPanel::update() {
     clear();
     // chunk loads on other host threads change the mapping and the device meanwhile
-    CGateEdit editing(synth->getMixer()->gate);
+    CSynthReading reading(synth);
     synth->refreshBusInfo();
-    CReWireDevice* device = synth->getDevice();
-    const CMIDIMapping& mapping = synth->getMapping();
-    for (int i = 0; i < mapping.getCount(); i++) {
+    for (int i = 0; i < synth->mapRowCount(); i++) {
         CDropdown* dd = new CDropdown(owner);
         dd->setBounds(kRowLeft, kRowTop + kRowPitch * i, kRowWidth, kRowHeight);
         dd->arrowMode = arrowSteps;
@@ -60,11 +58,10 @@ void CMIDIPanel::update() {
         dd->onChange = new _COnChange<CMIDIPanel>(this, &CMIDIPanel::channelChanged);
         dd->onPaint = new _COnPaint<CMIDIPanel>(this, &CMIDIPanel::ddPaint);
         dd->tag = i;
-        if (device)
-            for (int b = 0; b < device->getBusses(); b++)
-                dd->add(device->getBusName(b));
+        for (int b = 0; b < synth->busCount(); b++)
+            dd->add(synth->busName(b));
         client->addControl(dd);
-        dd->index = mapping.getChannel(i);
+        dd->index = synth->mapTarget(i);
     }
     resized();
     redraw();

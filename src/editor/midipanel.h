@@ -5,7 +5,7 @@
 #include "gui/group.h"
 
 class CDropdown;
-class CSynth;
+class CSynthControl;
 
 class CMIDIPanel : public CScrollPanel {
 public:
@@ -15,7 +15,7 @@ public:
     static constexpr int kRowWidth = 256;
     static constexpr int kRowHeight = 18;
 
-    CMIDIPanel(CWin* win, CSynth* engine);
+    CMIDIPanel(CWin* win, CSynthControl* engine);
     ~CMIDIPanel() override = default;
 
     void paint(CGraphic* g, CRect r) override;
@@ -24,7 +24,7 @@ public:
     void channelChanged(CObject* sender);
     void ddPaint(CObject* sender, CGraphic* g, CRect r);
 
-    CSynth* synth;
+    CSynthControl* synth;
 };
 
 /// Painting shared by the editor's dropdowns: the text rectangle and the arrow buttons.

@@ -1,11 +1,11 @@
 #include "editor/synthwin.h"
 
-#include <atomic>
+#include <initializer_list>
 
 #include "editor/audiopanel.h"
 #include "editor/midipanel.h"
 #include "editor/palette.h"
-#include "engine/synth.h"
+#include "editor/synthcontrol.h"
 #include "graphics/draw.h"
 #include "graphics/skin_item.h"
 #include "gui/app.h"
@@ -34,7 +34,7 @@ const int meterPanelHeight = 32;
 const int meterPanelRightInset = 80;
 } // namespace
 
-CSynthWin::CSynthWin(CApp* application, CSynth* engine)
+CSynthWin::CSynthWin(CApp* application, CSynthControl* engine)
     : CPluginWin(application, kWidth, kHeight), synth(engine) {
     setGui();
     setup();
@@ -64,12 +64,11 @@ void CSynthWin::setGui() {
 }
 
 void CSynthWin::fillDeviceList(CDropdown* list) {
-    CReWireMixer* mixer = synth->getMixer();
-    int count = mixer->deviceCount();
+    int count = synth->deviceCount();
     if (count > 0) {
         list->add("<none>");
         for (int i = 0; i < count; i++)
-            list->add(mixer->deviceName(i));
+            list->add(synth->deviceName(i));
         list->index = synth->getDeviceIndex() + 1;
     } else {
         list->add("<ReWire not available>");
@@ -148,11 +147,11 @@ void CSynthWin::deviceChanged(CObject* sender) {
     // A device that will not close stays chosen: the list goes back to it.
     showChosenDevice();
     // the rows list the targets of the device now open
-    synth->updateIdle(CSynth::kIdleRebuildMapping, false);
+    synth->updateIdle(CSynthControl::kIdleRebuildMapping, false);
 }
 
 void CSynthWin::showChosenDevice() {
-    if (!deviceList || synth->getMixer()->deviceCount() == 0) return;
+    if (!deviceList || synth->deviceCount() == 0) return;
     int shown = synth->getDeviceIndex() + 1;
     if (deviceList->index == shown) return;
     deviceList->index = shown;
@@ -174,12 +173,12 @@ void CSynthWin::syncPaint(CObject*, CGraphic* g, CRect r) {
 
 void CSynthWin::addClicked(CObject*) {
     synth->addMapRow(-1);
-    synth->updateIdle(CSynth::kIdleRebuildMapping, false);
+    synth->updateIdle(CSynthControl::kIdleRebuildMapping, false);
 }
 
 void CSynthWin::removeClicked(CObject*) {
     synth->removeMapRow();
-    synth->updateIdle(CSynth::kIdleRebuildMapping, false);
+    synth->updateIdle(CSynthControl::kIdleRebuildMapping, false);
 }
 
 void CSynthWin::updateMapping() {
@@ -208,7 +207,7 @@ void CSynthWin::ddPaint(CObject* sender, CGraphic* g, CRect r) {
 }
 
 void CSynthWin::idle() {
-    if (synth->takeIdleFlags(CSynth::kIdleRebuildMapping)) {
+    if (synth->takeIdleFlags(CSynthControl::kIdleRebuildMapping)) {
         showChosenDevice();
         updateMapping();
     }
@@ -227,16 +226,6 @@ void CSynthWin::updateLeds() {
 }
 
 void CSynthWin::lowerPeaks() {
-    CAudioOuts& outs = synth->getMixer()->outs;
-    for (int i = 0; i < CAudioOuts::kCount; i++) {
-        std::atomic<float>& peak = outs.peak[i];
-        float current = peak.load(std::memory_order_relaxed);
-        float lowered;
-        // a level the audio thread raises meanwhile is kept: try again with the new value
-        do {
-            lowered = current - kMeterDecay;
-            if (lowered < 0.0f) lowered = 0.0f;
-        } while (current != lowered &&
-                 !peak.compare_exchange_weak(current, lowered, std::memory_order_relaxed));
-    }
+    for (int i = 0; i < CSynthControl::kOutputs; i++)
+        synth->lowerPeak(i, kMeterDecay);
 }

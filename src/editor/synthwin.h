@@ -8,7 +8,7 @@
 class CAudioPanel;
 class CDropdown;
 class CMIDIPanel;
-class CSynth;
+class CSynthControl;
 
 class CSynthWin : public CPluginWin {
 public:
@@ -17,7 +17,7 @@ public:
     /// The meters fall by this much of full scale on every idle.
     static constexpr float kMeterDecay = 0.02f;
 
-    CSynthWin(CApp* application, CSynth* engine);
+    CSynthWin(CApp* application, CSynthControl* engine);
     ~CSynthWin() override = default;
 
     /// Sets the shared skin items to the editor's colours.
@@ -36,7 +36,7 @@ public:
 
     CMIDIPanel* midiPanel = nullptr;
     CAudioPanel* audioPanel = nullptr;
-    CSynth* synth;
+    CSynthControl* synth;
 
 private:
     void addTopRow(int left, int top);

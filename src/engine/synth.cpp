@@ -24,8 +24,6 @@ CSynth::~CSynth() {
     mixer = nullptr;
     device = nullptr;
     delete routes.exchange(nullptr);
-    // the editor goes last: nothing drives it once the mixer is gone
-    closeEditor();
 }
 
 bool CSynth::beginBlock() {
@@ -140,7 +138,6 @@ void CSynth::idle() {
         refreshBusInfo();
         updateIdle(kIdleRebuildMapping, false);
     }
-    idleEditor();
 }
 
 // The device is asked first whether it may close: while it says no, blocks go on rendering.

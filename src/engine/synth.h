@@ -1,26 +1,24 @@
 // The engine between the plug-in class and the ReWire host: transport, the MIDI queue, the
-// device choice, the sync switch, the mapping and the library's idle service.
+// device choice, the sync switch, the mapping and the library's idle service. The editor reaches
+// it only through CSynthControl; the format that hosts the editor owns it.
 #pragma once
 
 #include <atomic>
 
+#include "editor/synthcontrol.h"
 #include "foundation/object.h"
 #include "rewire/device.h"
 #include "rewire/mapping.h"
 #include "rewire/mixer.h"
 
-class CApp;
 class CMemoryStream;
-class CSynthWin;
 
-class CSynth : public CObject {
+class CSynth : public CObject, public CSynthControl {
 public:
     static constexpr int kMaxQueuedMidi = 1024;
     /// Time signatures beyond these are taken for nonsense.
     static constexpr int kMaxBeatsPerBar = 64;
     static constexpr int kMaxBeatUnit = 64;
-    /// idleFlags bit: the editor rebuilds its MIDI mapping rows and shows the chosen device.
-    static constexpr int kIdleRebuildMapping = 1;
 
     CSynth();
     ~CSynth() override;
@@ -62,15 +60,15 @@ public:
     /// Closes the open device and opens the one at index; a negative index only closes. A
     /// device that will not close stays open, chosen and shown: the switch is refused, and idle
     /// tries it again until it succeeds or another pick or loaded chunk replaces it.
-    void setDevice(int index);
-    int getDeviceIndex() const { return deviceIndex.load(); }
+    void setDevice(int index) override;
+    int getDeviceIndex() const override { return deviceIndex.load(); }
     /// The device the chunk names: the open one, or the one a loaded chunk named that could not
     /// be opened (library missing, mixer held elsewhere, fewer devices), kept until a new pick.
     int getChosenDevice() const { return chosenDevice.load(); }
     CReWireDevice* getDevice() const { return device; }
     CReWireMixer* getMixer() const { return mixer; }
-    /// Library idle service, a device switch still wanted, MIDI target changes, then the open
-    /// editor's refresh and events.
+    /// Library idle service, a device switch still wanted and MIDI target changes; the format
+    /// refreshes an open editor after.
     void idle();
     /// Host frames by which the open device's sound lags the host's timeline (0 without a
     /// device); asks the library, so it may change between calls.
@@ -78,26 +76,35 @@ public:
     /// The open device's one-line state from the library; empty without a device or a state.
     CStr getDeviceStatus() const;
     /// Sets or clears idleFlags bits; safe from any thread.
-    void updateIdle(int bits, bool clear);
+    void updateIdle(int bits, bool clear) override;
     /// Clears the given idleFlags bits and answers which of them were set.
-    int takeIdleFlags(int bits) { return idleFlags.fetch_and(~bits) & bits; }
+    int takeIdleFlags(int bits) override { return idleFlags.fetch_and(~bits) & bits; }
     /// Re-reads the open device's MIDI targets; blocks go on rendering meanwhile.
-    void refreshBusInfo();
+    void refreshBusInfo() override;
+    int getIdleFlags() const override { return idleFlags.load(); }
 
-    /// Builds the editor inside the host's window parentView (an X11 window id); does nothing
-    /// while an editor exists. Without a usable display the editor exists without a view.
-    void openEditor(int unused, void* parentView);
-    void closeEditor();
-    CSynthWin* getEditor() const { return editor; }
-    int getIdleFlags() const { return idleFlags.load(); }
-
-    int getSync() const { return sync.load(); }
-    void setSync(int value) { sync.store(value); }
+    int getSync() const override { return sync.load(); }
+    void setSync(int value) override { sync.store(value); }
     const CMIDIMapping& getMapping() const { return mapping; }
-    void addMapRow(int target);
-    void removeMapRow();
-    void setMapTarget(int row, int target);
+    void addMapRow(int target) override;
+    void removeMapRow() override;
+    void setMapTarget(int row, int target) override;
     void resetMapping();
+
+    // ---- the rest of what the editor sees ----
+
+    int deviceCount() const override;
+    CStr deviceName(int index) const override;
+    int mapRowCount() const override { return mapping.getCount(); }
+    int mapTarget(int row) const override { return mapping.getChannel(row); }
+    int busCount() const override;
+    CStr busName(int target) const override;
+    float peakLevel(int output) const override;
+    void lowerPeak(int output, float amount) override;
+    bool outputEnabled(int output) const override;
+    bool outputStereo(int output) const override;
+    void beginReading() override;
+    void endReading() override;
 
     void setParam(int, float, bool) {}
     float getParam(int) const { return 0.0f; }
@@ -114,7 +121,6 @@ public:
 private:
     void readRecords(CMemoryStream* stream, int& deviceToSelect);
     void retryDeviceSwitch();
-    void idleEditor();
     /// Hands the audio thread a copy of the mapping (UI side, in an edit turn).
     void publishRoutes();
     double slicePosition() const;
@@ -151,7 +157,4 @@ private:
     // the device a refused switch still wants, or kNoSwitch
     static constexpr int kNoSwitch = -2;
     std::atomic<int> wantedDevice{kNoSwitch};
-    // the open editor; both set or both null
-    CApp* app = nullptr;
-    CSynthWin* editor = nullptr;
 };

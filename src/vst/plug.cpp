@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "editor/editorhost.h"
 #include "engine/synth.h"
 #include "foundation/stream.h"
 #include "rewire/rewireapi.h"
@@ -45,6 +46,7 @@ CPlug::CPlug(audioMasterCallback host) : AudioEffectX(host, 1, 0) {
         isSynth(true);
         cEffect.flags |= effFlagsProgramChunks | effFlagsHasEditor;
         synth = new CSynth;
+        editorHost = new CEditorHost(synth);
         chunkStream = new CMemoryStream;
     }
     suspend();
@@ -52,6 +54,8 @@ CPlug::CPlug(audioMasterCallback host) : AudioEffectX(host, 1, 0) {
 
 CPlug::~CPlug() {
     delete[] programs;
+    // the editor goes first: it reads the engine while it closes
+    delete editorHost;
     delete synth;
     delete chunkStream;
 }
@@ -73,13 +77,14 @@ VstIntPtr CPlug::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, vo
         *static_cast<ERect**>(ptr) = &editorRect;
         return 1;
     case effEditOpen:
-        synth->openEditor(static_cast<int>(value), ptr);
+        editorHost->open(ptr);
         return 0;
     case effEditClose:
-        synth->closeEditor();
+        editorHost->close();
         return 0;
     case effEditIdle:
         synth->idle();
+        editorHost->idle();
         reportLatency();
         return 0;
     case effGetChunk:
@@ -250,35 +255,10 @@ void CPlug::processReplacing(float**, float** outputs, VstInt32 frames) {
 }
 
 void CPlug::renderBlock(float** outputs, VstInt32 frames) {
-    float* work[kOutputs];
-    std::copy(outputs, outputs + kOutputs, work);
+    CBlockWriter block(*synth, outputs);
     sliceAtEvents(
-        inbox, frames,
-        [&](int sliceFrames) {
-            renderSlice(work, sliceFrames);
-            for (float*& w : work)
-                w += sliceFrames;
-        },
-        [&](int message) {
-            if (synth->midiInput(message)) return;
-            // A full queue goes to the device at once, at this frame, and makes room.
-            renderSlice(work, 0);
-            synth->midiInput(message);
-        });
-}
-
-// The engine's buffers hold at most its block size: longer slices go in several parts.
-void CPlug::renderSlice(float** work, int frames) {
-    int step = std::max(synth->getFrames(), 1);
-    float* part[kOutputs];
-    std::copy(work, work + kOutputs, part);
-    do {
-        int n = std::min(frames, step);
-        synth->process(part, n);
-        for (float*& p : part)
-            p += n;
-        frames -= n;
-    } while (frames > 0);
+        inbox, frames, [&](int sliceFrames) { block.render(sliceFrames); },
+        [&](const CHostMidi& e) { block.midi(e.message); });
 }
 
 void CPlug::setParameter(VstInt32 index, float value) {

@@ -8,8 +8,9 @@
 #include "vst/slicer.h"
 #include "vst/vendorrequests.h"
 
-class CSynth;
+class CEditorHost;
 class CMemoryStream;
+class CSynth;
 
 /// One program record: only its name.
 struct vstiProgram {
@@ -50,6 +51,7 @@ public:
     VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
 
     CSynth* getSynth() const { return synth; }
+    CEditorHost* getEditorHost() const { return editorHost; }
 
 private:
     void readTransport();
@@ -60,12 +62,13 @@ private:
     VstIntPtr chooseDevice(VstIntPtr index);
     void reportLatency();
     void renderBlock(float** outputs, VstInt32 frames);
-    void renderSlice(float** work, int frames);
     VstInt32 getChunkBytes(void** data);
     void setChunkBytes(const void* data, VstInt32 size);
 
     CEventInbox inbox;
     CSynth* synth = nullptr;
+    // the editor while the host shows it; made with the engine
+    CEditorHost* editorHost = nullptr;
     // Holds the chunk last handed to the host; only get-chunk rewrites it. Chunk requests come
     // from several host threads and take turns.
     CMemoryStream* chunkStream = nullptr;

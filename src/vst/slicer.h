@@ -1,13 +1,11 @@
-// The host's MIDI events from the process-events request to the processing call, and the split
-// of one processing block at their frame offsets: audio up to an event's offset is rendered
-// before the event is handed on, so each slice starts with the events that fall on its first
-// frame.
+// The host's MIDI events from the process-events request to the processing call, where the
+// engine's slicer splits the block at their frame offsets.
 #pragma once
 
-#include <algorithm>
 #include <atomic>
 #include <cstdint>
 
+#include "engine/slicer.h"
 #include "vst/aeffect.h"
 
 /// Packs a MIDI event's bytes as status + data 1 * 256 + data 2 * 65536.
@@ -101,21 +99,3 @@ private:
     std::atomic<uint32_t> tail{0};
     std::atomic<uint32_t> dropped{0};
 };
-
-/// Calls render(frames) for each slice and midi(message) for each waiting event, in block
-/// order. An event before the block's start sounds at it; one past the block at the block's
-/// end. The last slice is always rendered, even when it is empty, so events at the block's end
-/// still reach the device.
-template <typename Render, typename Midi>
-void sliceAtEvents(CEventInbox& inbox, int frames, Render render, Midi midi) {
-    int position = 0;
-    inbox.takeAll([&](const CHostMidi& e) {
-        int offset = std::clamp(static_cast<int>(e.offset), position, frames);
-        if (offset > position) {
-            render(offset - position);
-            position = offset;
-        }
-        midi(e.message);
-    });
-    render(frames - position);
-}

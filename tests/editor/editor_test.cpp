@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "editor/audiopanel.h"
+#include "editor/editorhost.h"
 #include "editor/midipanel.h"
 #include "editor/palette.h"
 #include "editor/synthwin.h"
@@ -212,13 +213,15 @@ TEST_F(EditorTest, PluginHostsOneEditorAtATimeWithoutADisplay) {
     EXPECT_EQ(rect->bottom - rect->top, CSynthWin::kHeight);
     EXPECT_EQ(rect->right - rect->left, CSynthWin::kWidth);
 
-    CSynth* s = static_cast<CPlug*>(effect->object)->getSynth();
+    CPlug* plug = static_cast<CPlug*>(effect->object);
+    CSynth* s = plug->getSynth();
+    CEditorHost* host = plug->getEditorHost();
     dispatch(effEditOpen, nullptr);
-    CSynthWin* first = s->getEditor();
+    CSynthWin* first = host->getWindow();
     ASSERT_NE(first, nullptr);
     EXPECT_FALSE(first->hasView());
     dispatch(effEditOpen, reinterpret_cast<void*>(0x1234)); // a second open changes nothing
-    EXPECT_EQ(s->getEditor(), first);
+    EXPECT_EQ(host->getWindow(), first);
 
     // the editor's idle lets the meters fall step by step to exactly zero
     CAudioOuts& outs = s->getMixer()->outs;
@@ -230,11 +233,11 @@ TEST_F(EditorTest, PluginHostsOneEditorAtATimeWithoutADisplay) {
         dispatch(effEditIdle, nullptr);
     EXPECT_EQ(outs.peak[0].load(), 0.0f);
     dispatch(effEditClose, nullptr);
-    EXPECT_EQ(s->getEditor(), nullptr);
+    EXPECT_EQ(host->getWindow(), nullptr);
 
     s->addMapRow(-1);
     dispatch(effEditOpen, nullptr);
-    ASSERT_NE(s->getEditor(), nullptr);
-    EXPECT_EQ(s->getEditor()->midiPanel->client->count(), 2);
+    ASSERT_NE(host->getWindow(), nullptr);
+    EXPECT_EQ(host->getWindow()->midiPanel->client->count(), 2);
     dispatch(effClose, nullptr);
 }

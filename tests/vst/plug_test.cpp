@@ -30,8 +30,8 @@ std::string listSlices(const std::vector<std::vector<stress::Midi>>& lists, int 
     char text[16];
     sliceAtEvents(
         *inbox, frames, [&](int n) { calls += "p" + std::to_string(n) + " "; },
-        [&](int m) {
-            std::snprintf(text, sizeof text, "m%x ", m);
+        [&](const CHostMidi& e) {
+            std::snprintf(text, sizeof text, "m%x ", e.message);
             calls += text;
         });
     return calls;

@@ -1,22 +1,21 @@
-// The engine's side of the editor: it owns the editor's application object and window while
-// the host keeps the editor open, and drives them from the host's idle request.
+#include "editor/editorhost.h"
+
 #include <cstdint>
 
 #include "editor/editorplatform.h"
 #include "editor/synthwin.h"
-#include "engine/synth.h"
 #include "gui/app.h"
 
-void CSynth::openEditor(int, void* parentView) {
+void CEditorHost::open(void* parentView) {
     if (editor) return;
     app = new CApp(newEditorPlatform());
-    editor = new CSynthWin(app, this);
+    editor = new CSynthWin(app, synth);
     app->mainWin = editor;
     editor->reparent(static_cast<long>(reinterpret_cast<intptr_t>(parentView)));
     editor->show(true);
 }
 
-void CSynth::closeEditor() {
+void CEditorHost::close() {
     if (!editor) return;
     editor->hide();
     delete editor;
@@ -25,9 +24,13 @@ void CSynth::closeEditor() {
     app = nullptr;
 }
 
-void CSynth::idleEditor() {
+void CEditorHost::idle() {
     if (!editor) return;
     editor->idle();
     // the host gives the editor no thread of its own: its X events are handled here
     app->processEvents();
+}
+
+unsigned long CEditorHost::viewId() const {
+    return editor ? editorViewId(app->platform(), editor) : 0;
 }
