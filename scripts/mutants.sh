@@ -117,7 +117,7 @@ MUTANTS=(
 "jack_realtime_waits|rewire-bundle/jackdevice.cpp|    case kRWBRenderRealtime:\n        return false;|    case kRWBRenderRealtime:\n        return true;|$L_JACK"
 "jack_pace_counts_own_waits|rewire-bundle/jackpace.cpp|double hostTime = now - lastStart - waited;|double hostTime = now - lastStart;|$L_JACK"
 "jack_pace_catch_up_offline|rewire-bundle/jackpace.cpp|lead + kCountedShare * lastSeconds - hostTime, -kMostBehind,|lead + kCountedShare * lastSeconds - hostTime, -1e9,|$L_JACK"
-"jack_shortfall_uncounted|rewire-bundle/jackdevice.cpp|    if (offline && !streaming && frames > 0 && wanted.load())|    if (false)|$L_JACK"
+"jack_shortfall_unreported|rewire-bundle/jackdevice.cpp|    if (blocksShort > 0) {|    if (false) {|$L_JACK"
 "process_level_ignored|src/vst/plug.cpp|        synth->setRenderMode(kRWBRenderOffline);|        synth->setRenderMode(kRWBRenderUnknown);|$L_JACK"
 "render_mode_not_handed|src/rewire/device.cpp|    handRenderMode();\n    fillTransport|    fillTransport|$L_JACK"
 )

@@ -60,7 +60,6 @@ TEST_F(JackOfflineTest, RwhostRenderHoldsWhatTheApplicationPlayed) {
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("real-time pace: a device follows its own clock"), std::string::npos)
         << run.output;
-    EXPECT_EQ(run.output.find("came short"), std::string::npos) << run.output;
     Wav wav;
     ASSERT_TRUE(readWav(out, wav));
     ASSERT_GE(wav.channel[0].size(), size_t(7 * wav.rate));
@@ -104,8 +103,6 @@ TEST_F(JackOfflineTest, AFastHostThatDoesNotSayIsPacedAndARealtimeOneNeverWaits)
     EXPECT_GT(paced, 0.8 * (seconds - 1));
     EXPECT_GT(peak(heard), 0.05);
     EXPECT_GT(rms(heard, kServerRate, seconds * kServerRate), 0.1);
-    CStr status = host.mixer->getDevice(host.deviceIndex)->getStatus();
-    EXPECT_EQ(status.length(), 0) << status.asChar();
 
     host.mixer->setRenderMode(kRWBRenderRealtime);
     start = std::chrono::steady_clock::now();
@@ -122,8 +119,6 @@ TEST_F(JackOfflineTest, AnOfflineRenderWithoutItsServerCountsTheBlocksThatCameSh
     host.mixer->setRenderMode(kRWBRenderOffline);
     for (int block = 0; block < 20; block++)
         host.driveBlock();
-    CStr before = host.mixer->getDevice(host.deviceIndex)->getStatus();
-    EXPECT_EQ(before.length(), 0) << before.asChar();
     synth->close();
     server->kill();
     for (int block = 0; block < 40; block++)
