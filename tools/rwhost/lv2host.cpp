@@ -110,10 +110,7 @@ bool CLv2Host::findPlugin(const std::string& where, std::string& error) {
     std::string folder = real;
     std::free(real);
     if (!endsWith(folder, '/')) folder += '/';
-    // the specifications the plug-in's data refers to, and only this bundle of plug-ins, so
-    // that an installed copy of the same plug-in cannot stand in for it
-    lilv_world_load_specifications(world);
-    lilv_world_load_plugin_classes(world);
+    // only this bundle, so that an installed copy of the same plug-in cannot stand in for it
     LilvNode* bundleUri = lilv_new_file_uri(world, nullptr, folder.c_str());
     lilv_world_load_bundle(world, bundleUri);
     const LilvPlugins* all = lilv_world_get_all_plugins(world);
@@ -256,9 +253,17 @@ void CLv2Host::describe(FILE* to) {
     std::fprintf(to, "URI:            %s\n", lilv_node_as_uri(lilv_plugin_get_uri(plugin)));
     std::fprintf(to, "name:           %s\n", name ? lilv_node_as_string(name) : "");
     lilv_node_free(name);
-    const LilvPluginClass* pluginClass = lilv_plugin_get_class(plugin);
-    std::fprintf(to, "class:          %s\n",
-                 pluginClass ? lilv_node_as_string(lilv_plugin_class_get_label(pluginClass)) : "");
+    // the plug-in's own classes as its data names them; the specifications' class tree is
+    // not loaded for a bundle given by path
+    CNode type(world, "http://www.w3.org/1999/02/22-rdf-syntax-ns#type");
+    LilvNodes* types = lilv_plugin_get_value(plugin, type.get());
+    std::string classes;
+    LILV_FOREACH(nodes, i, types) {
+        const std::string typeUri = lilv_node_as_uri(lilv_nodes_get(types, i));
+        classes += (classes.empty() ? "" : ", ") + typeUri.substr(typeUri.find_last_of("#/") + 1);
+    }
+    lilv_nodes_free(types);
+    std::fprintf(to, "classes:        %s\n", classes.c_str());
     LilvNode* author = lilv_plugin_get_author_name(plugin);
     std::fprintf(to, "author:         %s\n", author ? lilv_node_as_string(author) : "");
     lilv_node_free(author);

@@ -16,7 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "lv2/bridgerequests.h"
+#include "lv2/bridgeextension.h"
 #include "lv2ui.h"
 #include "plugin.h"
 
