@@ -90,7 +90,10 @@ bool preparePlugin(const HostOptions& o, CHostedPlugin& host,
             report("%s does not keep its state in chunks", o.plugin.c_str());
             return false;
         }
-        host.setState(chunkIn);
+        if (!host.setState(chunkIn)) {
+            report("%s did not take the state in %s", o.plugin.c_str(), o.chunkIn.c_str());
+            return false;
+        }
     }
     if (o.device >= 0) return chooseDevice(host, o.device);
     warnWithoutDevice(host);
