@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -422,12 +421,6 @@ void CLv2Host::clearEvents() {
             seq->body.unit = 0;
             seq->body.pad = 0;
         }
-}
-
-int CLv2Host::latency() const {
-    if (latencyPort < 0) return 0;
-    const float frames = ports[static_cast<size_t>(latencyPort)].value;
-    return frames > 0.0f && frames < static_cast<float>(INT_MAX) ? static_cast<int>(frames) : 0;
 }
 
 // A negative or absurd latency is nonsense; rwhost renders no frames ahead for it.

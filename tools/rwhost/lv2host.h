@@ -66,9 +66,6 @@ public:
     bool idleEditor() override;
     void closeEditor() override;
 
-    /// The latency port's value after the last block; 0 without one.
-    int latency() const;
-
 private:
     enum class PortKind { audioOut, audioIn, controlIn, controlOut, atomIn, atomOut, other };
     struct Port {

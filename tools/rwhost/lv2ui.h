@@ -28,7 +28,6 @@ public:
     /// besides the UI's own. False with the reason in error.
     bool open(LilvWorld* world, const LilvPlugin* plugin, LV2_Handle dsp,
               const LV2_Feature* const* hostFeatures, unsigned long parent, std::string& error);
-    bool isOpen() const { return handle != nullptr; }
     /// The size the UI asked for through ui:resize.
     bool size(int& w, int& h) const;
     /// The UI's idle call; false once it asks to be closed.

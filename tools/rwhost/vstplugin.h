@@ -46,8 +46,6 @@ public:
     bool idleEditor() override;
     void closeEditor() override { host.dispatch(effEditClose); }
 
-    CPluginHost& vst() { return host; }
-
 private:
     CPluginHost host;
     CEventList list;
