@@ -107,6 +107,7 @@ MUTANTS=(
 "lv2host_midi_offsets_ignored|tools/rwhost/lv2host.cpp|lv2_atom_forge_frame_time(&forge, events[i].offset)|lv2_atom_forge_frame_time(&forge, 0)|$L_LV2HOST"
 "lv2host_restore_only_the_chunk|tools/rwhost/lv2host.cpp|    found->bytes = bytes;|    properties.assign(1, *found);\n    properties[0].bytes = bytes;|$L_LV2HOST"
 "lv2_no_bridge_requests|src/lv2/lv2plugin.cpp|    if (uri && std::strcmp(uri, RWB_LV2_BRIDGE_REQUESTS_URI) == 0) return &bridgeRequests;\n||$L_LV2HOST"
+"rwhost_editor_not_fitted|tools/rwhost/gui.cpp|        window.resize(width, height);|        (void)width;|^gui_x11$"
 "deb_no_shlibdeps|cmake/Packaging.cmake|set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)|set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)|$L_PACKAGE"
 "deb_library_off_the_search_path|rewire-bundle/CMakeLists.txt|set(RWB_REWIRE_INSTALL_DIR \"lib/Propellerhead Software/ReWire/ReWire.bundle\")|set(RWB_REWIRE_INSTALL_DIR \"lib/ReWire/ReWire.bundle\")|$L_PACKAGE"
 "jack_transport_host_rate|rewire-bundle/jackdevice.cpp|std::make_unique<CJackTransport>(*jack, serverRate);|std::make_unique<CJackTransport>(*jack, hostRate);|$L_JACK"

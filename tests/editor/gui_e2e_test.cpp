@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -154,3 +155,21 @@ TEST_P(RwhostGui, DeviceChosenFromTheListOpensAndPlays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, RwhostGui, ::testing::ValuesIn(kPluginFormats), formatName);
+
+// rwhost screenshot shows the same editor, pixel for pixel, whichever format it hosts.
+TEST(RwhostScreenshot, BothFormatsShowTheSameEditor) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
+    CTestInstall library;
+    library.addBundle(0, "ReWire.bundle");
+    std::vector<std::string> pictures;
+    for (const PluginFormat& format : kPluginFormats) {
+        const std::string png = library.root() + "/" + format.name + ".png";
+        const std::string command =
+            std::string(RWHOST_PATH) + " screenshot " + format.plugin + " --device 0 --out " + png;
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        std::ifstream in(png, std::ios::binary);
+        pictures.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    ASSERT_FALSE(pictures[0].empty());
+    EXPECT_TRUE(pictures[0] == pictures[1]) << "the two formats' editors differ";
+}
