@@ -103,7 +103,7 @@ MUTANTS=(
 "ini_rewrite_drops_equals|src/foundation/inifile.cpp|line.sub(0, line.pos(\"=\") + 1) + value|line.sub(0, line.pos(\"=\")) + value|$L_FOUNDATION"
 "jack_drift_sign|rewire-bundle/jackclockbridge.cpp|resampler.set_rratio(1.0 / (1.0 + correction));|resampler.set_rratio(1.0 + correction);|$L_JACK"
 "lv2host_position_every_block|tools/rwhost/lv2host.cpp|    if (positionChanged()) writePosition();|    writePosition();|$L_LV2HOST"
-"lv2host_tempo_change_unsent|tools/rwhost/lv2host.cpp| \|\|\n           transport.tempo != sentTransport.tempo;|;|$L_LV2HOST"
+"lv2host_tempo_change_unsent|tools/rwhost/lv2host.cpp|           transport.tempo != sentTransport.tempo \|\||          |$L_LV2HOST"
 "lv2host_midi_offsets_ignored|tools/rwhost/lv2host.cpp|lv2_atom_forge_frame_time(&forge, events[i].offset)|lv2_atom_forge_frame_time(&forge, 0)|$L_LV2HOST"
 "lv2host_restore_only_the_chunk|tools/rwhost/lv2host.cpp|    found->bytes = bytes;|    properties.assign(1, *found);\n    properties[0].bytes = bytes;|$L_LV2HOST"
 "lv2_no_bridge_requests|src/lv2/lv2plugin.cpp|    if (uri && std::strcmp(uri, RWB_LV2_BRIDGE_REQUESTS_URI) == 0) return &bridgeRequests;\n||$L_LV2HOST"

@@ -229,15 +229,12 @@ void printHelp(const CommandSpec& command, FILE* to) {
 }
 
 const CommandSpec infoCommand = {
-    "info", "PLUGIN [--device N]",
-    "Loads a plug-in and prints what its format tells (VST: descriptor, category, outputs
-    "
-    "with their labels and flags, capability answers; LV2: URI, classes, ports, UI, state),
-    "
-    "the size of its state chunk, and the ReWire devices it offers with the chosen one, its
-    "
-    "latency and its state.
-    ",
+    "info",
+    "PLUGIN [--device N]",
+    "Loads a plug-in and prints what its format tells (VST: descriptor, category, outputs\n"
+    "with their labels and flags, capability answers; LV2: URI, classes, ports, UI, state),\n"
+    "the size of its state chunk, and the ReWire devices it offers with the chosen one, its\n"
+    "latency and its state.\n",
     {{Option::device, "choose ReWire device N (counted from 0) first", false}}};
 
 const CommandSpec renderCommand = {
