@@ -12,12 +12,16 @@
     X(jack_client_close)                                                                           \
     X(jack_activate)                                                                               \
     X(jack_get_sample_rate)                                                                        \
+    X(jack_get_buffer_size)                                                                        \
     X(jack_get_cycle_times)                                                                        \
     X(jack_get_time)                                                                               \
     X(jack_port_register)                                                                          \
     X(jack_port_get_buffer)                                                                        \
     X(jack_port_name)                                                                              \
+    X(jack_port_by_name)                                                                           \
+    X(jack_port_connected_to)                                                                      \
     X(jack_connect)                                                                                \
+    X(jack_set_port_registration_callback)                                                         \
     X(jack_set_process_callback)                                                                   \
     X(jack_on_shutdown)                                                                            \
     X(jack_set_timebase_callback)                                                                  \

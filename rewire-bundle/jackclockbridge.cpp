@@ -110,14 +110,12 @@ bool CJackClockBridge::setHost(int rate, int maxFrames) {
     return true;
 }
 
-double CJackClockBridge::getTargetFill() const {
+double CJackClockBridge::getTargetFill(int period) const {
     // Periods arrive whole: just before one arrives, the ring holds one period less than the
-    // measured fill. The largest host block and the resampler's look-ahead must be there then;
-    // one period more serves a host whose calls come a period early or late (one woken on the
-    // server's own cycles), and a quarter period more keeps a late JACK thread from emptying
-    // the ring.
-    double period = periodFrames.load(std::memory_order_relaxed);
-    return 2.25 * period + 2 * kFilterHalfLength + hostMaxFrames * getServerPerHost();
+    // measured fill. The largest host block and the resampler's look-ahead must be there then,
+    // and a quarter period more keeps a JACK thread that wakes late from emptying the ring.
+    // Every frame more is latency.
+    return 1.25 * period + 2 * kFilterHalfLength + hostMaxFrames * getServerPerHost();
 }
 
 // Counted by our own atomics rather than the ring's read space: so the frames read are those

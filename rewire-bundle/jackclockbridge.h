@@ -64,7 +64,9 @@ public:
     /// Server stream frames taken into the resampler so far.
     long getFramesRead() const { return framesRead; }
     /// The fill the loop holds, in server frames.
-    double getTargetFill() const;
+    double getTargetFill() const { return getTargetFill(getPeriodFrames()); }
+    /// The fill the loop holds with periods of period frames.
+    double getTargetFill(int period) const;
     int getPeriodFrames() const { return periodFrames.load(std::memory_order_relaxed); }
     /// Server frames per host frame.
     double getServerPerHost() const { return double(serverRate) / hostRate; }

@@ -1,6 +1,9 @@
 #include "jackdevice.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <thread>
 
 namespace {
@@ -8,6 +11,11 @@ const size_t kMidiRoom = 4096;
 const int kMidiChannels = 16;
 const double kPositionUnitsPerQuarter = 15360.0;
 const double kTempoUnitsPerBeat = 1000.0;
+// How often the idle side tries to reach a server that went away.
+const std::chrono::milliseconds kRetryPace(1000);
+// Room in stream frames between the stream's end and the earliest event, for a JACK thread that
+// wakes a little early or a host block that comes a little late.
+const double kEventMargin = 48;
 
 CStr portName(const char* stem, int n) {
     return stem + asStr(n + 1);
@@ -45,10 +53,14 @@ bool CJackDevice::isAvailable() {
 }
 
 bool CJackDevice::connect() {
-    if (!jack || !openClient()) {
+    std::lock_guard<std::mutex> guard(control);
+    if (!jack) return false;
+    lastAttempt = std::chrono::steady_clock::now();
+    if (!openClient()) {
         release();
         return false;
     }
+    wanted.store(true);
     serverGone.store(false);
     live.store(true);
     return true;
@@ -58,7 +70,13 @@ bool CJackDevice::openClient() {
     jack_status_t status;
     // Never starts a server: with none running the open is refused at once.
     client = jack->jack_client_open(settings.clientName.asChar(), JackNoStartServer, &status);
-    if (!client) return false;
+    if (!client) {
+        raise(status & JackServerFailed ? CStr("no JACK server running")
+                                        : "the JACK server refused the client");
+        return false;
+    }
+    settleAll("no JACK server");
+    settleAll("the JACK server");
     int serverRate = int(jack->jack_get_sample_rate(client));
     bridge = std::make_unique<CJackClockBridge>(*jack, getChannelCount(), serverRate);
     transport = std::make_unique<CJackTransport>(*jack, serverRate);
@@ -67,9 +85,15 @@ bool CJackDevice::openClient() {
     if (!bridge->setHost(hostRate, hostMaxFrames) || !registerPorts()) return false;
     jack->jack_set_process_callback(client, &CJackDevice::process, this);
     jack->jack_on_shutdown(client, &CJackDevice::shutdown, this);
+    jack->jack_set_port_registration_callback(client, &CJackDevice::portRegistered, this);
     if (jack->jack_activate(client) != 0) return false;
-    transport->becomeTimebaseMaster(client);
-    connectPorts();
+    if (transport->becomeTimebaseMaster(client))
+        settle("JACK's timebase is held by another client");
+    else
+        raise("JACK's timebase is held by another client; bar, beat and tempo come from it");
+    latency.store(roundTrip(int(jack->jack_get_buffer_size(client))));
+    listConnections();
+    makeConnections();
     return true;
 }
 
@@ -87,24 +111,55 @@ bool CJackDevice::registerPorts() {
     return true;
 }
 
-// Connections the registry asks for; one that fails (a port not there yet) is left out.
-void CJackDevice::connectPorts() {
-    for (int n = 0; n < getChannelCount(); n++) {
-        const CStr& source = settings.inputConnections[n];
-        if (source.length() > 0)
-            jack->jack_connect(client, source.asChar(), jack->jack_port_name(inputPorts[n]));
+// The MIDI connections come first: where an application both hears the device's MIDI and plays
+// into its inputs, JACK then runs the device before the application and the sound comes back
+// one cycle later, the same for what follows the MIDI and what follows the transport.
+void CJackDevice::listConnections() {
+    connections.clear();
+    for (int port = 0; port < settings.midiPorts; port++)
+        if (settings.midiConnections[port].length() > 0)
+            connections.push_back({CStr(), settings.midiConnections[port], port, false, false});
+    for (int n = 0; n < getChannelCount(); n++)
+        if (settings.inputConnections[n].length() > 0)
+            connections.push_back({settings.inputConnections[n], CStr(), n, true, false});
+}
+
+void CJackDevice::makeConnections() {
+    portsAppeared.store(false);
+    for (Connection& connection : connections)
+        if (!connection.made) makeConnection(connection);
+}
+
+void CJackDevice::makeConnection(Connection& connection) {
+    const char* own = jack->jack_port_name(connection.input ? inputPorts[connection.ownPort]
+                                                            : midiPorts[connection.ownPort]);
+    CStr other = connection.input ? connection.source : connection.destination;
+    CStr missing = "port " + other + " not found";
+    if (!jack->jack_port_by_name(client, other.asChar())) {
+        raise(missing);
+        return;
     }
-    for (int port = 0; port < settings.midiPorts; port++) {
-        const CStr& destination = settings.midiConnections[port];
-        if (destination.length() > 0)
-            jack->jack_connect(client, jack->jack_port_name(midiPorts[port]), destination.asChar());
+    settle(missing);
+    const char* source = connection.input ? other.asChar() : own;
+    const char* destination = connection.input ? own : other.asChar();
+    CStr refused = "connection " + CStr(source) + " -> " + destination + " refused";
+    int result = jack->jack_connect(client, source, destination);
+    if (result != 0 && result != EEXIST) {
+        raise(refused);
+        return;
     }
+    settle(refused);
+    connection.made = true;
 }
 
 void CJackDevice::disconnect() {
+    std::lock_guard<std::mutex> guard(control);
+    wanted.store(false);
     live.store(false);
     waitForDrive();
     release();
+    std::lock_guard<std::mutex> causesGuard(causesLock);
+    causes.clear();
 }
 
 void CJackDevice::waitForDrive() {
@@ -126,9 +181,11 @@ void CJackDevice::release() {
     midi = nullptr;
     midiSent.store(0);
     midiTaken = 0;
+    latency.store(0);
 }
 
 void CJackDevice::setHostFormat(int sampleRate, int maxFrames) {
+    std::lock_guard<std::mutex> guard(control);
     hostRate = sampleRate;
     hostMaxFrames = maxFrames;
     if (!live.exchange(false)) return;
@@ -137,8 +194,93 @@ void CJackDevice::setHostFormat(int sampleRate, int maxFrames) {
     live.store(true);
 }
 
+void CJackDevice::idle() {
+    std::lock_guard<std::mutex> guard(control);
+    if (!wanted.load()) return;
+    if (serverGone.load() || !client) {
+        reopen();
+        return;
+    }
+    auto now = std::chrono::steady_clock::now();
+    if (portsAppeared.load() || now - lastAttempt >= kRetryPace) {
+        lastAttempt = now;
+        makeConnections();
+    }
+}
+
+// The server went away: the client is let go and opened again, at a modest pace, until a
+// server answers; the device then plays again as it did.
+void CJackDevice::reopen() {
+    auto now = std::chrono::steady_clock::now();
+    if (client) {
+        raise("the JACK server went away; trying again every second");
+        live.store(false);
+        waitForDrive();
+        release();
+    } else if (now - lastAttempt < kRetryPace) {
+        return;
+    }
+    lastAttempt = now;
+    if (!openClient()) {
+        release();
+        return;
+    }
+    settle("the JACK server went away; trying again every second");
+    serverGone.store(false);
+    live.store(true);
+}
+
+void CJackDevice::raise(const CStr& cause) {
+    std::lock_guard<std::mutex> guard(causesLock);
+    if (std::find(causes.begin(), causes.end(), cause) != causes.end()) return;
+    causes.push_back(cause);
+    fprintf(stderr, "rwbridge: JACK device \"%s\": %s\n", getName().asChar(), cause.asChar());
+}
+
+void CJackDevice::settle(const CStr& cause) {
+    std::lock_guard<std::mutex> guard(causesLock);
+    causes.erase(std::remove(causes.begin(), causes.end(), cause), causes.end());
+}
+
+void CJackDevice::settleAll(const CStr& prefix) {
+    std::lock_guard<std::mutex> guard(causesLock);
+    causes.erase(
+        std::remove_if(causes.begin(), causes.end(),
+                       [&](const CStr& cause) { return cause.sub(0, prefix.length()) == prefix; }),
+        causes.end());
+}
+
+CStr CJackDevice::getStatus() const {
+    std::lock_guard<std::mutex> guard(causesLock);
+    CStr status;
+    for (const CStr& cause : causes)
+        status = status.length() > 0 ? status + "; " + cause : cause;
+    return status;
+}
+
+int CJackDevice::getLatency() const {
+    return latency.load(std::memory_order_relaxed);
+}
+
+double CJackDevice::eventDelay() const {
+    return bridge->getTargetFill() + kEventMargin;
+}
+
+int CJackDevice::roundTrip(int period) const {
+    // The events leave eventDelay after their read position; the application's answer enters
+    // the device a cycle later (JACK runs it after the device) and passes the resampler's
+    // filter on its way out.
+    double serverFrames =
+        bridge->getTargetFill(period) + kEventMargin + period + CJackClockBridge::kFilterHalfLength;
+    return int(std::lround(serverFrames / bridge->getServerPerHost()));
+}
+
+void CJackDevice::portRegistered(jack_port_id_t, int registered, void* self) {
+    if (registered) static_cast<CJackDevice*>(self)->portsAppeared.store(true);
+}
+
 void CJackDevice::shutdown(void* self) {
-    // The server went away: from now on the device is silent until it is opened again.
+    // The server went away: silence until the idle side has opened the client again.
     static_cast<CJackDevice*>(self)->serverGone.store(true);
 }
 
@@ -150,7 +292,7 @@ int CJackDevice::process(jack_nframes_t frames, void* self) {
             device->jack->jack_port_get_buffer(device->inputPorts[n], frames));
     device->bridge->pushPeriod(device->inputBuffers, int(frames), device->jack->jack_get_time());
     device->sendMidi(streamStart, frames);
-    device->transport->apply(device->client);
+    device->transport->apply(device->client, streamStart, int(frames));
     return 0;
 }
 
@@ -176,25 +318,23 @@ void CJackDevice::sendMidi(long streamStart, jack_nframes_t frames) {
     }
 }
 
-double CJackDevice::midiDelay() const {
-    // The frames read now entered the server about the target fill less one period ago (a
-    // period is counted in full from its cycle's start), and the host plays them about as long
-    // after this block. A message leaving twice that after its read position thus reaches the
-    // application as late after the host sent it as audio takes to come back from it.
-    return 2 * (bridge->getTargetFill() - bridge->getPeriodFrames()) +
-           CJackClockBridge::kFilterHalfLength;
-}
-
 ReWireError CJackDevice::drive(const ReWireDriveAudioInputParams& input,
                                ReWireDriveAudioOutputParams& output, int sampleRate) {
     driving.fetch_add(1);
     streaming = live.load() && !serverGone.load();
     if (streaming) {
         int frames = std::max(0, input.fFrames);
+        blockFrames = frames;
         bridge->beginBlock(frames, jack->jack_get_time());
-        blockStart = bridge->getFramesRead();
-        transport->follow(input.fTransportMode != 0, input.fPosition / kPositionUnitsPerQuarter,
-                          input.fTempo / kTempoUnitsPerBeat, frames, hostRate);
+        blockAnchor = double(bridge->getFramesRead()) + eventDelay();
+        CJackHostTime time;
+        time.playing = input.fTransportMode != 0;
+        time.quarters = input.fPosition / kPositionUnitsPerQuarter;
+        time.tempo = input.fTempo / kTempoUnitsPerBeat;
+        time.beatsPerBar = int(input.fBeatsPerBar);
+        time.beatUnit = int(input.fBeatUnit);
+        transport->follow(time, blockAnchor, bridge->getServerPerHost(), frames, hostRate);
+        latency.store(roundTrip(bridge->getPeriodFrames()), std::memory_order_relaxed);
     }
     ReWireError result = CBundleDevice::drive(input, output, sampleRate);
     driving.fetch_sub(1);
@@ -214,8 +354,11 @@ void CJackDevice::render(const ReWireDriveAudioInputParams&, float* const* buffe
 void CJackDevice::midiEvent(const ReWireMIDIEvent& event) {
     if (!streaming || event.fTarget.fBus >= settings.midiPorts) return;
     MidiMessage message{};
-    double at = blockStart + event.fFrameOffset * bridge->getServerPerHost() + midiDelay();
-    message.frame = int64_t(at);
+    // An offset past the block counts as its end: one far off would hold back every later
+    // message, since they leave in order.
+    uint32_t offset = std::min(event.fFrameOffset, uint32_t(blockFrames));
+    double at = blockAnchor + offset * bridge->getServerPerHost();
+    message.frame = int64_t(std::floor(at));
     message.port = uint8_t(event.fTarget.fBus);
     message.bytes[0] = uint8_t((event.fStatus & 0xF0) | (event.fTarget.fChannel & 0x0F));
     message.bytes[1] = uint8_t(event.fData1 & 0x7F);

@@ -1,12 +1,20 @@
 // JACK device: a JACK client whose audio inputs in_1 … in_N become the device's channels and
 // whose MIDI outputs midi_1 … midi_M carry the MIDI sent to its buses, one port per bus; it
 // follows the host's transport as JACK's timebase master. Any JACK application connected to it
-// plays through the host. Between the host's audio thread and the JACK thread there are only
-// lock-free ring buffers; a drive call never waits.
+// plays through the host. The host's time is placed on the server's stream once: MIDI and
+// transport leave through the same mapping, so an application's sound comes back at one
+// latency whichever of them it follows, and the device reports that latency to the host.
+// Between the host's audio thread and the JACK thread there are only lock-free ring buffers; a
+// drive call never waits. When the server goes away the device is silent, and the idle side
+// opens the client again once a server is back; what goes wrong is said once on stderr, from
+// the idle side, never from the audio or JACK threads.
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "bundledevice.h"
 #include "jackapi.h"
@@ -38,6 +46,13 @@ public:
     ReWireError drive(const ReWireDriveAudioInputParams& input,
                       ReWireDriveAudioOutputParams& output, int sampleRate) override;
     void setHostFormat(int sampleRate, int maxFrames) override;
+    /// The round trip in host frames: from the host's MIDI or transport to an application's
+    /// answer coming back in the host's output. 0 while the device does not stream.
+    int getLatency() const override;
+    CStr getStatus() const override;
+    /// Opens the client again about once a second while the server is away, and makes the
+    /// connections whose ports have appeared since.
+    void idle() override;
 
 protected:
     bool connect() override;
@@ -57,16 +72,37 @@ private:
         uint8_t bytes[3];
     };
 
+    /// A connection the registry asks for; made once both ports are there.
+    struct Connection {
+        CStr source, destination;
+        /// Index of our own port: an input for a source, a MIDI output for a destination.
+        int ownPort;
+        bool input;
+        bool made;
+    };
+
     static int process(jack_nframes_t frames, void* self);
     static void shutdown(void* self);
+    static void portRegistered(jack_port_id_t port, int registered, void* self);
     bool openClient();
     bool registerPorts();
-    void connectPorts();
+    void listConnections();
+    void makeConnections();
+    void makeConnection(Connection& connection);
     void sendMidi(long streamStart, jack_nframes_t frames);
     void waitForDrive();
     void release();
-    /// Server frames between a MIDI message's host frame read position and its departure.
-    double midiDelay() const;
+    void reopen();
+    /// Server frames between a block's read position on the stream and the departure of its
+    /// events: the most the stream can be ahead of the reading, so that each event leaves in
+    /// time, and no more.
+    double eventDelay() const;
+    /// getLatency() for a server period of period frames.
+    int roundTrip(int period) const;
+    /// Starts a cause of trouble: said once on stderr while it lasts, and shown by getStatus.
+    void raise(const CStr& cause);
+    void settle(const CStr& cause);
+    void settleAll(const CStr& prefix);
 
     const CJackApi* jack;
     CJackSettings settings;
@@ -80,10 +116,22 @@ private:
     int hostRate = 44100;
     int hostMaxFrames = 1024;
 
+    // Idle side: the connections, the last attempt to reach the server, the causes of trouble.
+    std::mutex control;
+    std::vector<Connection> connections;
+    std::chrono::steady_clock::time_point lastAttempt;
+    mutable std::mutex causesLock;
+    std::vector<CStr> causes;
+    std::atomic<bool> portsAppeared{false};
+
     // Host audio thread.
     bool streaming = false;
-    long blockStart = 0;
+    /// Stream frame at which the current block's first frame's events leave.
+    double blockAnchor = 0;
+    int blockFrames = 0;
 
+    std::atomic<int> latency{0};
+    std::atomic<bool> wanted{false};
     std::atomic<bool> live{false};
     std::atomic<bool> serverGone{false};
     std::atomic<int> driving{0};

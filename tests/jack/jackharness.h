@@ -130,12 +130,16 @@ struct CSeenTransport {
     long frame;
     bool bbt;
     int bar, beat;
+    double tick; ///< within the beat, with its fraction where JACK gives one
     double beatsPerMinute;
+    float beatsPerBar, beatType;
+    double ticksPerBeat;
 };
 
 /// A JACK client that plays a sine on port "sine" and one-frame clicks on port "click" on the
 /// frames that are multiples of clickInterval, records MIDI on "midi_in_1" … and the transport,
-/// and calls onCycle in each cycle.
+/// and calls onCycle in each cycle. As an application following the host would, it clicks on
+/// port "note" at each note-on it hears and on port "beat" at each beat of JACK's transport.
 /// Frames are counted on one time line for all test clients, advanced by the time keeper, which
 /// must run first in each cycle (it feeds the others): JACK's own frame time is estimated from
 /// the wall clock.
@@ -152,6 +156,8 @@ public:
         rate = int(jack_get_sample_rate(client));
         sine = jack_port_register(client, "sine", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
         click = jack_port_register(client, "click", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+        note = jack_port_register(client, "note", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+        beat = jack_port_register(client, "beat", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
         for (int n = 1; n <= inputs; n++)
             midiInputs.push_back(jack_port_register(client,
                                                     ("midi_in_" + std::to_string(n)).c_str(),
@@ -188,6 +194,7 @@ private:
         long cycle = cycleStart.load();
         test->play(cycle, int(frames));
         test->listen(cycle, int(frames));
+        test->clickOnBeats(int(frames));
         if (test->onCycle) test->onCycle(cycle);
         return 0;
     }
@@ -204,6 +211,8 @@ private:
     }
 
     void listen(long cycle, int frames) {
+        noteClicks = static_cast<float*>(jack_port_get_buffer(note, jack_nframes_t(frames)));
+        std::fill(noteClicks, noteClicks + frames, 0.0f);
         for (size_t port = 0; port < midiInputs.size(); port++) {
             void* buffer = jack_port_get_buffer(midiInputs[port], jack_nframes_t(frames));
             for (jack_nframes_t i = 0; i < jack_midi_get_event_count(buffer); i++) {
@@ -211,6 +220,8 @@ private:
                 if (jack_midi_event_get(&event, buffer, i) != 0 || event.size > 3) continue;
                 CHeardMidi heard{int(port), {0, 0, 0}, cycle + long(event.time)};
                 std::copy(event.buffer, event.buffer + event.size, heard.bytes);
+                if (event.size == 3 && (heard.bytes[0] & 0xF0) == 0x90 && heard.bytes[2] > 0)
+                    noteClicks[event.time] = 1.0f;
                 if (midi.size() < midi.capacity()) midi.push_back(heard);
             }
         }
@@ -218,7 +229,21 @@ private:
         jack_transport_state_t state = jack_transport_query(client, &at);
         if (transport.size() < transport.capacity())
             transport.push_back({state, long(at.frame), (at.valid & JackPositionBBT) != 0, at.bar,
-                                 at.beat, at.beats_per_minute});
+                                 at.beat, at.valid & JackTickDouble ? at.tick_double : at.tick,
+                                 at.beats_per_minute, at.beats_per_bar, at.beat_type,
+                                 at.ticks_per_beat});
+    }
+
+    // The beats falling in this cycle, from the bar, beat and tick at its start.
+    void clickOnBeats(int frames) {
+        float* clicks = static_cast<float*>(jack_port_get_buffer(beat, jack_nframes_t(frames)));
+        std::fill(clicks, clicks + frames, 0.0f);
+        const CSeenTransport& now = transport.back();
+        if (now.state != JackTransportRolling || !now.bbt || now.beatsPerMinute <= 0) return;
+        double framesPerBeat = 60.0 * rate / now.beatsPerMinute;
+        double untilBeat = now.tick > 0 ? (1 - now.tick / now.ticksPerBeat) * framesPerBeat : 0;
+        for (double at = untilBeat; at < frames; at += framesPerBeat)
+            clicks[int(at)] = 1.0f;
     }
 
     static inline std::atomic<long> cycleStart{0};
@@ -227,6 +252,9 @@ private:
     jack_client_t* client = nullptr;
     jack_port_t* sine = nullptr;
     jack_port_t* click = nullptr;
+    jack_port_t* note = nullptr;
+    jack_port_t* beat = nullptr;
+    float* noteClicks = nullptr;
     std::vector<jack_port_t*> midiInputs;
     int clickInterval;
     bool keepsTime;
@@ -292,7 +320,10 @@ public:
             recording[n].resize(size_t(first + blockFrames), 0.0f);
             outputs[n] = recording[n].data() + first;
         }
-        mixer->process(outputs, blockFrames, int(pending.size()), pending.data());
+        if (render)
+            render(outputs, blockFrames);
+        else
+            mixer->process(outputs, blockFrames, int(pending.size()), pending.data());
         pending.clear();
         blocks++;
     }
@@ -323,6 +354,8 @@ public:
     /// Called before each block with its first host frame; may set transport and MIDI.
     std::function<void(long hostFrame)> beforeBlock;
     std::vector<CMIDIDATA> pending;
+    /// Renders a block in place of the mixer, when set.
+    std::function<void(float* const* outputs, int frames)> render;
 
 private:
     int hostRate;
