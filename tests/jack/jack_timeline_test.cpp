@@ -157,3 +157,99 @@ TEST(JackTimelineTest, NotesAndTransportBeatsComeBackAtTheReportedLatency) {
     }
     EXPECT_TRUE(rolled);
 }
+
+namespace {
+/// A host on a clock of its own, as on its own sound card: a block every block's duration,
+/// whatever the server does, recorded; and the idle side, called every 50 ms.
+class CFreeRunningHost {
+public:
+    CFreeRunningHost(CDeviceHost& song, double seconds)
+        : host(song), recording(size_t(seconds * kRate) + kBlock, 0.0f) {
+        audio = std::thread([this] { run(); });
+        idler = std::thread([this] {
+            while (!done.load()) {
+                host.device.idle();
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        });
+    }
+
+    ~CFreeRunningHost() { join(); }
+
+    void join() {
+        if (audio.joinable()) audio.join();
+        done.store(true);
+        if (idler.joinable()) idler.join();
+    }
+
+    /// Seconds played so far.
+    double played() const { return double(framesDone.load()) / kRate; }
+
+    void waitUntil(double seconds) const {
+        while (played() < seconds)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+
+    CDeviceHost& host;
+    std::vector<float> recording;
+
+private:
+    void run() {
+        auto next = std::chrono::steady_clock::now();
+        const auto blockTime = std::chrono::microseconds(1000000L * kBlock / kRate);
+        for (long first = 0; first + kBlock <= long(recording.size()); first += kBlock) {
+            std::this_thread::sleep_until(next);
+            next += blockTime;
+            // The first channel is recorded.
+            float* outputs[2] = {recording.data() + first, scratch.data()};
+            host.drive(outputs, kBlock);
+            framesDone.store(first + kBlock);
+        }
+    }
+
+    std::vector<float> scratch = std::vector<float>(kBlock);
+    std::thread audio, idler;
+    std::atomic<long> framesDone{0};
+    std::atomic<bool> done{false};
+};
+} // namespace
+
+// The server dies 4 s into a 16 s song with its application and is back 2 s later, the
+// application a little later still: the device is silent meanwhile, says why, opens again by
+// itself, makes the connections its registry entry names once the ports are there, and the
+// application is heard again. A port that never appears is named in the status.
+TEST(JackTimelineTest, AServerKilledAndStartedAgainIsHeardAgainWithoutTheUser) {
+    CPrivateJackServer server(kRate, kPeriod);
+    ASSERT_TRUE(server.start());
+    auto player = std::make_unique<CJackTestClient>("player", 0, kRate, true);
+    ASSERT_TRUE(player->activate());
+    CJackSettings settings;
+    settings.channels = 2;
+    settings.inputConnections[0] = "player:sine";
+    settings.inputConnections[1] = "nowhere:left";
+    CDeviceHost song(settings);
+    ASSERT_TRUE(song.device.open());
+    EXPECT_EQ(song.device.getStatus(), CStr("port nowhere:left not found"));
+    CFreeRunningHost host(song, 16);
+
+    host.waitUntil(4);
+    server.kill();
+    player.reset();
+    host.waitUntil(5);
+    EXPECT_EQ(song.device.getLatency(), 0) << "nothing to compensate while silent";
+    EXPECT_GE(song.device.getStatus().pos("JACK server"), 0) << song.device.getStatus().asChar();
+    host.waitUntil(6);
+    ASSERT_TRUE(server.start());
+    host.waitUntil(8);
+    player = std::make_unique<CJackTestClient>("player", 0, kRate, true);
+    ASSERT_TRUE(player->activate());
+    host.join();
+    player.reset();
+
+    const std::vector<float>& out = host.recording;
+    EXPECT_GT(rms(out, 2 * kRate, 4 * kRate), 0.3) << "heard before";
+    EXPECT_EQ(rms(out, long(4.5 * kRate), 6 * kRate), 0.0) << "silent while the server is away";
+    EXPECT_GT(rms(out, 11 * kRate, 16 * kRate), 0.3) << "heard again";
+    EXPECT_EQ(song.device.getStatus(), CStr("port nowhere:left not found"));
+    EXPECT_GT(song.device.getLatency(), 0);
+}
