@@ -115,6 +115,12 @@ MUTANTS=(
 "lv2_midi_offset_ignored|src/lv2/lv2plugin.cpp|take(CEvent{ev->time.frames, message, nullptr});|take(CEvent{0, message, nullptr});|$L_LV2"
 "lv2_state_wrong_instance|src/lv2/lv2plugin.cpp|return asPlugin(instance)->save(store, handle);|return asPlugin(handle)->save(store, instance);|$L_LV2"
 "lv2_latency_not_reported|src/lv2/lv2plugin.cpp|*latency = static_cast<float>(deviceLatency.load(std::memory_order_relaxed));|*latency = 0.0f;|$L_LV2"
+"jack_two_timelines|rewire-bundle/jackdevice.cpp|transport->follow(time, blockAnchor,|transport->follow(time, double(bridge->getFramesRead()),|$L_JACK"
+"jack_tempo_truncated|rewire-bundle/jackdevice.cpp|time.tempo = input.fTempo / kTempoUnitsPerBeat;|time.tempo = input.fTempo / 1000;|$L_JACK"
+"jack_metre_dropped|rewire-bundle/jackdevice.cpp|time.beatsPerBar = int(input.fBeatsPerBar);|time.beatsPerBar = 4;|$L_JACK"
+"jack_latency_unreported|rewire-bundle/jackdevice.cpp|return latency.load(std::memory_order_relaxed);|return 0;|$L_JACK"
+"jack_relocate_frame_stands|rewire-bundle/jacktransport.cpp|double moves = effective + frames;|double moves = effective;|$L_JACK"
+"jack_no_reopen|rewire-bundle/jackdevice.cpp|    if (serverGone.load() \|\| !client) {\n        reopen();|    if (serverGone.load() \|\| !client) {|$L_JACK"
 )
 
 field() { # field INDEX ROW: the ROW's INDEX-th field; "\|" inside a field is a literal bar,
