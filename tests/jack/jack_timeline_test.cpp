@@ -99,15 +99,17 @@ double farthestFrom(const std::vector<double>& values, double m) {
 }
 } // namespace
 
-// A song at 92.5 beats per minute in 3/4 with a note on every beat: the application's clicks
-// for the notes and for the transport's beats come back at one steady latency, at most 1024
-// frames, which is the latency the device reports; JACK's transport has the exact tempo, the
-// metre, and a bar, beat and tick that agree with its frame.
+// A song at 92.5 beats per minute in 3/4 with a note on every beat, on a host clock 208 ppm
+// fast against the server's: the application's clicks for the notes and for the transport's
+// beats come back at one steady latency, at most 1024 frames, which is the latency the device
+// reports; JACK's transport has the exact tempo, the metre, and a bar, beat and tick that agree
+// with its frame on the host's clock.
 TEST(JackTimelineTest, NotesAndTransportBeatsComeBackAtTheReportedLatency) {
     CPrivateJackServer server(kRate, kPeriod);
     ASSERT_TRUE(server.start());
     CJackTestClient clicker("clicker", 1, kRate, true);
-    CLockstepHost host(kRate, kBlock, kRate);
+    const int seconds = 20;
+    CLockstepHost host(kRate, kBlock, kRate - 10, seconds);
     clicker.onCycle = [&host](long cycle) { host.cycle(cycle); };
     ASSERT_TRUE(clicker.activate());
     CDeviceHost song(clickerSettings());
@@ -127,15 +129,15 @@ TEST(JackTimelineTest, NotesAndTransportBeatsComeBackAtTheReportedLatency) {
         song.drive(outputs, frames);
     };
     host.start();
-    ASSERT_TRUE(host.waitFor(12 * kRate));
+    ASSERT_TRUE(host.waitFor(seconds * kRate));
     int reported = song.device.getLatency();
     clicker.close();
 
     long settled = start + 2 * kRate;
     std::vector<double> notes = gridLatencies(host.recording[0], settled, start, beatFrames);
     std::vector<double> beats = gridLatencies(host.recording[1], settled, start, beatFrames);
-    ASSERT_GE(notes.size(), 13u);
-    ASSERT_GE(beats.size(), 13u);
+    ASSERT_GE(notes.size(), 25u);
+    ASSERT_GE(beats.size(), 25u);
     double noteLatency = median(notes), beatLatency = median(beats);
     EXPECT_LE(farthestFrom(notes, noteLatency), kOneMillisecond);
     EXPECT_LE(farthestFrom(beats, beatLatency), kOneMillisecond);
@@ -151,9 +153,11 @@ TEST(JackTimelineTest, NotesAndTransportBeatsComeBackAtTheReportedLatency) {
         ASSERT_EQ(seen.beatsPerBar, 3.0f);
         ASSERT_EQ(seen.beatType, 4.0f);
         double counted = (seen.bar - 1) * 3 + seen.beat - 1 + seen.tick / seen.ticksPerBeat;
-        // The frame counts the server's clock; bar, beat and tick the host's through the drift
-        // loop, which leaves them a little apart while it settles.
-        EXPECT_NEAR(counted * beatFrames, double(seen.frame), 2 * kOneMillisecond) << seen.frame;
+        // The frame counts the server's clock; bar, beat and tick the host's as its blocks reach
+        // the device, within a block of where the host's clock has them: the blocks of a host
+        // woken by the server's cycles shift against its clock by up to a block.
+        double onHostClock = double(seen.frame) / host.serverPerHost();
+        EXPECT_NEAR(counted * beatFrames, onHostClock, kBlock + 2 * kOneMillisecond) << seen.frame;
     }
     EXPECT_TRUE(rolled);
 }
@@ -214,13 +218,14 @@ private:
 };
 } // namespace
 
-// The server dies 4 s into a 16 s song with its application and is back 2 s later, the
-// application a little later still: the device is silent meanwhile, says why, opens again by
-// itself, makes the connections its registry entry names once the ports are there, and the
-// application is heard again. A port that never appears is named in the status.
+// The server dies 4 s into a 16 s song with its application and is back 2 s later with a
+// longer period, the application a little later still: the device is silent meanwhile, says
+// why, opens again by itself, makes the connections its registry entry names once the ports are
+// there, and the application is heard again, at the latency of the new period. A port that
+// never appears is named in the status.
 TEST(JackTimelineTest, AServerKilledAndStartedAgainIsHeardAgainWithoutTheUser) {
-    CPrivateJackServer server(kRate, kPeriod);
-    ASSERT_TRUE(server.start());
+    auto server = std::make_unique<CPrivateJackServer>(kRate, kPeriod);
+    ASSERT_TRUE(server->start());
     auto player = std::make_unique<CJackTestClient>("player", 0, kRate, true);
     ASSERT_TRUE(player->activate());
     CJackSettings settings;
@@ -233,13 +238,15 @@ TEST(JackTimelineTest, AServerKilledAndStartedAgainIsHeardAgainWithoutTheUser) {
     CFreeRunningHost host(song, 16);
 
     host.waitUntil(4);
-    server.kill();
+    int latency = song.device.getLatency();
+    server->kill();
     player.reset();
     host.waitUntil(5);
     EXPECT_EQ(song.device.getLatency(), 0) << "nothing to compensate while silent";
     EXPECT_GE(song.device.getStatus().pos("JACK server"), 0) << song.device.getStatus().asChar();
     host.waitUntil(6);
-    ASSERT_TRUE(server.start());
+    server = std::make_unique<CPrivateJackServer>(kRate, 2 * kPeriod);
+    ASSERT_TRUE(server->start());
     host.waitUntil(8);
     player = std::make_unique<CJackTestClient>("player", 0, kRate, true);
     ASSERT_TRUE(player->activate());
@@ -247,9 +254,12 @@ TEST(JackTimelineTest, AServerKilledAndStartedAgainIsHeardAgainWithoutTheUser) {
     player.reset();
 
     const std::vector<float>& out = host.recording;
-    EXPECT_GT(rms(out, 2 * kRate, 4 * kRate), 0.3) << "heard before";
+    // Heard, not necessarily without a dropout: this host keeps its own pace on a busy machine.
+    EXPECT_GT(rms(out, 2 * kRate, 4 * kRate), 0.1) << "heard before";
     EXPECT_EQ(rms(out, long(4.5 * kRate), 6 * kRate), 0.0) << "silent while the server is away";
-    EXPECT_GT(rms(out, 11 * kRate, 16 * kRate), 0.3) << "heard again";
+    EXPECT_GT(rms(out, 11 * kRate, 16 * kRate), 0.1) << "heard again";
     EXPECT_EQ(song.device.getStatus(), CStr("port nowhere:left not found"));
-    EXPECT_GT(song.device.getLatency(), 0);
+    // A period longer by 256 frames makes the ring's fill, the events' delay and the return
+    // through JACK each longer by it or more.
+    EXPECT_GE(song.device.getLatency(), latency + 2 * kPeriod);
 }

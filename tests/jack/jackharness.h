@@ -263,14 +263,15 @@ private:
 };
 
 /// A host running the mixer of the plug-in's ReWire side: block after block of blockFrames at
-/// hostRate, each block driven in the first server cycle at or after its start. Records the eight
-/// outputs (with room for ten seconds, so that the JACK thread does not allocate).
+/// hostRate, each block driven in the first server cycle at or after its start, on a clock that
+/// runs at hostRate where the server's runs at serverRate. Records the eight outputs (with room
+/// for seconds, so that the JACK thread does not allocate).
 class CLockstepHost {
 public:
-    CLockstepHost(int rate, int frames, int server)
+    CLockstepHost(int rate, int frames, int server, int seconds = 10)
         : hostRate(rate), blockFrames(frames), serverRate(server) {
         for (auto& channel : recording)
-            channel.reserve(size_t(10 * rate));
+            channel.reserve(size_t(seconds * rate));
     }
 
     /// Installs our library with registry and opens the mixer and the device named device.
