@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 #include "jackclockbridge.h"
+#include "jacktransport.h"
 #include "measures.h"
 
 namespace {
@@ -15,7 +17,7 @@ const int kBlock = 256;
 const int kClickInterval = 4800;
 
 // Server periods and host blocks in time order; channel 0 carries a click every
-// kClickInterval frames, channel 1 a steady sine of sineHz.
+// kClickInterval frames, or what makePeriod writes, channel 1 a steady sine of sineHz.
 class CClockRun {
 public:
     CClockRun(int hostRate, double ppm, int rate = kServerRate, double sineHz = 997.0)
@@ -34,6 +36,7 @@ public:
             double blockTime = double(blocks) * kBlock * serverPerHost;
             if (blockTime < periodStart) {
                 bridge.beginBlock(kBlock, micros(blockTime));
+                if (beforeBlock) beforeBlock();
                 float* outputs[2] = {out[0].data(), out[1].data()};
                 bridge.pull(outputs, 0, kBlock);
                 for (int n = 0; n < 2; n++)
@@ -48,6 +51,7 @@ public:
                 sine[size_t(f)] =
                     0.5f * float(std::sin(2 * M_PI * sineFrequency * double(frame) / serverRate));
             }
+            if (makePeriod) makePeriod(bridge.getFramesWritten(), clicks.data());
             const float* inputs[2] = {clicks.data(), sine.data()};
             if (!stalled) bridge.pushPeriod(inputs, kPeriod, micros(periodStart));
             periods++;
@@ -65,6 +69,10 @@ public:
     uint64_t micros(double frames) const { return uint64_t(frames * 1e6 / serverRate); }
 
     CJackClockBridge bridge;
+    /// Called after each host block has begun, before it is pulled.
+    std::function<void()> beforeBlock;
+    /// Writes each period of channel 0, given the stream frame it starts at.
+    std::function<void(long streamStart, float* channel)> makePeriod;
     long clickOffset = 0;
     int serverRate;
     double sineFrequency;
@@ -130,4 +138,100 @@ TEST(ClockBridgeTest, ClicksInSilenceComeOutExactlyAsBesideASine) {
     ASSERT_EQ(silent.recording[0].size(), beside.recording[0].size());
     EXPECT_GE(silent.latencies(44100 / 2).size(), 25u);
     EXPECT_TRUE(silent.recording[0] == beside.recording[0]);
+}
+
+namespace {
+// JACK's transport, simulated: a relocation or start asked in one cycle is carried out at the
+// start of the next, where the frame then stands for a cycle; rolling, the frame moves on by a
+// period each cycle.
+struct CSimulatedTransport {
+    static inline jack_transport_state_t state = JackTransportStopped;
+    static inline jack_nframes_t frame = 0;
+    static inline bool locating = false, starting = false;
+    static inline jack_nframes_t target = 0;
+
+    static jack_transport_state_t query(const jack_client_t*, jack_position_t* position) {
+        position->frame = frame;
+        return state;
+    }
+    static int locate(jack_client_t*, jack_nframes_t to) {
+        locating = true;
+        target = to;
+        return 0;
+    }
+    static void start(jack_client_t*) { starting = true; }
+    static void stop(jack_client_t*) { state = JackTransportStopped; }
+
+    static void beginCycle() {
+        if (state == JackTransportRolling && !locating) frame += kPeriod;
+        if (state == JackTransportStarting) state = JackTransportRolling;
+        if (locating) frame = target;
+        if (starting || (locating && state == JackTransportRolling)) state = JackTransportStarting;
+        locating = starting = false;
+    }
+};
+} // namespace
+
+// A minute of a song at 92.5 beats per minute in 3/4 on a host clock 208 ppm off the server's:
+// an application that clicks on the beats of JACK's transport, whose bar, beat and tick the
+// device gives from the host's position, is heard at one latency throughout, without a single
+// relocation after the start.
+TEST(ClockBridgeTest, TransportBeatsFollowAHostClock208ppmOffForAMinute) {
+    CJackApi api = *jackApi();
+    api.jack_transport_query = &CSimulatedTransport::query;
+    api.jack_transport_locate = &CSimulatedTransport::locate;
+    api.jack_transport_start = &CSimulatedTransport::start;
+    api.jack_transport_stop = &CSimulatedTransport::stop;
+    CJackTransport transport(api, kServerRate);
+    CClockRun run(kServerRate, 208);
+    const double tempo = 92.5, eventDelay = 700;
+    CJackHostTime time;
+    time.tempo = tempo;
+    time.beatsPerBar = 3;
+    std::vector<float> nextClicks(kPeriod), clicks(kPeriod);
+    jack_position_t shown{};
+    int relocations = -1;
+    long lastFrame = -kPeriod - 1;
+    run.beforeBlock = [&] {
+        time.playing = run.blocks >= 100;
+        transport.follow(time, double(run.bridge.getFramesRead()) + eventDelay,
+                         run.bridge.getServerPerHost(), kBlock, kServerRate);
+        if (time.playing) time.quarters += kBlock * tempo / 60 / kServerRate;
+    };
+    run.makePeriod = [&](long streamStart, float* out) {
+        CSimulatedTransport::beginCycle();
+        bool rolling = CSimulatedTransport::state == JackTransportRolling;
+        relocations += rolling && CSimulatedTransport::frame != lastFrame + kPeriod;
+        lastFrame = rolling ? long(CSimulatedTransport::frame) : -kPeriod - 1;
+        // The application's clicks of the last cycle reach the device in this one.
+        std::copy(nextClicks.begin(), nextClicks.end(), out);
+        std::fill(nextClicks.begin(), nextClicks.end(), 0.0f);
+        if (CSimulatedTransport::state == JackTransportRolling && shown.valid & JackPositionBBT) {
+            double framesPerBeat = 60.0 * kServerRate / shown.beats_per_minute;
+            double untilBeat = (1 - shown.tick_double / shown.ticks_per_beat) * framesPerBeat;
+            for (double at = std::fmod(untilBeat, framesPerBeat); at < kPeriod; at += framesPerBeat)
+                nextClicks[size_t(at)] = 1.0f;
+        }
+        shown.frame = CSimulatedTransport::frame;
+        transport.apply(nullptr, streamStart, kPeriod);
+        jack_position_t next{};
+        next.frame = CSimulatedTransport::state == JackTransportRolling ? shown.frame + kPeriod
+                                                                        : shown.frame;
+        transport.fillPosition(&next);
+        if (next.valid) {
+            EXPECT_EQ(next.beats_per_minute, tempo);
+            EXPECT_EQ(next.beats_per_bar, 3.0f);
+        }
+        shown = next;
+    };
+    run.run(60);
+
+    const double beatFrames = 60.0 * kServerRate / tempo;
+    std::vector<double> latencies;
+    for (double peak : clickPeaks(run.recording[0], 3L * kServerRate, int(beatFrames / 2)))
+        latencies.push_back(std::fmod(peak - 100.0 * kBlock, beatFrames));
+    ASSERT_GE(latencies.size(), 85u);
+    EXPECT_LE(spread(latencies), 2.0) << "to a frame either way";
+    EXPECT_NEAR(latencies.front(), eventDelay + kPeriod, 2 * CJackClockBridge::kFilterHalfLength);
+    EXPECT_EQ(relocations, 0);
 }
