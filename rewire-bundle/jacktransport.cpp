@@ -49,10 +49,8 @@ void CJackTransport::follow(const CJackHostTime& time, double anchor, double ser
     lastPosition = time.quarters;
     lastTempo = tempo;
     lastFrames = frames;
-    if (jack.jack_ringbuffer_write_space(blocks) < sizeof(Block)) {
-        lostBlocks.fetch_add(1, std::memory_order_relaxed);
-        return;
-    }
+    // A JACK thread that has stopped leaves the ring full: the block is dropped.
+    if (jack.jack_ringbuffer_write_space(blocks) < sizeof(Block)) return;
     jack.jack_ringbuffer_write(blocks, reinterpret_cast<const char*>(&block), sizeof(Block));
     sent.fetch_add(1, std::memory_order_release);
 }

@@ -42,15 +42,11 @@ public:
     // JACK thread, each cycle of frames starting at stream frame cycleStart: takes the blocks
     // that JACK's next transport requests concern and makes the requests they need.
     void apply(jack_client_t* client, long cycleStart, int frames);
-    /// The host's position in quarter notes at stream frame at, from the blocks taken so far.
-    double quartersAt(double at) const;
     /// Fills bar, beat, tick, tempo and metre for the transport frame in position (what a
     /// timebase master does).
     void fillPosition(jack_position_t* position) const;
     /// Takes the timebase master's role unless another client holds it.
     bool becomeTimebaseMaster(jack_client_t* client);
-
-    long getLostBlocks() const { return lostBlocks.load(std::memory_order_relaxed); }
 
 private:
     struct Block {
@@ -75,6 +71,8 @@ private:
     /// when one of them starts, stops or jumps.
     bool takeBlocksUntil(double streamFrame, int frames);
     const Block& blockAt(double at) const;
+    /// The host's position in quarter notes at stream frame at, from the blocks taken so far.
+    double quartersAt(double at) const;
     void request(jack_client_t* client, long cycleStart, double effective, int frames);
     void watchTransport(jack_client_t* client, long cycleStart, int frames);
     uint32_t transportFrameOf(double quarters, double tempo) const;
@@ -82,7 +80,6 @@ private:
     const CJackApi& jack;
     int serverRate;
     jack_ringbuffer_t* blocks = nullptr;
-    std::atomic<long> lostBlocks{0};
     // Blocks put into and taken from the ring; the count publishes each block.
     std::atomic<long> sent{0};
     long taken = 0;
