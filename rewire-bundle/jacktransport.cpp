@@ -118,13 +118,11 @@ void CJackTransport::watchTransport(jack_client_t* client, long cycleStart, int 
     }
 }
 
-// Relocates to where the host will be when JACK's transport moves on from there, and starts or
-// stops. After a relocation JACK's frame stands for one cycle (the Starting state), so the
-// target is the host's position a cycle after the request is carried out.
-void CJackTransport::request(jack_client_t* client, long cycleStart, double effective, int frames) {
+// Relocates to where the host will be at stream frame moves, where JACK's transport moves on,
+// and starts or stops.
+void CJackTransport::request(jack_client_t* client, long cycleStart, double moves) {
     const Block& newest = history[(count - 1) % kHistory];
     bool playing = newest.playing != 0;
-    double moves = effective + frames;
     double quarters = newest.quarters + (moves - newest.anchor) * newest.quartersPerFrame;
     uint32_t target = transportFrameOf(quarters, newest.tempo);
     jack_position_t position;
@@ -144,7 +142,9 @@ void CJackTransport::apply(jack_client_t* client, long cycleStart, int frames) {
     watchTransport(client, cycleStart, frames);
     nextCycle = double(cycleStart + frames);
     double effective = double(cycleStart) + double(requestCycles) * frames;
-    if (takeBlocksUntil(effective, frames)) request(client, cycleStart, effective, frames);
+    // After a relocation JACK's frame stands for one cycle (the Starting state): the transport
+    // moves on a cycle after the request is carried out.
+    if (takeBlocksUntil(effective, frames)) request(client, cycleStart, effective + frames);
 }
 
 bool CJackTransport::becomeTimebaseMaster(jack_client_t* client) {

@@ -73,7 +73,7 @@ private:
     const Block& blockAt(double at) const;
     /// The host's position in quarter notes at stream frame at, from the blocks taken so far.
     double quartersAt(double at) const;
-    void request(jack_client_t* client, long cycleStart, double effective, int frames);
+    void request(jack_client_t* client, long cycleStart, double moves);
     void watchTransport(jack_client_t* client, long cycleStart, int frames);
     uint32_t transportFrameOf(double quarters, double tempo) const;
 

@@ -141,33 +141,39 @@ TEST(ClockBridgeTest, ClicksInSilenceComeOutExactlyAsBesideASine) {
 }
 
 namespace {
-// JACK's transport, simulated: a relocation or start asked in one cycle is carried out at the
-// start of the next, where the frame then stands for a cycle; rolling, the frame moves on by a
-// period each cycle.
+// JACK's transport, simulated as jackd runs it: a relocation or start asked in one cycle is
+// carried out at the start of the second cycle after, where the frame then stands for a cycle
+// (the Starting state); rolling, the frame moves on by a period each cycle.
 struct CSimulatedTransport {
     static inline jack_transport_state_t state = JackTransportStopped;
     static inline jack_nframes_t frame = 0;
-    static inline bool locating = false, starting = false;
-    static inline jack_nframes_t target = 0;
+    // Requests asked in this cycle, and in the one before.
+    static inline bool locating[2] = {}, starting[2] = {};
+    static inline jack_nframes_t target[2] = {};
 
     static jack_transport_state_t query(const jack_client_t*, jack_position_t* position) {
         position->frame = frame;
         return state;
     }
     static int locate(jack_client_t*, jack_nframes_t to) {
-        locating = true;
-        target = to;
+        locating[0] = true;
+        target[0] = to;
         return 0;
     }
-    static void start(jack_client_t*) { starting = true; }
+    static void start(jack_client_t*) { starting[0] = true; }
     static void stop(jack_client_t*) { state = JackTransportStopped; }
 
     static void beginCycle() {
-        if (state == JackTransportRolling && !locating) frame += kPeriod;
+        bool locates = locating[1];
+        if (state == JackTransportRolling && !locates) frame += kPeriod;
         if (state == JackTransportStarting) state = JackTransportRolling;
-        if (locating) frame = target;
-        if (starting || (locating && state == JackTransportRolling)) state = JackTransportStarting;
-        locating = starting = false;
+        if (locates) frame = target[1];
+        if (starting[1] || (locates && state == JackTransportRolling))
+            state = JackTransportStarting;
+        locating[1] = locating[0];
+        starting[1] = starting[0];
+        target[1] = target[0];
+        locating[0] = starting[0] = false;
     }
 };
 } // namespace
@@ -218,9 +224,14 @@ TEST(ClockBridgeTest, TransportBeatsFollowAHostClock208ppmOffForAMinute) {
         next.frame = CSimulatedTransport::state == JackTransportRolling ? shown.frame + kPeriod
                                                                         : shown.frame;
         transport.fillPosition(&next);
-        if (next.valid) {
+        if (next.valid && CSimulatedTransport::state == JackTransportRolling) {
             EXPECT_EQ(next.beats_per_minute, tempo);
             EXPECT_EQ(next.beats_per_bar, 3.0f);
+            // The frame counts the server's clock, bar, beat and tick the host's.
+            double beats =
+                (next.bar - 1) * 3 + next.beat - 1 + next.tick_double / next.ticks_per_beat;
+            double beatFrames = 60.0 * kServerRate / tempo;
+            EXPECT_NEAR(beats * beatFrames, next.frame / run.serverPerHost, 4.0) << next.frame;
         }
         shown = next;
     };
