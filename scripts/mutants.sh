@@ -119,7 +119,7 @@ MUTANTS=(
 "jack_tempo_truncated|rewire-bundle/jackdevice.cpp|time.tempo = input.fTempo / kTempoUnitsPerBeat;|time.tempo = input.fTempo / 1000;|$L_JACK"
 "jack_metre_dropped|rewire-bundle/jackdevice.cpp|time.beatsPerBar = int(input.fBeatsPerBar);|time.beatsPerBar = 4;|$L_JACK"
 "jack_latency_unreported|rewire-bundle/jackdevice.cpp|return latency.load(std::memory_order_relaxed);|return 0;|$L_JACK"
-"jack_relocate_frame_stands|rewire-bundle/jacktransport.cpp|double moves = effective + frames;|double moves = effective;|$L_JACK"
+"jack_relocate_frame_stands|rewire-bundle/jacktransport.cpp|request(client, cycleStart, effective + frames);|request(client, cycleStart, effective);|$L_JACK"
 "jack_bbt_from_server_frame|rewire-bundle/jacktransport.cpp|double beats = quartersAt(at) * beatUnit / kQuarter;|double beats = double(position->frame) / serverRate * block.tempo / 60.0 * beatUnit / kQuarter;|$L_JACK"
 "jack_no_reopen|rewire-bundle/jackdevice.cpp|    if (serverGone.load() \|\| !client) {\n        reopen();|    if (serverGone.load() \|\| !client) {|$L_JACK"
 )
