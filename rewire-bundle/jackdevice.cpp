@@ -168,8 +168,10 @@ void CJackDevice::waitForDrive() {
 }
 
 void CJackDevice::release() {
-    // Closing the client stops its JACK thread before what that thread uses goes.
-    if (client) jack->jack_client_close(client);
+    // Closing the client stops its JACK thread before what that thread uses goes. A client
+    // whose server went away has no thread left and is let go unclosed: libjack crashes closing
+    // it once a new server of the same name runs.
+    if (client && !serverGone.load()) jack->jack_client_close(client);
     client = nullptr;
     for (jack_port_t*& port : inputPorts)
         port = nullptr;
