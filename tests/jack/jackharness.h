@@ -239,7 +239,10 @@ private:
         float* clicks = static_cast<float*>(jack_port_get_buffer(beat, jack_nframes_t(frames)));
         std::fill(clicks, clicks + frames, 0.0f);
         const CSeenTransport& now = transport.back();
-        if (now.state != JackTransportRolling || !now.bbt || now.beatsPerMinute <= 0) return;
+        // Only a whole position: another timebase master may give a tempo alone.
+        if (now.state != JackTransportRolling || !now.bbt || now.beatsPerMinute <= 0 ||
+            !(now.tick >= 0 && now.tick < now.ticksPerBeat))
+            return;
         double framesPerBeat = 60.0 * rate / now.beatsPerMinute;
         double untilBeat = now.tick > 0 ? (1 - now.tick / now.ticksPerBeat) * framesPerBeat : 0;
         for (double at = untilBeat; at < frames; at += framesPerBeat)
