@@ -3,9 +3,10 @@
 
 RWB_BUILD_PACKAGES="cmake ninja-build g++ clang pkg-config libx11-dev libcairo2-dev
   libfontconfig-dev fonts-urw-base35 libsndfile1-dev libjack-jackd2-dev libzita-resampler-dev
-  lv2-dev"
+  lv2-dev liblilv-dev"
+# dpkg-dev and file: cpack computes the Debian package's Depends with dpkg-shlibdeps.
 RWB_TEST_PACKAGES="libgtest-dev libgmock-dev libbenchmark-dev libpng-dev xvfb xauth xdotool
-  libxtst-dev jackd2 lilv-utils sordi"
+  libxtst-dev jackd2 lilv-utils sordi dpkg-dev file"
 
 rwb_install_missing() {
     local missing=()

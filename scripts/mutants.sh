@@ -58,6 +58,8 @@ L_REWIRE='^(rewire_unit_tests|rewire_library_tests|engine_tests|bridge_tests|edi
 L_ENGINE='^(engine_tests|vst_.*|editor_tests|bridge_tests|concurrency|fuzz)$'
 L_JACK='^(jack_tests|jack_bridge_tests)$'
 L_LV2='^(lv2_tests|gui_x11)$'
+L_PACKAGE='^package$'
+L_LV2HOST='^(lv2_host_tests|bridge_tests|rwhost_tests)$'
 
 # name | file | original text | replacement | labels. "\n" in the texts stands for a newline.
 # Rows name today's code: when it is rewritten (the gate that keeps the audio thread out of a
@@ -100,6 +102,14 @@ MUTANTS=(
 "ini_case_sensitive|src/foundation/inifile.cpp|return a.upperCase() == b.upperCase();|return a == b;|$L_FOUNDATION"
 "ini_rewrite_drops_equals|src/foundation/inifile.cpp|line.sub(0, line.pos(\"=\") + 1) + value|line.sub(0, line.pos(\"=\")) + value|$L_FOUNDATION"
 "jack_drift_sign|rewire-bundle/jackclockbridge.cpp|resampler.set_rratio(1.0 / (1.0 + correction));|resampler.set_rratio(1.0 + correction);|$L_JACK"
+"lv2host_position_every_block|tools/rwhost/lv2host.cpp|    if (positionChanged()) writePosition();|    writePosition();|$L_LV2HOST"
+"lv2host_tempo_change_unsent|tools/rwhost/lv2host.cpp|           transport.tempo != sentTransport.tempo \|\||          |$L_LV2HOST"
+"lv2host_midi_offsets_ignored|tools/rwhost/lv2host.cpp|lv2_atom_forge_frame_time(&forge, events[i].offset)|lv2_atom_forge_frame_time(&forge, 0)|$L_LV2HOST"
+"lv2host_restore_only_the_chunk|tools/rwhost/lv2host.cpp|    found->bytes = bytes;|    properties.assign(1, *found);\n    properties[0].bytes = bytes;|$L_LV2HOST"
+"lv2_no_bridge_requests|src/lv2/lv2plugin.cpp|    if (uri && std::strcmp(uri, RWB_LV2_BRIDGE_REQUESTS_URI) == 0) return &bridgeRequests;\n||$L_LV2HOST"
+"rwhost_editor_not_fitted|tools/rwhost/gui.cpp|        window.resize(width, height);|        (void)width;|^gui_x11$"
+"deb_no_shlibdeps|cmake/Packaging.cmake|set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)|set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)|$L_PACKAGE"
+"deb_library_off_the_search_path|rewire-bundle/CMakeLists.txt|set(RWB_REWIRE_INSTALL_DIR \"lib/Propellerhead Software/ReWire/ReWire.bundle\")|set(RWB_REWIRE_INSTALL_DIR \"lib/ReWire/ReWire.bundle\")|$L_PACKAGE"
 "jack_transport_host_rate|rewire-bundle/jackdevice.cpp|std::make_unique<CJackTransport>(*jack, serverRate);|std::make_unique<CJackTransport>(*jack, hostRate);|$L_JACK"
 "lv2_position_not_advanced|src/lv2/hosttransport.cpp|beat += speed * frames * beatsPerMinute / (60.0 * sampleRate);|(void)speed;|$L_LV2"
 "lv2_midi_offset_ignored|src/lv2/lv2plugin.cpp|take(CEvent{ev->time.frames, message, nullptr});|take(CEvent{0, message, nullptr});|$L_LV2"
@@ -216,8 +226,10 @@ for row in "${MUTANTS[@]}"; do
     status=""
     cp "$TREE/$file" "$LOG/original"
     if replace "$TREE/$file" "$old" "$new"; then
-        # shellcheck disable=SC2046
-        if ! cmake --build "$BUILD" -j "$JOBS" --target $(targets "$labels") \
+        # Tests that run scripts over the whole build (the package) need everything built.
+        build_targets=$(targets "$labels")
+        # shellcheck disable=SC2086
+        if ! cmake --build "$BUILD" -j "$JOBS" ${build_targets:+--target $build_targets} \
             >"$LOG/$name.build.txt" 2>&1; then
             status="no-build"
         elif ctest --test-dir "$BUILD" -L "$labels" --timeout "$TIMEOUT" --stop-on-failure \

@@ -10,9 +10,11 @@
 #include <lv2/options/options.h>
 #include <lv2/time/time.h>
 
+#include "engine/bridgerequests.h"
 #include "engine/slicer.h"
 #include "engine/synth.h"
 #include "foundation/stream.h"
+#include "lv2/bridgeextension.h"
 
 namespace {
 const void* featureData(const LV2_Feature* const* features, const char* uri) {
@@ -309,8 +311,15 @@ LV2_State_Status restoreState(LV2_Handle instance, LV2_State_Retrieve_Function r
 
 const LV2_State_Interface stateInterface = {saveState, restoreState};
 
+intptr_t bridgeRequest(void* instance, int32_t index, intptr_t value, void* ptr) {
+    return instance ? answerBridgeRequest(*asPlugin(instance)->engine(), index, value, ptr) : 0;
+}
+
+const RwbBridgeRequests bridgeRequests = {bridgeRequest};
+
 const void* extensionData(const char* uri) {
     if (uri && std::strcmp(uri, LV2_STATE__interface) == 0) return &stateInterface;
+    if (uri && std::strcmp(uri, RWB_LV2_BRIDGE_REQUESTS_URI) == 0) return &bridgeRequests;
     return nullptr;
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "editor/editorhost.h"
+#include "engine/bridgerequests.h"
 #include "engine/synth.h"
 #include "foundation/stream.h"
 #include "rewire/rewireapi.h"
@@ -17,11 +18,6 @@ const VstInt16 kEditorHeight = 160;
 // the transport fields the engine reads
 const VstInt32 kTimeInfoFilter = kVstPpqPosValid | kVstTempoValid | kVstTimeSigValid;
 const int kNameBytes = 24;
-
-// The text of a string that may hold none.
-const char* textOf(const CStr& s) {
-    return s.asChar() ? s.asChar() : "";
-}
 
 // Copies a name into a fixed field, always leaving a terminator.
 void copyName(char* to, const char* from) {
@@ -103,40 +99,10 @@ VstIntPtr CPlug::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, vo
 
 VstIntPtr CPlug::vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float) {
     if (!synth) return 0;
-    switch (index) {
-    case kPeakLevelsRequest:
-        if (!ptr) return 0;
-        for (int i = 0; i < kOutputs; i++)
-            static_cast<float*>(ptr)[i] =
-                synth->getMixer()->outs.peak[i].load(std::memory_order_relaxed);
-        return 1;
-    case kBridgeStateRequest:
-        if (!ptr) return 0;
-        fillState(*static_cast<BridgeState*>(ptr));
-        return 1;
-    case kDeviceNameRequest:
-        return ptr ? copyDeviceName(value, static_cast<char*>(ptr)) : 0;
-    case kChooseDeviceRequest:
-        return chooseDevice(value);
-    case kDeviceStatusRequest:
-        return ptr ? copyDeviceStatus(static_cast<char*>(ptr)) : 0;
-    default:
-        return 0;
-    }
-}
-
-void CPlug::fillState(BridgeState& state) const {
-    state = BridgeState{};
-    const CReWireMixer* mixer = synth->getMixer();
-    state.libraryFound = mixer->isActive() ? 1 : 0;
-    state.deviceCount = mixer->deviceCount();
-    state.device = synth->getDeviceIndex();
-    state.sync = synth->getSync();
-    const CMIDIMapping& mapping = synth->getMapping();
-    state.mapRows = mapping.getCount();
-    for (int row = 0; row < std::min(state.mapRows, kStateMapRows); row++)
-        state.map[row] = mapping.getChannel(row);
-    snprintf(state.searched, sizeof state.searched, "%s", textOf(ReWireLibraryFolders()));
+    const VstIntPtr answer = answerBridgeRequest(*synth, index, value, ptr);
+    // another device may lag by another latency
+    if (index == kChooseDeviceRequest) reportLatency();
+    return answer;
 }
 
 // The open device's latency as the descriptor's initial delay, so a host's delay compensation
@@ -146,28 +112,6 @@ void CPlug::reportLatency() {
     if (latency == cEffect.initialDelay) return;
     setInitialDelay(latency);
     ioChanged();
-}
-
-VstIntPtr CPlug::copyDeviceName(VstIntPtr index, char* name) const {
-    const CReWireMixer* mixer = synth->getMixer();
-    if (index < 0 || index >= mixer->deviceCount()) return 0;
-    snprintf(name, kDeviceNameBytes, "%s", textOf(mixer->deviceName(static_cast<int>(index))));
-    return 1;
-}
-
-VstIntPtr CPlug::copyDeviceStatus(char* text) const {
-    if (synth->getDeviceIndex() < 0) return 0;
-    snprintf(text, kDeviceStatusBytes, "%s", textOf(synth->getDeviceStatus()));
-    return 1;
-}
-
-VstIntPtr CPlug::chooseDevice(VstIntPtr index) {
-    if (index < -1 || index >= synth->getMixer()->deviceCount()) return 0;
-    synth->setDevice(static_cast<int>(index));
-    // the editor's mapping rows list the targets of the device now open
-    synth->updateIdle(CSynth::kIdleRebuildMapping, false);
-    reportLatency();
-    return synth->getDeviceIndex() == index ? 1 : 0;
 }
 
 // The bytes handed out stay valid and unchanged until the next get-chunk request: hosts copy

@@ -1,4 +1,5 @@
-// rwhost gui under a real X server: the real plug-in's editor in a host window, driven by XTest
+// rwhost gui under a real X server: the real plug-in's editor in a host window (the VST editor
+// and the LV2 UI alike), driven by XTest
 // pointer events while the host's audio thread runs. rwhost reports the plug-in's state and the
 // levels its meters show after every editor idle; the checks wait for conditions in that report,
 // never for a time. What the controls change is the editor test's; here the whole path from a
@@ -16,10 +17,12 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "pluginformats.h"
 #include "testinstall.h"
 
 namespace {
@@ -41,7 +44,7 @@ bool eventually(const std::function<bool()>& done) {
 }
 } // namespace
 
-class RwhostGui : public ::testing::Test {
+class RwhostGui : public ::testing::TestWithParam<PluginFormat> {
 protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
@@ -70,7 +73,8 @@ protected:
 
     /// Starts rwhost gui on the plug-in and waits for its first idle.
     void start() {
-        std::vector<std::string> args = {RWHOST_PATH, "gui", RWBRIDGE_PATH, "--report", reportPath};
+        std::vector<std::string> args = {RWHOST_PATH, "gui", GetParam().plugin, "--report",
+                                         reportPath};
         child = fork();
         if (child == 0) {
             // Leak checks in sanitizer builds leave out fontconfig's own caches.
@@ -139,7 +143,7 @@ protected:
 };
 
 // The device picked from the editor's list opens, and its sound reaches the meters.
-TEST_F(RwhostGui, DeviceChosenFromTheListOpensAndPlays) {
+TEST_P(RwhostGui, DeviceChosenFromTheListOpensAndPlays) {
     start();
     ASSERT_TRUE(waitFor([](const State& s) { return s.device == -1; }));
     click(60, 17);
@@ -148,4 +152,24 @@ TEST_F(RwhostGui, DeviceChosenFromTheListOpensAndPlays) {
     click(list.x + 20 - originX, list.y + 3 * 16 + 8 - originY); // "Test Tones"
     ASSERT_TRUE(waitFor([](const State& s) { return s.device == 2; }));
     EXPECT_TRUE(waitFor([](const State& s) { return s.firstPeak > 0.1f; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, RwhostGui, ::testing::ValuesIn(kPluginFormats), formatName);
+
+// rwhost screenshot shows the same editor, pixel for pixel, whichever format it hosts.
+TEST(RwhostScreenshot, BothFormatsShowTheSameEditor) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
+    CTestInstall library;
+    library.addBundle(0, "ReWire.bundle");
+    std::vector<std::string> pictures;
+    for (const PluginFormat& format : kPluginFormats) {
+        const std::string png = library.root() + "/" + format.name + ".png";
+        const std::string command =
+            std::string(RWHOST_PATH) + " screenshot " + format.plugin + " --device 0 --out " + png;
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        std::ifstream in(png, std::ios::binary);
+        pictures.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    ASSERT_FALSE(pictures[0].empty());
+    EXPECT_TRUE(pictures[0] == pictures[1]) << "the two formats' editors differ";
 }

@@ -73,12 +73,15 @@ inline bool eventually(const std::function<bool()>& condition) {
 /// The dummy backend runs in real time: a cycle of period frames every period.
 class CPrivateJackServer {
 public:
-    // The name is the same on every run of a test: libjack keeps a few server slots per machine
-    // and frees a dead server's slot only for a server of the same name, so the test that kills
-    // its server would otherwise use them up.
+    // The name is the same on every run of a test from one source tree: libjack keeps a few
+    // server slots per machine and frees a dead server's slot only for a server of the same
+    // name, so the test that kills its server would otherwise use them up. Another tree's runs
+    // (a mutation check beside this one) get servers of their own.
     CPrivateJackServer(int sampleRate, int periodFrames) : rate(sampleRate), period(periodFrames) {
         const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        name = "rwbtest-" + std::to_string(std::hash<std::string>{}(test->name()) % 1000000);
+        name = "rwbtest-" +
+               std::to_string(std::hash<std::string>{}(std::string(test->name()) + __FILE__) %
+                              1000000);
         setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
         // libjack reports every refused connection on stderr; the tests check results instead.
         jack_set_error_function([](const char*) {});

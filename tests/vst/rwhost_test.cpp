@@ -1,6 +1,7 @@
 // rwhost's answers to what a user may get wrong on its command line and in its files: a message
 // and an exit code (2 for bad arguments, with a one-line message instead of the help text).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <string>
@@ -18,6 +19,8 @@ TEST(RwHost, BadArgumentsAndFilesGiveAMessageAndAnExitCode) {
     const std::string junk = library.root() + "/junk.mid";
     writeBytes(junk, {'R', 'I', 'F', 'F', 0, 0, 0, 0});
     const std::string render = std::string("render ") + RWB_PLUGIN_PATH;
+    const std::string emptyBundle = library.root() + "/empty.lv2";
+    ASSERT_EQ(mkdir(emptyBundle.c_str(), 0755), 0);
     const std::string out = " --out " + library.root() + "/o.wav";
     struct Case {
         std::string args;
@@ -48,6 +51,12 @@ TEST(RwHost, BadArgumentsAndFilesGiveAMessageAndAnExitCode) {
         {render + " --out /nonexistent/dir/o.wav", 1,
          "cannot write /nonexistent/dir/o.wav: No such file or directory"},
         {render + out + " --device 2", 1, "there is no device 2 (2 devices: 0 Tones, 1 Keys)"},
+        // LV2: bundles by path, plug-ins by URI, devices as for VST
+        {"info /nonexistent/x.lv2", 1, "cannot load /nonexistent/x.lv2: No such file or directory"},
+        {"info " + emptyBundle, 1, "the bundle describes no LV2 plug-in"},
+        {"info urn:rwbridge:nowhere", 1, "no LV2 plug-in with this URI on LV2_PATH"},
+        {std::string("render ") + RWB_LV2_BUNDLE_PATH + out + " --device 2", 1,
+         "there is no device 2 (2 devices: 0 Tones, 1 Keys)"},
     };
     for (std::string option :
          {"--rate 44.1k", "--rate 1000", "--block 0", "--block 1e3", "--seconds nan",

@@ -17,7 +17,7 @@
 #include "commands.h"
 #include "hostwindow.h"
 #include "midifile.h"
-#include "pluginhost.h"
+#include "plugin.h"
 #include "sequencer.h"
 #include "session.h"
 
@@ -28,29 +28,28 @@ constexpr int blockFrames = 512;
 constexpr auto idleInterval = std::chrono::milliseconds(33);
 /// Idle requests a screenshot waits for the editor to paint.
 constexpr int screenshotIdles = 10;
+constexpr int defaultEditorWidth = 320;
+constexpr int defaultEditorHeight = 240;
 
 /// Loads the plug-in, chooses the device and asks for the editor's size.
-bool prepare(CPluginHost& host, const HostOptions& o, int& width, int& height) {
+bool prepare(CHostedPlugin& host, const HostOptions& o, int& width, int& height) {
     std::string error;
     if (!host.load(o.plugin, error)) {
         report("cannot load %s: %s", o.plugin.c_str(), error.c_str());
         return false;
     }
-    AEffect* effect = host.effect();
-    if (!(effect->flags & effFlagsHasEditor)) {
+    if (!host.hasEditor()) {
         report("%s has no editor", o.plugin.c_str());
         return false;
     }
     host.configure(sampleRate, blockFrames);
     if (o.device >= 0 && !chooseDevice(host, o.device)) return false;
-    ERect* rect = nullptr;
-    if (host.dispatch(effEditGetRect, 0, 0, &rect) == 0 || !rect || rect->right <= rect->left ||
-        rect->bottom <= rect->top) {
-        report("%s gives no editor size", o.plugin.c_str());
-        return false;
+    // a plug-in that tells the size only once its editor is open gets a window of a usual
+    // size, fitted to the editor afterwards
+    if (!host.editorSize(width, height)) {
+        width = defaultEditorWidth;
+        height = defaultEditorHeight;
     }
-    width = rect->right - rect->left;
-    height = rect->bottom - rect->top;
     return true;
 }
 
@@ -58,7 +57,7 @@ bool prepare(CPluginHost& host, const HostOptions& o, int& width, int& height) {
 /// in a loop; without a song the transport just runs.
 class CAudioThread {
 public:
-    CAudioThread(CPluginHost& host, const MidiSong& midiSong, SNDFILE* wavFile)
+    CAudioThread(CHostedPlugin& host, const MidiSong& midiSong, SNDFILE* wavFile)
         : song(midiSong), wav(wavFile), blocks(host, blockFrames) {}
 
     void start() { worker = std::thread(&CAudioThread::run, this); }
@@ -111,7 +110,7 @@ struct FileCloser {
 using ReportFile = std::unique_ptr<FILE, FileCloser>;
 
 /// One line of the plug-in's state as it answers the state and meter requests.
-void writeReport(FILE* to, CPluginHost& host, int idles) {
+void writeReport(FILE* to, CHostedPlugin& host, int idles) {
     std::fprintf(to, "idle %d", idles);
     BridgeState state;
     if (askBridgeState(host, state)) {
@@ -122,7 +121,7 @@ void writeReport(FILE* to, CPluginHost& host, int idles) {
         if (rows <= 0) std::fputc('-', to);
     }
     float peaks[8] = {};
-    if (host.dispatch(effVendorSpecific, kPeakLevelsRequest, 0, peaks) == 1) {
+    if (host.bridgeRequest(kPeakLevelsRequest, 0, peaks) == 1) {
         std::fputs(" peaks", to);
         for (float p : peaks)
             std::fprintf(to, " %.9g", static_cast<double>(p));
@@ -133,12 +132,13 @@ void writeReport(FILE* to, CPluginHost& host, int idles) {
 
 /// Editor idle requests about 30 times a second until the window closes, --seconds have
 /// passed, or a signal asks to quit.
-void idleUntilClosed(const HostOptions& o, CPluginHost& host, CHostWindow& window, FILE* reportTo) {
+void idleUntilClosed(const HostOptions& o, CHostedPlugin& host, CHostWindow& window,
+                     FILE* reportTo) {
     const auto begin = std::chrono::steady_clock::now();
     auto due = begin;
     int idles = 0;
     while (!quitRequested && window.pump()) {
-        host.dispatch(effEditIdle);
+        if (!host.idleEditor()) break;
         ++idles;
         if (reportTo) writeReport(reportTo, host, idles);
         const auto now = std::chrono::steady_clock::now();
@@ -149,20 +149,44 @@ void idleUntilClosed(const HostOptions& o, CPluginHost& host, CHostWindow& windo
     }
 }
 
-/// The editor open in the window with audio running, until it closes; false when writing the
-/// sound failed.
-bool runEditor(const HostOptions& o, CPluginHost& host, CHostWindow& window, const MidiSong& song,
+/// Opens the editor in the window and fits the window to it; reports what fails.
+bool openEditor(const HostOptions& o, CHostedPlugin& host, CHostWindow& window) {
+    std::string error;
+    if (!host.openEditor(window.id(), error)) {
+        report("cannot open the editor of %s: %s", o.plugin.c_str(), error.c_str());
+        return false;
+    }
+    int width = 0, height = 0;
+    if (host.editorSize(width, height))
+        window.resize(width, height);
+    else
+        window.fitToChild();
+    return true;
+}
+
+/// The editor open in the window with audio running, until it closes; false, told on stderr,
+/// when the editor does not open or writing the sound failed.
+bool runEditor(const HostOptions& o, CHostedPlugin& host, CHostWindow& window, const MidiSong& song,
                SNDFILE* wav, FILE* reportTo) {
     std::signal(SIGINT, requestQuit);
     std::signal(SIGTERM, requestQuit);
     host.start();
-    host.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(window.id()));
+    if (!openEditor(o, host, window)) {
+        host.stop();
+        return false;
+    }
+    if (reportTo) {
+        std::fprintf(reportTo, "window 0x%lx %d %d\n", window.id(), window.width(),
+                     window.height());
+        std::fflush(reportTo);
+    }
     CAudioThread audio(host, song, wav);
     audio.start();
     idleUntilClosed(o, host, window, reportTo);
     const bool soundWritten = audio.stop();
-    host.dispatch(effEditClose);
+    host.closeEditor();
     host.stop();
+    if (!soundWritten) report("cannot write %s", o.out.c_str());
     return soundWritten;
 }
 
@@ -179,12 +203,13 @@ int runGui(int argc, char** argv) {
         report("cannot write %s: %s", o.report.c_str(), std::strerror(errno));
         return exitFailed;
     }
-    CPluginHost host;
+    std::unique_ptr<CHostedPlugin> plugin = makePluginHost(o.plugin);
+    CHostedPlugin& host = *plugin;
     int width = 0, height = 0;
     if (!prepare(host, o, width, height)) return exitFailed;
     if (o.device < 0) warnWithoutDevice(host);
     SoundFile wav;
-    if (!o.out.empty() && !(wav = openWav(o.out, sampleRate, host.effect()->numOutputs)))
+    if (!o.out.empty() && !(wav = openWav(o.out, sampleRate, host.outputCount())))
         return exitFailed;
     CHostWindow window;
     std::string error;
@@ -192,27 +217,20 @@ int runGui(int argc, char** argv) {
         report("%s", error.c_str());
         return exitFailed;
     }
-    if (reportFile) {
-        std::fprintf(reportFile.get(), "window 0x%lx %d %d\n", window.id(), width, height);
-        std::fflush(reportFile.get());
-    }
-    const bool soundWritten = runEditor(o, host, window, song, wav.get(), reportFile.get());
+    const bool ran = runEditor(o, host, window, song, wav.get(), reportFile.get());
     if (wav && sf_close(wav.release()) != 0) {
         report("cannot finish %s", o.out.c_str());
         return exitFailed;
     }
-    if (!soundWritten) {
-        report("cannot write %s", o.out.c_str());
-        return exitFailed;
-    }
-    return exitOk;
+    return ran ? exitOk : exitFailed;
 }
 
 int runScreenshot(int argc, char** argv) {
     HostOptions o;
     int exitCode = exitOk;
     if (!readCommandLine(screenshotCommand, argc, argv, o, exitCode)) return exitCode;
-    CPluginHost host;
+    std::unique_ptr<CHostedPlugin> plugin = makePluginHost(o.plugin);
+    CHostedPlugin& host = *plugin;
     int width = 0, height = 0;
     if (!prepare(host, o, width, height)) return exitFailed;
     CHostWindow window;
@@ -221,15 +239,15 @@ int runScreenshot(int argc, char** argv) {
         report("%s", error.c_str());
         return exitFailed;
     }
-    host.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(window.id()));
+    if (!openEditor(o, host, window)) return exitFailed;
     for (int i = 0; i < screenshotIdles; i++) {
         window.pump();
-        host.dispatch(effEditIdle);
+        host.idleEditor();
         window.sync();
         std::this_thread::sleep_for(idleInterval);
     }
     const bool saved = window.savePng(o.out, error);
-    host.dispatch(effEditClose);
+    host.closeEditor();
     if (!saved) {
         report("cannot write %s: %s", o.out.c_str(), error.c_str());
         return exitFailed;

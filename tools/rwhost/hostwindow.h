@@ -19,6 +19,12 @@ public:
     unsigned long id() const { return window; }
     /// Handles the pending events of the host's connection; false once the window was closed.
     bool pump();
+    /// Gives the window a new fixed size.
+    void resize(int width, int height);
+    /// Gives the window the size of its first child window, the editor, when it has one.
+    void fitToChild();
+    int width() const { return windowWidth; }
+    int height() const { return windowHeight; }
     /// Returns once the server has handled every request of this connection.
     void sync();
     /// Writes what the window shows, the editor included, as a PNG file.
@@ -28,7 +34,9 @@ private:
     Display* display = nullptr;
     unsigned long window = 0;
     unsigned long deleteAtom = 0;
-    int width = 0;
-    int height = 0;
+    void fixSize();
+
+    int windowWidth = 0;
+    int windowHeight = 0;
     bool closed = false;
 };

@@ -1,4 +1,5 @@
-// rwhost: a command-line VST 2.4 host. Its commands are the rows of the table below.
+// rwhost: a command-line host of VST 2.4 and LV2 plug-ins. Its commands are the rows of the table
+// below.
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>

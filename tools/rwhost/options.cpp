@@ -210,6 +210,9 @@ Parsed parseCommandLine(const CommandSpec& command, int argc, char** argv, HostO
 void printHelp(const CommandSpec& command, FILE* to) {
     std::fprintf(to, "usage: rwhost %s %s\n\n%s\n", command.name, command.synopsis,
                  command.description);
+    std::fputs("PLUGIN is a VST 2.4 shared object, an LV2 bundle (a folder ending in .lv2) or\n"
+               "an LV2 plug-in URI, found on LV2_PATH.\n\n",
+               to);
     for (const CommandOption& c : command.options) {
         const OptionRow& row = rowOf(c.option);
         const std::string left =
@@ -228,15 +231,16 @@ void printHelp(const CommandSpec& command, FILE* to) {
 const CommandSpec infoCommand = {
     "info",
     "PLUGIN [--device N]",
-    "Loads a VST 2.4 plug-in and prints its descriptor, category, outputs with their labels\n"
-    "and flags, its capability answers, and the ReWire devices it offers with the chosen one,\n"
-    "its latency and its state.\n",
+    "Loads a plug-in and prints what its format tells (VST: descriptor, category, outputs\n"
+    "with their labels and flags, capability answers; LV2: URI, classes, ports, UI, state),\n"
+    "the size of its state chunk, and the ReWire devices it offers with the chosen one, its\n"
+    "latency and its state.\n",
     {{Option::device, "choose ReWire device N (counted from 0) first", false}}};
 
 const CommandSpec renderCommand = {
     "render",
     "PLUGIN --out FILE.wav [options]",
-    "Plays a MIDI file through a VST 2.4 instrument with a running transport and writes every\n"
+    "Plays a MIDI file through an instrument with a running transport and writes every\n"
     "output of the plug-in to one multichannel WAV file (32-bit float). The render runs as\n"
     "fast as the plug-in allows and tells it that it renders offline; a device that follows a\n"
     "clock of its own (the JACK device) then sets the pace, real time, so that the file holds\n"

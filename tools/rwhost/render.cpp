@@ -16,7 +16,7 @@
 
 #include "commands.h"
 #include "midifile.h"
-#include "pluginhost.h"
+#include "plugin.h"
 #include "sequencer.h"
 #include "session.h"
 
@@ -68,29 +68,32 @@ bool writeFile(const std::string& path, const std::vector<unsigned char>& bytes,
 }
 
 /// Loads the plug-in and sets it up as the options say; reports what fails.
-bool preparePlugin(const HostOptions& o, CPluginHost& host,
+bool preparePlugin(const HostOptions& o, CHostedPlugin& host,
                    const std::vector<unsigned char>& chunkIn) {
     std::string error;
     if (!host.load(o.plugin, error)) {
         report("cannot load %s: %s", o.plugin.c_str(), error.c_str());
         return false;
     }
-    const int outputs = host.effect()->numOutputs;
+    const int outputs = host.outputCount();
     if (outputs <= 0 || outputs > maxOutputs) {
         report("%s has %d outputs; 1 to %d can be rendered", o.plugin.c_str(), outputs, maxOutputs);
         return false;
     }
-    if (!(host.effect()->flags & effFlagsCanReplacing)) {
-        report("%s cannot process replacing", o.plugin.c_str());
+    if (!host.canRender(error)) {
+        report("%s %s", o.plugin.c_str(), error.c_str());
         return false;
     }
     host.configure(o.rate, o.block);
     if (!chunkIn.empty()) {
-        if (!host.hasChunks()) {
+        if (!host.hasState()) {
             report("%s does not keep its state in chunks", o.plugin.c_str());
             return false;
         }
-        host.setChunk(chunkIn);
+        if (!host.setState(chunkIn)) {
+            report("%s did not take the state in %s", o.plugin.c_str(), o.chunkIn.c_str());
+            return false;
+        }
     }
     if (o.device >= 0) return chooseDevice(host, o.device);
     warnWithoutDevice(host);
@@ -98,7 +101,7 @@ bool preparePlugin(const HostOptions& o, CPluginHost& host,
 }
 
 /// Setup that can fail before any audio is made: the files first, then the plug-in.
-bool prepare(const HostOptions& o, CPluginHost& host, MidiSong& song) {
+bool prepare(const HostOptions& o, CHostedPlugin& host, MidiSong& song) {
     if (!o.midi.empty() && !loadSong(o.midi, song)) return false;
     std::vector<unsigned char> chunkIn;
     std::string why;
@@ -176,7 +179,7 @@ private:
 
 /// Frames of the plug-in's latency that the render makes up, as a host's delay compensation
 /// does for an export: that many frames more are rendered and dropped from the start.
-long compensation(const HostOptions& o, const CPluginHost& host) {
+long compensation(const HostOptions& o, CHostedPlugin& host) {
     const int latency = host.latency();
     if (!o.compensate || latency <= 0) return 0;
     if (latency > maxLatencySeconds * o.rate) {
@@ -190,7 +193,7 @@ long compensation(const HostOptions& o, const CPluginHost& host) {
 /// Every block of the render into the WAV file, the first skip frames left out. Paced, each
 /// block waits for its time at the sample rate, as a host's audio callback is called; else
 /// the plug-in's idle requests come between the blocks, about as often as in real time.
-bool renderBlocks(const HostOptions& o, CPluginHost& host, CBlockProcessor& blocks,
+bool renderBlocks(const HostOptions& o, CHostedPlugin& host, CBlockProcessor& blocks,
                   CSequencer& sequencer, SNDFILE* wav, long totalFrames, long skip, bool paced) {
     const long allFrames = skip + totalFrames;
     CProgress progress(allFrames);
@@ -215,7 +218,7 @@ bool renderBlocks(const HostOptions& o, CPluginHost& host, CBlockProcessor& bloc
         if (paced) {
             std::this_thread::sleep_until(due += blockTime);
         } else if (done >= nextIdle) {
-            host.dispatch(effEditIdle);
+            host.idleEditor();
             nextIdle = done + idleFrames;
         }
     }
@@ -226,17 +229,17 @@ bool renderBlocks(const HostOptions& o, CPluginHost& host, CBlockProcessor& bloc
 
 /// Idle requests from this thread, as a host's user interface thread makes them, until the
 /// audio thread is done.
-void idleUntil(CPluginHost& host, const std::atomic<bool>& finished) {
+void idleUntil(CHostedPlugin& host, const std::atomic<bool>& finished) {
     const auto interval = std::chrono::milliseconds(1000 / idlesPerSecond);
     while (!finished.load()) {
-        host.dispatch(effEditIdle);
+        host.idleEditor();
         std::this_thread::sleep_for(interval);
     }
 }
 
-bool saveChunk(const HostOptions& o, CPluginHost& host) {
+bool saveChunk(const HostOptions& o, CHostedPlugin& host) {
     std::vector<unsigned char> chunk;
-    if (!host.hasChunks() || !host.getChunk(chunk)) {
+    if (!host.hasState() || !host.getState(chunk)) {
         report("%s gave no chunk to save", o.plugin.c_str());
         return false;
     }
@@ -250,18 +253,17 @@ bool saveChunk(const HostOptions& o, CPluginHost& host) {
 
 /// The chosen device's state after the render, where it has something to say (blocks it could
 /// not fill in time, what it cannot reach).
-void reportDeviceState(CPluginHost& host) {
+void reportDeviceState(CHostedPlugin& host) {
     char status[kDeviceStatusBytes] = {};
-    if (host.dispatch(effVendorSpecific, kDeviceStatusRequest, 0, status) != 1) return;
+    if (host.bridgeRequest(kDeviceStatusRequest, 0, status) != 1) return;
     status[sizeof status - 1] = 0;
     if (status[0]) report("device state: %s", status);
 }
 
-void printPeaks(CPluginHost& host, const std::vector<float>& peaks) {
+void printPeaks(CHostedPlugin& host, const std::vector<float>& peaks) {
     for (size_t i = 0; i < peaks.size(); ++i) {
-        std::string label;
-        VstInt32 flags = 0;
-        if (host.outputProperties(static_cast<int>(i), label, flags)) label = "\"" + label + "\"";
+        std::string label = host.outputLabel(static_cast<int>(i));
+        if (!label.empty()) label = "\"" + label + "\"";
         const double db = peaks[i] > 0.0f ? 20.0 * std::log10(peaks[i]) : -INFINITY;
         std::printf("output %zu %-12s peak %.6f (%.1f dBFS)\n", i + 1, label.c_str(), peaks[i], db);
     }
@@ -274,16 +276,17 @@ int runRender(int argc, char** argv) {
     int exitCode = exitOk;
     if (!readCommandLine(renderCommand, argc, argv, o, exitCode)) return exitCode;
 
-    CPluginHost host;
+    std::unique_ptr<CHostedPlugin> plugin = makePluginHost(o.plugin);
+    CHostedPlugin& host = *plugin;
     MidiSong song;
     if (!prepare(o, host, song)) return exitFailed;
     CSequencer sequencer(song, transportOf(o));
     const long totalFrames = std::max(1L, std::lround(renderSeconds(o, sequencer) * o.rate));
-    SoundFile wav = openWav(o.out, o.rate, host.effect()->numOutputs);
+    SoundFile wav = openWav(o.out, o.rate, host.outputCount());
     if (!wav) return exitFailed;
 
     CBlockProcessor blocks(host, o.block);
-    host.setProcessLevel(o.realtime ? kVstProcessLevelRealtime : kVstProcessLevelOffline);
+    host.setOffline(!o.realtime);
     host.start();
     const long skip = compensation(o, host);
     bool rendered = false;

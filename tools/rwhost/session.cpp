@@ -24,26 +24,26 @@ std::string deviceList(const std::vector<std::string>& names) {
 
 } // namespace
 
-bool askBridgeState(CPluginHost& host, BridgeState& state) {
+bool askBridgeState(CHostedPlugin& host, BridgeState& state) {
     state = BridgeState{};
     state.device = -1;
-    if (host.dispatch(effVendorSpecific, kBridgeStateRequest, 0, &state) != 1) return false;
+    if (host.bridgeRequest(kBridgeStateRequest, 0, &state) != 1) return false;
     state.searched[sizeof state.searched - 1] = 0;
     return true;
 }
 
-std::vector<std::string> deviceNames(CPluginHost& host, const BridgeState& state) {
+std::vector<std::string> deviceNames(CHostedPlugin& host, const BridgeState& state) {
     std::vector<std::string> names;
     for (int i = 0; i < state.deviceCount; ++i) {
         char name[kDeviceNameBytes] = {};
-        if (host.dispatch(effVendorSpecific, kDeviceNameRequest, i, name) != 1) break;
+        if (host.bridgeRequest(kDeviceNameRequest, i, name) != 1) break;
         name[sizeof name - 1] = 0;
         names.emplace_back(name);
     }
     return names;
 }
 
-bool chooseDevice(CPluginHost& host, int device) {
+bool chooseDevice(CHostedPlugin& host, int device) {
     BridgeState state;
     if (!askBridgeState(host, state)) {
         report("--device needs a plug-in that lists ReWire devices");
@@ -58,7 +58,7 @@ bool chooseDevice(CPluginHost& host, int device) {
         report("there is no device %d (%s)", device, deviceList(names).c_str());
         return false;
     }
-    if (host.dispatch(effVendorSpecific, kChooseDeviceRequest, device) != 1) {
+    if (host.bridgeRequest(kChooseDeviceRequest, device, nullptr) != 1) {
         report("device %d (%s) could not be opened", device,
                names[static_cast<size_t>(device)].c_str());
         return false;
@@ -66,7 +66,7 @@ bool chooseDevice(CPluginHost& host, int device) {
     return true;
 }
 
-void warnWithoutDevice(CPluginHost& host) {
+void warnWithoutDevice(CHostedPlugin& host) {
     BridgeState state;
     if (!askBridgeState(host, state) || state.device >= 0) return;
     if (!state.libraryFound)
@@ -103,29 +103,12 @@ SoundFile openWav(const std::string& path, double rate, int channels) {
     return wav;
 }
 
-VstEvents* CEventList::fill(const BlockEvent* events, size_t count) {
-    count = std::min(count, midi.size());
-    auto* list = reinterpret_cast<VstEvents*>(storage.data());
-    list->numEvents = static_cast<VstInt32>(count);
-    VstEvent** slots = list->events;
-    for (size_t i = 0; i < count; ++i) {
-        VstMidiEvent& m = midi[i];
-        m = VstMidiEvent{};
-        m.type = kVstMidiType;
-        m.deltaFrames = events[i].offset;
-        std::copy(events[i].data, events[i].data + 3, m.midiData);
-        slots[i] = reinterpret_cast<VstEvent*>(&m);
-    }
-    return list;
-}
-
-CBlockProcessor::CBlockProcessor(CPluginHost& pluginHost, int blockFrames)
-    : host(pluginHost), channelCount(pluginHost.effect()->numOutputs),
+CBlockProcessor::CBlockProcessor(CHostedPlugin& plugin, int blockFrames)
+    : host(plugin), channelCount(plugin.outputCount()),
       buffers(static_cast<size_t>(channelCount),
               std::vector<float>(static_cast<size_t>(blockFrames))),
       frameData(static_cast<size_t>(channelCount) * static_cast<size_t>(blockFrames)),
-      peakLevels(static_cast<size_t>(channelCount), 0.0f), events(maxBlockEvents),
-      list(maxBlockEvents) {
+      peakLevels(static_cast<size_t>(channelCount), 0.0f), events(maxBlockEvents) {
     for (auto& b : buffers)
         outputs.push_back(b.data());
 }
@@ -133,7 +116,7 @@ CBlockProcessor::CBlockProcessor(CPluginHost& pluginHost, int blockFrames)
 void CBlockProcessor::process(CSequencer& sequencer, int frames, int firstKept) {
     host.setTransport(sequencer.timeInfo());
     const size_t count = sequencer.advance(frames, events.data(), events.size());
-    if (count > 0) host.sendEvents(list.fill(events.data(), count));
+    host.sendEvents(events.data(), count);
     for (auto& b : buffers)
         std::fill(b.begin(), b.end(), 0.0f);
     host.process(outputs.data(), frames);

@@ -10,21 +10,21 @@
 #include <vector>
 
 #include "midifile.h"
-#include "pluginhost.h"
+#include "plugin.h"
 #include "sequencer.h"
 #include "vst/vendorrequests.h"
 
 /// The plug-in's ReWire side; false when the plug-in does not answer the state request.
-bool askBridgeState(CPluginHost& host, BridgeState& state);
+bool askBridgeState(CHostedPlugin& host, BridgeState& state);
 /// The names of the devices the plug-in offers, in its order.
-std::vector<std::string> deviceNames(CPluginHost& host, const BridgeState& state);
+std::vector<std::string> deviceNames(CHostedPlugin& host, const BridgeState& state);
 
 /// Asks the plug-in to choose the device; reports and answers false when it cannot: no ReWire
 /// library, no such device, or a device that does not open.
-bool chooseDevice(CPluginHost& host, int device);
+bool chooseDevice(CHostedPlugin& host, int device);
 /// Tells on stderr when the plug-in offers ReWire devices but plays none, so its outputs stay
 /// silent.
-void warnWithoutDevice(CPluginHost& host);
+void warnWithoutDevice(CHostedPlugin& host);
 
 /// Loads the MIDI file; reports and answers false when it cannot be read or played.
 bool loadSong(const std::string& path, MidiSong& song);
@@ -37,24 +37,11 @@ using SoundFile = std::unique_ptr<SNDFILE, SoundFileCloser>;
 /// A WAV file of 32-bit floats for writing; reports and gives null when it cannot be made.
 SoundFile openWav(const std::string& path, double rate, int channels);
 
-/// Event records for one block, laid out as the process-events request wants them.
-class CEventList {
-public:
-    explicit CEventList(size_t capacity)
-        : midi(capacity), storage(sizeof(VstEvents) + capacity * sizeof(VstEvent*)) {}
-
-    VstEvents* fill(const BlockEvent* events, size_t count);
-
-private:
-    std::vector<VstMidiEvent> midi;
-    std::vector<VstEvent*> storage; // pointer-aligned room for the header and the slots
-};
-
 /// One processing call as a host makes it: the sequencer's transport and MIDI events go to the
 /// plug-in, then its outputs are rendered into buffers of one block. Allocates only when built.
 class CBlockProcessor {
 public:
-    CBlockProcessor(CPluginHost& pluginHost, int blockFrames);
+    CBlockProcessor(CHostedPlugin& plugin, int blockFrames);
 
     /// Processes frames (at most a block) and interleaves them for a WAV file; the peaks count
     /// the frames from firstKept on.
@@ -66,12 +53,11 @@ public:
     const std::vector<float>& peaks() const { return peakLevels; }
 
 private:
-    CPluginHost& host;
+    CHostedPlugin& host;
     int channelCount;
     std::vector<std::vector<float>> buffers;
     std::vector<float*> outputs;
     std::vector<float> frameData;
     std::vector<float> peakLevels;
     std::vector<BlockEvent> events;
-    CEventList list;
 };
