@@ -8,7 +8,6 @@
 #include "engine/bridgerequests.h"
 #include "engine/synth.h"
 #include "foundation/stream.h"
-#include "rewire/rewireapi.h"
 #include "rewire/rewiremixerapi.h"
 
 namespace {

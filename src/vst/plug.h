@@ -56,10 +56,6 @@ public:
 private:
     void readTransport();
     void readProcessLevel();
-    void fillState(BridgeState& state) const;
-    VstIntPtr copyDeviceName(VstIntPtr index, char* name) const;
-    VstIntPtr copyDeviceStatus(char* text) const;
-    VstIntPtr chooseDevice(VstIntPtr index);
     void reportLatency();
     void renderBlock(float** outputs, VstInt32 frames);
     VstInt32 getChunkBytes(void** data);
