@@ -99,18 +99,9 @@ TEST_F(Lv2Test, MidiOfARunThatCannotRenderSoundsInTheNext) {
 }
 
 // A host sends a position only when something changes: the hits go on at the tempo from the
-// one message, whatever the block size; a later message moves them, including one in the
-// middle of a block; the metre's beat unit counts.
+// one message; a later message moves them, including one in the middle of a block; the metre's
+// beat unit counts.
 TEST_F(Lv2Test, PositionsHoldBetweenMessagesAndApplyFromTheirFrame) {
-    const Position start120{120, 4, 4, 0, 0, 0, 1};
-    for (int block : {kBlock, 1000}) {
-        std::vector<long> hits = drumHits({{0, start120}}, 2 * kRate / block + 1, block);
-        ASSERT_GE(hits.size(), 4u) << block;
-        // eighths at 120 quarters a minute: 12000 frames apart
-        for (size_t i = 0; i < 4; i++)
-            EXPECT_NEAR(double(hits[i]), 12000.0 * double(i), kTickFrames) << block << " hit " << i;
-    }
-
     // stopped, then started at frame 300 of the first block at 60 bpm; at 2 s a jump back to
     // beat 0 at 120 bpm in eighths, which is 60 quarters a minute
     Position stopped{120, 4, 4, 0, 0, 0, 0};
@@ -142,8 +133,6 @@ TEST(Lv2Latency, PortCarriesTheOpenDevicesLatency) {
     Library lib;
     UridMap uris;
     Instance plugin(lib, uris);
-    plugin.run(64);
-    EXPECT_EQ(plugin.latency, 0.0f);
     ASSERT_EQ(plugin.restore(chunkWith(0, 1, {0})), LV2_STATE_SUCCESS);
     plugin.run(64);
     EXPECT_EQ(plugin.latency, 300.0f);
