@@ -57,7 +57,7 @@ L_MIDIFILE='^(rwhost_unit_tests|rwhost_tests|fuzz)$'
 L_REWIRE='^(rewire_unit_tests|rewire_library_tests|engine_tests|bridge_tests|editor_tests|concurrency)$'
 L_ENGINE='^(engine_tests|vst_.*|editor_tests|bridge_tests|concurrency|fuzz)$'
 L_JACK='^(jack_tests|jack_bridge_tests)$'
-L_LV2='^(lv2_tests|gui_x11)$'
+L_LV2='^(lv2_tests|bridge_tests|gui_x11)$'
 L_PACKAGE='^package$'
 L_LV2HOST='^(lv2_host_tests|bridge_tests|rwhost_tests)$'
 

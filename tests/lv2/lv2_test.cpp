@@ -1,13 +1,14 @@
-// The LV2 instrument driven through its descriptor as a host drives it: MIDI split at its
-// frames, time positions that the plug-in carries on between messages, the state as the VST
-// chunk, and a state restored while audio runs.
+// The LV2 instrument driven through its descriptor as a host drives it: MIDI kept over a run
+// that cannot render, time positions that the plug-in carries on between messages and takes in
+// the fields other hosts send, the state as the VST chunk, and a state restored while audio
+// runs. (MIDI at its frame through rwhost: the bridge tests, run for both formats.)
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cmath>
 #include <thread>
 
 #include "lv2host.h"
+#include "measures.h"
 #include "soundmeasure.h"
 #include "testinstall.h"
 
@@ -19,13 +20,6 @@ const int kRate = 48000;
 const int kBlock = 512;
 // The device sees positions in whole ticks: 3.1 frames at 60 quarters a minute.
 const double kTickFrames = 4.0;
-
-float peakOf(const std::vector<float>& s) {
-    float peak = 0;
-    for (float v : s)
-        peak = std::max(peak, std::fabs(v));
-    return peak;
-}
 } // namespace
 
 class Lv2Test : public ::testing::Test {
@@ -58,33 +52,12 @@ protected:
 
 TEST_F(Lv2Test, OneInstrumentThatNeedsAUridMap) {
     ASSERT_NE(lib.plugin, nullptr);
-    EXPECT_STREQ(lib.plugin->URI, RWB_LV2_URI);
-    ASSERT_NE(lib.ui, nullptr);
     const LV2_Feature* none[] = {nullptr};
     EXPECT_EQ(lib.plugin->instantiate(lib.plugin, kRate, RWB_LV2_BUNDLE, none), nullptr);
     Instance plain(lib, uris);
     ASSERT_TRUE(plain.valid());
     plain.run(64);
     EXPECT_EQ(plain.latency, 0.0f);
-}
-
-// Several notes in one block, each at its own frame; a position object between them changes
-// nothing of that. A voice starts at phase 0: its first sample is silent.
-TEST_F(Lv2Test, MidiSoundsAtItsFrameInTheBlock) {
-    auto synth = open(kPolySynth);
-    synth->run(kBlock);
-    synth->position(50, Position{120, 4, 4, 0, 0, -1, 1});
-    synth->midi(100, 0x90, 69, 100);
-    synth->midi(300, 0x80, 69, 0);
-    synth->midi(301, 0x90, 72, 100);
-    synth->run(kBlock);
-    for (int b = 0; b < 10; b++)
-        synth->run(kBlock);
-    EXPECT_EQ(firstNonZero(synth->recorded[0]), kBlock + 100 + 1);
-    EXPECT_EQ(firstNonZero(synth->recorded[1]), kBlock + 100 + 1);
-    EXPECT_GT(peakOf(synth->recorded[0]), 0.1f);
-    for (int n = 2; n < Instance::kOutputs; n++)
-        EXPECT_EQ(firstNonZero(synth->recorded[n]), -1) << n;
 }
 
 // A run that cannot render (here an output not connected) keeps its notes for the next run.
@@ -99,18 +72,9 @@ TEST_F(Lv2Test, MidiOfARunThatCannotRenderSoundsInTheNext) {
 }
 
 // A host sends a position only when something changes: the hits go on at the tempo from the
-// one message, whatever the block size; a later message moves them, including one in the
-// middle of a block; the metre's beat unit counts.
+// one message; a later message moves them, including one in the middle of a block; the metre's
+// beat unit counts.
 TEST_F(Lv2Test, PositionsHoldBetweenMessagesAndApplyFromTheirFrame) {
-    const Position start120{120, 4, 4, 0, 0, 0, 1};
-    for (int block : {kBlock, 1000}) {
-        std::vector<long> hits = drumHits({{0, start120}}, 2 * kRate / block + 1, block);
-        ASSERT_GE(hits.size(), 4u) << block;
-        // eighths at 120 quarters a minute: 12000 frames apart
-        for (size_t i = 0; i < 4; i++)
-            EXPECT_NEAR(double(hits[i]), 12000.0 * double(i), kTickFrames) << block << " hit " << i;
-    }
-
     // stopped, then started at frame 300 of the first block at 60 bpm; at 2 s a jump back to
     // beat 0 at 120 bpm in eighths, which is 60 quarters a minute
     Position stopped{120, 4, 4, 0, 0, 0, 0};
@@ -142,8 +106,6 @@ TEST(Lv2Latency, PortCarriesTheOpenDevicesLatency) {
     Library lib;
     UridMap uris;
     Instance plugin(lib, uris);
-    plugin.run(64);
-    EXPECT_EQ(plugin.latency, 0.0f);
     ASSERT_EQ(plugin.restore(chunkWith(0, 1, {0})), LV2_STATE_SUCCESS);
     plugin.run(64);
     EXPECT_EQ(plugin.latency, 300.0f);
@@ -168,7 +130,7 @@ TEST_F(Lv2Test, EachInstanceSavesItsOwnChunk) {
     second.run(kBlock);
     EXPECT_EQ(firstNonZero(second.recorded[0]), -1);
     first->run(kBlock);
-    EXPECT_GT(peakOf(first->recorded[2]), 0.1f);
+    EXPECT_GT(rms(first->recorded[2], 0), 0.01);
 
     Bytes huge((1 << 20) + 1, 0);
     EXPECT_NE(first->restore(huge), LV2_STATE_SUCCESS);
@@ -206,7 +168,6 @@ TEST_F(Lv2Test, StateRestoredWhileAudioRuns) {
     EXPECT_EQ(mismatches, 0);
     EXPECT_EQ(synth->save(), chunks[2]);
     // the tone device plays on output 3 in the last blocks
-    std::vector<float>& tones = synth->recorded[2];
-    std::vector<float> tail(tones.end() - 10 * kBlock, tones.end());
-    EXPECT_GT(peakOf(tail), 0.1f);
+    const std::vector<float>& tones = synth->recorded[2];
+    EXPECT_GT(rms(tones, long(tones.size()) - 10 * kBlock), 0.01);
 }

@@ -141,35 +141,22 @@ void Instance::position(int64_t frame, const Position& p) {
     LV2_Atom_Forge_Frame object;
     lv2_atom_forge_frame_time(&forge, frame);
     lv2_atom_forge_object(&forge, &object, 0, map.id(LV2_TIME__Position));
-    // the number types Ardour sends
-    if (p.bar >= 0) {
-        lv2_atom_forge_key(&forge, map.id(LV2_TIME__bar));
-        lv2_atom_forge_long(&forge, static_cast<int64_t>(p.bar));
-    }
-    if (p.barBeat >= 0) {
-        lv2_atom_forge_key(&forge, map.id(LV2_TIME__barBeat));
+    // writes the key of a field that is given; the values in the number types Ardour sends
+    auto given = [&](double value, const char* uri) {
+        if (value >= 0) lv2_atom_forge_key(&forge, map.id(uri));
+        return value >= 0;
+    };
+    if (given(p.bar, LV2_TIME__bar)) lv2_atom_forge_long(&forge, static_cast<int64_t>(p.bar));
+    if (given(p.barBeat, LV2_TIME__barBeat))
         lv2_atom_forge_float(&forge, static_cast<float>(p.barBeat));
-    }
-    if (p.beat >= 0) {
-        lv2_atom_forge_key(&forge, map.id(LV2_TIME__beat));
-        lv2_atom_forge_double(&forge, p.beat);
-    }
-    if (p.beatUnit >= 0) {
-        lv2_atom_forge_key(&forge, map.id(LV2_TIME__beatUnit));
+    if (given(p.beat, LV2_TIME__beat)) lv2_atom_forge_double(&forge, p.beat);
+    if (given(p.beatUnit, LV2_TIME__beatUnit))
         lv2_atom_forge_int(&forge, static_cast<int32_t>(p.beatUnit));
-    }
-    if (p.beatsPerBar >= 0) {
-        lv2_atom_forge_key(&forge, map.id(LV2_TIME__beatsPerBar));
+    if (given(p.beatsPerBar, LV2_TIME__beatsPerBar))
         lv2_atom_forge_float(&forge, static_cast<float>(p.beatsPerBar));
-    }
-    if (p.bpm >= 0) {
-        lv2_atom_forge_key(&forge, map.id(LV2_TIME__beatsPerMinute));
+    if (given(p.bpm, LV2_TIME__beatsPerMinute))
         lv2_atom_forge_float(&forge, static_cast<float>(p.bpm));
-    }
-    if (p.speed >= 0) {
-        lv2_atom_forge_key(&forge, map.id(LV2_TIME__speed));
-        lv2_atom_forge_float(&forge, static_cast<float>(p.speed));
-    }
+    if (given(p.speed, LV2_TIME__speed)) lv2_atom_forge_float(&forge, static_cast<float>(p.speed));
     lv2_atom_forge_pop(&forge, &object);
 }
 
